@@ -1,0 +1,44 @@
+#pragma once
+// Run-time flags and values that several subsystems consult. None of them is saved.
+
+#include <array>
+#include <string>
+
+#include "settings/settings.h"
+
+namespace kelvanor {
+
+struct RunState {
+    SharedInt previous_run_mode = 0;
+    SharedInt hold = 0;
+    SharedInt recording = 0;
+    SharedInt rec_pause = 0;
+    SharedInt copying = 0;
+    SharedInt playback_file_open = 0;
+    SharedInt speed_from_gps = 1;
+    SharedFloat speed_knots = 3.0f;
+    SharedFloat heading_degrees = 0.0f;
+    SharedInt gps_enabled = 0;
+    SharedInt diagnostics_shown = 0;
+    SharedInt zoom_shown = 0;
+    SharedInt zoom_frozen = 0;
+    SharedInt target_length_mode = 0;
+    SharedInt target_height_mode = 0;
+    SharedInt target_length_active = 0;
+    SharedInt target_height_step = 0;
+
+    // Keyboard numeric entry: kind 0 none, 1 range, 2 gain; at most three digits typed.
+    SharedInt entry_kind = 0;
+    SharedInt entry_count = 0;
+    std::array<char, 5> entry_digits{};
+
+    float cursor_step = 1.0f;
+    SharedInt delay_loops_per_second = 0;
+    int32_t screen_width = 0;
+    int32_t screen_height = 0;
+
+    // Full path of the INI file, formed at load and reused at save.
+    std::string ini_path;
+};
+
+}  // namespace kelvanor
