@@ -1,0 +1,47 @@
+#pragma once
+// The grid: range lines at every fifth of the range and a dashed zero-range line, kept in
+// bit 7 of the image pixels so that the echo level underneath survives.
+
+#include <cstdint>
+#include <string_view>
+
+#include "waterfall/waterfall_state.h"
+
+namespace kelvanor {
+
+// A pixel value with the grid mark set: below 128 it gains 128, limited to 245.
+constexpr uint8_t set_grid_mark(uint8_t value) {
+    if (value >= kGridBit) return value;
+    return value + kGridBit > 245 ? 245 : static_cast<uint8_t>(value + kGridBit);
+}
+
+// A pixel value with the grid mark cleared.
+constexpr uint8_t clear_grid_mark(uint8_t value) {
+    return value >= kGridBit ? static_cast<uint8_t>(value - kGridBit) : value;
+}
+
+// Whether column c of the zero line carries a dash (8 on, 8 off, starting with a dash).
+constexpr bool zero_line_dash(int column) {
+    return (column & 8) == 0;
+}
+
+// Rows per grid division: 100 with one side shown, 50 with both.
+int grid_rows_per_division(int32_t channel_code);
+
+// Sets (grid on) or clears (grid off) the zero line and the range lines of the layout of
+// `channel_code` over the whole image, and marks the image changed.
+void draw_grid(WaterfallState& waterfall, const ImageLock& held, bool grid_on,
+               int32_t channel_code);
+void draw_grid(WaterfallState& waterfall, bool grid_on, int32_t channel_code);
+
+// A channel change with the grid on: removes the old layout's lines and draws the new
+// layout's, under one hold of the image lock so that no ping is drawn in between.
+void change_grid_layout(WaterfallState& waterfall, int32_t old_channel_code,
+                        int32_t new_channel_code);
+
+// Panel texts: the range ("120 M", "400 FT") and one division (" 3 M/DIV", "80 FT/DIV",
+// "Grid Off" with the grid off), by Units (0 metres, 1 feet) and SSRange (limited to 0..8).
+std::string_view range_label(int32_t units, int32_t ss_range);
+std::string_view grid_division_label(int32_t units, int32_t ss_range, bool grid_on);
+
+}  // namespace kelvanor

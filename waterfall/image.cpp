@@ -1,0 +1,312 @@
+#include "waterfall/image.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "waterfall/grid.h"
+
+namespace kelvanor {
+
+namespace {
+
+constexpr int kNewestColumn = kImageWidth - 1;
+
+// Byte offset of logical (row, column) in the ring.
+inline int ring_index(const ImageRing& ring, int row, int column) {
+    int physical = ring.first_column + column;
+    if (physical >= kImageWidth) physical -= kImageWidth;
+    return row * kImageWidth + physical;
+}
+
+inline uint8_t& pixel_at(ImageRing& ring, int row, int column) {
+    return ring.pixels[ring_index(ring, row, column)];
+}
+
+[[maybe_unused]] bool holds(const WaterfallState& waterfall, const ImageLock& held) {
+    return held.owns_lock() && held.mutex() == &waterfall.image_mutex;
+}
+
+// Moves every column one to the left; the newest column keeps its value and the oldest is
+// dropped (or handed to the column spill).
+void shift_one_column(WaterfallState& waterfall) {
+    ImageRing& ring = waterfall.image;
+    uint8_t* pixels = ring.pixels.data();
+    const int oldest = ring.first_column;
+    const int newest = oldest == 0 ? kImageWidth - 1 : oldest - 1;
+    if (waterfall.column_spill != nullptr) {
+        std::vector<uint8_t>& spill = *waterfall.column_spill;
+        for (int row = 0; row < kImageHeight; ++row)
+            spill.push_back(pixels[row * kImageWidth + oldest]);
+    }
+    // The oldest slot becomes the new newest column, a copy of the old newest one.
+    for (int row = 0; row < kImageHeight; ++row) {
+        pixels[row * kImageWidth + oldest] = pixels[row * kImageWidth + newest];
+    }
+    ring.first_column = oldest + 1 == kImageWidth ? 0 : oldest + 1;
+}
+
+void redraw_zero_line(WaterfallState& waterfall, int row) {
+    for (int column = 0; column < kImageWidth; ++column) {
+        uint8_t& pixel = pixel_at(waterfall.image, row, column);
+        const uint8_t cleared = clear_grid_mark(pixel);
+        pixel = zero_line_dash(column) ? set_grid_mark(cleared) : cleared;
+    }
+}
+
+// Resamples one side: line[j] for j = 0..span from samples at step-sized intervals.
+void resample_side(const SampleBuffer& samples, SampleBuffer& line, SampleBuffer& previous,
+                   float step, int span) {
+    std::copy_n(line.begin(), span, previous.begin());
+    float position = 0.0f;
+    for (int j = 0; j <= span; ++j) {
+        // Positions beyond the buffer (or below it, for a nonsensical step) read as 0.
+        uint8_t level = 0;
+        if (position >= 0.0f && position < static_cast<float>(kSampleBufferSize)) {
+            level = std::min(samples[static_cast<int>(position)], kMaxEchoLevel);
+        }
+        line[j] = level;
+        position = position + step;
+    }
+}
+
+struct SideLayout {
+    const SampleBuffer* line;
+    const SampleBuffer* previous;
+    int first_row;  // row of entry 0
+    int direction;  // +1 downward, -1 upward
+};
+
+void draw_side(WaterfallState& waterfall, const SideLayout& side, int last_entry,
+               const ColumnRequest& request) {
+    ImageRing& ring = waterfall.image;
+    // In-between columns beyond the left edge do not exist.
+    const int in_between = std::min(request.line_repeat, kNewestColumn);
+    for (int j = 0; j <= last_entry; ++j) {
+        const int row = side.first_row + side.direction * j;
+        if (row < 0 || row >= kImageHeight) continue;
+        const uint8_t entry = (*side.line)[j];
+        uint8_t value = request.playback_restart ? kMarkLevel : entry;
+        value = std::min(value, kMaxEchoLevel);
+        uint8_t average = static_cast<uint8_t>(
+            std::min((entry + (*side.previous)[j]) / 2, static_cast<int>(kMaxEchoLevel)));
+        uint8_t& newest = pixel_at(ring, row, kNewestColumn);
+        if (request.grid && (newest & kGridBit) != 0) {
+            value = static_cast<uint8_t>(std::min(value + 128, 245));
+            average = static_cast<uint8_t>(std::min(average + 128, 245));
+        }
+        newest = value;
+        for (int k = 0; k < in_between; ++k) pixel_at(ring, row, kNewestColumn - 1 - k) = average;
+    }
+}
+
+void draw_mark(WaterfallState& waterfall) {
+    static constexpr int kTickFirstRows[] = {1, 246, 489};
+    for (int first : kTickFirstRows) {
+        for (int row = first; row < first + 10; ++row) {
+            pixel_at(waterfall.image, row, kNewestColumn - 1) = kMarkLevel;
+        }
+    }
+}
+
+}  // namespace
+
+ImageLock lock_image(const WaterfallState& waterfall) {
+    return ImageLock(waterfall.image_mutex);
+}
+
+uint8_t image_pixel(const WaterfallState& waterfall, const ImageLock& held, int row, int column) {
+    assert(holds(waterfall, held));
+    (void)held;
+    return waterfall.image.pixels[ring_index(waterfall.image, row, column)];
+}
+
+void set_image_pixel(WaterfallState& waterfall, const ImageLock& held, int row, int column,
+                     uint8_t value) {
+    assert(holds(waterfall, held));
+    (void)held;
+    pixel_at(waterfall.image, row, column) = value;
+}
+
+int zero_line_row(int32_t channel_code) {
+    switch (channel_code) {
+        case 1:
+            return 1;
+        case 2:
+            return 499;
+        default:
+            return 250;
+    }
+}
+
+void resample_lines(WaterfallState& waterfall, const ImageLock& held, int32_t channel_code,
+                    int32_t data_channel, int32_t samples_per_line, int32_t line_span) {
+    assert(holds(waterfall, held));
+    (void)held;
+    // The lines hold entries 0..span, so a span is kept inside the 600-entry buffers.
+    const int span = std::clamp(line_span, 1, kSampleBufferSize - 1);
+    float step = static_cast<float>(std::max(samples_per_line, 0)) / static_cast<float>(span);
+    const bool shows_both = channel_code == 3;
+    const bool data_both = data_channel == 3;
+    if (!shows_both && data_both) step = step / 2.0f;
+    if (shows_both && !data_both) step = step * 2.0f;
+
+    if (channel_code == 1 || shows_both) {
+        resample_side(waterfall.stbd_samples, waterfall.stbd_line, waterfall.stbd_previous_line,
+                      step, span);
+    }
+    if (channel_code == 2 || shows_both) {
+        resample_side(waterfall.port_samples, waterfall.port_line, waterfall.port_previous_line,
+                      step, span);
+    }
+}
+
+int draw_ping(WaterfallState& waterfall, const ImageLock& held, const ColumnRequest& request) {
+    assert(holds(waterfall, held));
+    if (request.line_repeat < 0) return 0;
+    const int columns = 1 + request.line_repeat;
+    // Past a full width every column is a copy of the newest one anyway.
+    const int shifts = std::min(columns, kImageWidth);
+    for (int i = 0; i < shifts; ++i) shift_one_column(waterfall);
+
+    const int channel = request.channel_code;
+    if (request.grid) redraw_zero_line(waterfall, zero_line_row(channel));
+
+    resample_lines(waterfall, held, channel, request.data_channel, request.samples_per_line,
+                   request.line_span);
+
+    if (channel == 3) {
+        draw_side(waterfall, {&waterfall.stbd_line, &waterfall.stbd_previous_line, 251, +1}, 251,
+                  request);
+        draw_side(waterfall, {&waterfall.port_line, &waterfall.port_previous_line, 250, -1}, 251,
+                  request);
+    } else if (channel == 1) {
+        draw_side(waterfall, {&waterfall.stbd_line, &waterfall.stbd_previous_line, 1, +1}, 499,
+                  request);
+    } else if (channel == 2) {
+        draw_side(waterfall, {&waterfall.port_line, &waterfall.port_previous_line, 499, -1}, 499,
+                  request);
+    }
+
+    if (request.mark_pending && request.along_track_marks) draw_mark(waterfall);
+    show_image(waterfall);
+    return columns;
+}
+
+int draw_ping(WaterfallState& waterfall, const ColumnRequest& request) {
+    const ImageLock held = lock_image(waterfall);
+    return draw_ping(waterfall, held, request);
+}
+
+void clear_image(WaterfallState& waterfall, const ImageLock& held) {
+    assert(holds(waterfall, held));
+    (void)held;
+    std::fill(waterfall.image.pixels.begin(), waterfall.image.pixels.end(), 0);
+    waterfall.image.first_column = 0;
+}
+
+void clear_screen(WaterfallState& waterfall, bool grid_on, int32_t channel_code,
+                  std::span<std::byte> column_history) {
+    const ImageLock held = lock_image(waterfall);
+    clear_image(waterfall, held);
+    draw_grid(waterfall, held, grid_on, channel_code);
+    std::fill(column_history.begin(), column_history.end(), std::byte{0});
+    show_image(waterfall);
+}
+
+void clear_line_history(WaterfallState& waterfall, const ImageLock& held) {
+    assert(holds(waterfall, held));
+    (void)held;
+    for (SampleBuffer* buffer :
+         {&waterfall.stbd_samples, &waterfall.port_samples, &waterfall.single_samples,
+          &waterfall.stbd_line, &waterfall.stbd_previous_line, &waterfall.port_line,
+          &waterfall.port_previous_line}) {
+        buffer->fill(0);
+    }
+}
+
+void clear_line_history(WaterfallState& waterfall) {
+    const ImageLock held = lock_image(waterfall);
+    clear_line_history(waterfall, held);
+}
+
+void show_image(WaterfallState& waterfall) {
+    waterfall.image_changed = 1;
+}
+
+bool take_image_changed(WaterfallState& waterfall) {
+    return waterfall.image_changed.exchange(0) != 0;
+}
+
+void copy_image(const WaterfallState& waterfall, const ImageLock& held, uint8_t* out, int stride) {
+    assert(holds(waterfall, held));
+    (void)held;
+    const ImageRing& ring = waterfall.image;
+    const int tail = kImageWidth - ring.first_column;  // logical columns 0..tail-1
+    for (int row = 0; row < kImageHeight; ++row) {
+        const uint8_t* source = ring.pixels.data() + row * kImageWidth;
+        uint8_t* target = out + static_cast<std::ptrdiff_t>(row) * stride;
+        std::memcpy(target, source + ring.first_column, tail);
+        std::memcpy(target + tail, source, ring.first_column);
+    }
+}
+
+namespace {
+
+// Runs `convert(target_row, source, count, first_column)` over the two stretches of every ring
+// row, oldest first.
+template <class RowFunction>
+void for_each_stretch(const ImageRing& ring, RowFunction convert) {
+    const int tail = kImageWidth - ring.first_column;
+    for (int row = 0; row < kImageHeight; ++row) {
+        const uint8_t* source = ring.pixels.data() + row * kImageWidth;
+        convert(row, source + ring.first_column, tail, 0);
+        convert(row, source, ring.first_column, tail);
+    }
+}
+
+}  // namespace
+
+void convert_image_rgb32(const WaterfallState& waterfall, uint32_t* out, int stride_words) {
+    const ImageLock held = lock_image(waterfall);
+    std::array<uint32_t, 256> lookup;
+    for (int i = 0; i < 256; ++i) {
+        const Rgb& c = waterfall.palette[i];
+        lookup[i] = 0xFF000000u | (uint32_t{c.red} << 16) | (uint32_t{c.green} << 8) | c.blue;
+    }
+    for_each_stretch(waterfall.image, [&](int row, const uint8_t* source, int count, int column) {
+        uint32_t* target = out + static_cast<std::ptrdiff_t>(row) * stride_words + column;
+        for (int i = 0; i < count; ++i) target[i] = lookup[source[i]];
+    });
+}
+
+void convert_image_rgb24(const WaterfallState& waterfall, uint8_t* out, int stride_bytes) {
+    const ImageLock held = lock_image(waterfall);
+    const PaletteEntries& palette = waterfall.palette;
+    for_each_stretch(waterfall.image, [&](int row, const uint8_t* source, int count, int column) {
+        uint8_t* target = out + static_cast<std::ptrdiff_t>(row) * stride_bytes + column * 3;
+        for (int i = 0; i < count; ++i) {
+            const Rgb& c = palette[source[i]];
+            target[3 * i] = c.red;
+            target[3 * i + 1] = c.green;
+            target[3 * i + 2] = c.blue;
+        }
+    });
+}
+
+void blit_image(const WaterfallState& waterfall, Surface& surface) {
+    const ImageLock held = lock_image(waterfall);
+    std::lock_guard surface_lock(surface.mutex());
+    surface.set_palette(waterfall.palette);
+    // The ring rows are shown in two stretches: oldest columns first, then the wrapped part.
+    const ImageRing& ring = waterfall.image;
+    const int tail = kImageWidth - ring.first_column;
+    surface.blit_indexed(kImageOrigin, {tail, kImageHeight}, ring.pixels.data() + ring.first_column,
+                         kImageWidth);
+    if (ring.first_column > 0) {
+        surface.blit_indexed({kImageOrigin.x + tail, kImageOrigin.y},
+                             {ring.first_column, kImageHeight}, ring.pixels.data(), kImageWidth);
+    }
+}
+
+}  // namespace kelvanor

@@ -1,0 +1,62 @@
+#pragma once
+// The colour tables and the 256-entry palette every window draws through.
+//
+// Entries 0..118 hold the selected colour table (echo level to colour), 119..127 the fixed
+// interface colours, 128..255 the single grid colour. The image stores palette indices, so a
+// table change recolours the waterfall without touching its pixels.
+
+#include <array>
+#include <cstdint>
+
+#include "platform/palette_colour.h"
+
+namespace kelvanor {
+
+struct WaterfallState;
+
+// The Colors values of the four tables (the menu command id minus 80).
+enum ColourTable : int32_t {
+    kColourTableColor = 0,
+    kColourTableGrey = 3,
+    kColourTableReverseGrey = 4,
+    kColourTableBrown = 5,
+};
+
+// Number of palette entries that belong to the colour table.
+inline constexpr int kColourTableEntries = 119;
+
+// Interface colours by palette index.
+inline constexpr PaletteIndex kPaletteIndicatorGreen = 119;
+inline constexpr PaletteIndex kPalettePanelBackground = 121;
+inline constexpr PaletteIndex kPaletteButtonShade = 122;
+inline constexpr PaletteIndex kPaletteLightGrey = 123;
+inline constexpr PaletteIndex kPaletteBlack = 125;
+inline constexpr PaletteIndex kPaletteDarkRed = 126;
+inline constexpr PaletteIndex kPaletteRed = 127;
+inline constexpr PaletteIndex kPaletteGrid = 128;
+
+struct BaseColour {
+    int32_t red;
+    int32_t green;
+    int32_t blue;
+};
+
+// Rows 0..118: the base of the "Color" table; rows 119..255: the base of the interface and
+// grid colours.
+extern const std::array<BaseColour, 256> base_colour_table;
+
+// True for the four table numbers above.
+bool is_colour_table(int32_t table);
+
+// Entry i (0..118) of a colour table; an unknown table number gives the "Color" table.
+Rgb colour_table_entry(int32_t table, int i);
+
+// The whole palette for a table: the table in 0..118, the interface and grid colours above.
+PaletteEntries make_palette(int32_t table);
+
+// Makes `table` current: replaces the palette and marks the image changed so that every
+// window shows it in the new colours at its next refresh. Takes the image lock. An unknown
+// table number is taken as "Color" (the settings never hold one).
+void build_palette(WaterfallState& waterfall, int32_t table);
+
+}  // namespace kelvanor
