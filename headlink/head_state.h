@@ -32,8 +32,13 @@ inline constexpr size_t kSwitchCommandLength = 27;
 // bytes less the 100-byte header and the 2-byte back-link), so the buffer holds that much.
 inline constexpr size_t kHeadReplyCapacity = 1024 - 102;
 
-inline constexpr size_t kDateTextSize = 12;      // "07-DEC-2026" and its NUL
-inline constexpr size_t kTimeTextSize = 9;       // "16:05:09" and its NUL
+// A record stores 12 bytes of date and 9 of time ("07-DEC-2026" and "16:05:09" with their
+// NULs). Each text keeps one byte more, so that a played field without its NUL (an old
+// five-digit year) is still held whole and terminated.
+inline constexpr size_t kDateFieldLength = 12;
+inline constexpr size_t kTimeFieldLength = 9;
+inline constexpr size_t kDateTextSize = kDateFieldLength + 1;
+inline constexpr size_t kTimeTextSize = kTimeFieldLength + 1;
 inline constexpr size_t kDateTimeTextSize = 40;  // date, two blanks, time, NUL; history width
 inline constexpr size_t kPositionTextSize = 24;  // latitude 12 characters, longitude 12
 

@@ -2,9 +2,12 @@
 // The whole shared state of the program: one plain struct per subsystem, held together so
 // that the application (and every test) builds a fresh state in one line.
 
+#include "datafile/datafile_state.h"
 #include "headlink/head_state.h"
+#include "ping/ping_state.h"
 #include "settings/run_state.h"
 #include "settings/settings.h"
+#include "waterfall/waterfall_state.h"
 
 namespace kelvanor {
 
@@ -12,6 +15,9 @@ struct AppState {
     Settings settings;
     RunState run;
     HeadState head;
+    DataFileState datafile;
+    PingState ping;
+    WaterfallState waterfall;
 };
 
 }  // namespace kelvanor
