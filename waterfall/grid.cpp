@@ -60,9 +60,9 @@ void draw_grid(WaterfallState& waterfall, const ImageLock& held, bool grid_on,
     show_image(waterfall);
 }
 
-void draw_grid(WaterfallState& waterfall, bool grid_on, int32_t channel_code) {
+void draw_grid(WaterfallState& waterfall, const Settings& settings) {
     const ImageLock held = lock_image(waterfall);
-    draw_grid(waterfall, held, grid_on, channel_code);
+    draw_grid(waterfall, held, settings.Grid != 0, settings.channel_code);
 }
 
 void change_grid_layout(WaterfallState& waterfall, int32_t old_channel_code,

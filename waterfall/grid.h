@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "settings/settings.h"
 #include "waterfall/waterfall_state.h"
 
 namespace kelvanor {
@@ -32,7 +33,9 @@ int grid_rows_per_division(int32_t channel_code);
 // `channel_code` over the whole image, and marks the image changed.
 void draw_grid(WaterfallState& waterfall, const ImageLock& held, bool grid_on,
                int32_t channel_code);
-void draw_grid(WaterfallState& waterfall, bool grid_on, int32_t channel_code);
+// The same for the current Grid and channel_code, read under the image lock (the "&Grid"
+// command after toggling Grid).
+void draw_grid(WaterfallState& waterfall, const Settings& settings);
 
 // A channel change with the grid on: removes the old layout's lines and draws the new
 // layout's, under one hold of the image lock so that no ping is drawn in between.

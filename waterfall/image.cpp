@@ -78,7 +78,7 @@ struct SideLayout {
 };
 
 void draw_side(WaterfallState& waterfall, const SideLayout& side, int last_entry,
-               const ColumnRequest& request) {
+               const ColumnRequest& request, bool grid) {
     ImageRing& ring = waterfall.image;
     // In-between columns beyond the left edge do not exist.
     const int in_between = std::min(request.line_repeat, kNewestColumn);
@@ -91,7 +91,7 @@ void draw_side(WaterfallState& waterfall, const SideLayout& side, int last_entry
         uint8_t average = static_cast<uint8_t>(
             std::min((entry + (*side.previous)[j]) / 2, static_cast<int>(kMaxEchoLevel)));
         uint8_t& newest = pixel_at(ring, row, kNewestColumn);
-        if (request.grid && (newest & kGridBit) != 0) {
+        if (grid && (newest & kGridBit) != 0) {
             value = static_cast<uint8_t>(std::min(value + 128, 245));
             average = static_cast<uint8_t>(std::min(average + 128, 245));
         }
@@ -161,7 +161,8 @@ void resample_lines(WaterfallState& waterfall, const ImageLock& held, int32_t ch
     }
 }
 
-int draw_ping(WaterfallState& waterfall, const ImageLock& held, const ColumnRequest& request) {
+int draw_ping(WaterfallState& waterfall, const ImageLock& held, const Settings& settings,
+              const ColumnRequest& request) {
     assert(holds(waterfall, held));
     if (request.line_repeat < 0) return 0;
     const int columns = 1 + request.line_repeat;
@@ -169,33 +170,34 @@ int draw_ping(WaterfallState& waterfall, const ImageLock& held, const ColumnRequ
     const int shifts = std::min(columns, kImageWidth);
     for (int i = 0; i < shifts; ++i) shift_one_column(waterfall);
 
-    const int channel = request.channel_code;
-    if (request.grid) redraw_zero_line(waterfall, zero_line_row(channel));
+    const int channel = settings.channel_code;
+    const bool grid = settings.Grid != 0;
+    if (grid) redraw_zero_line(waterfall, zero_line_row(channel));
 
     resample_lines(waterfall, held, channel, request.data_channel, request.samples_per_line,
                    request.line_span);
 
     if (channel == 3) {
         draw_side(waterfall, {&waterfall.stbd_line, &waterfall.stbd_previous_line, 251, +1}, 251,
-                  request);
+                  request, grid);
         draw_side(waterfall, {&waterfall.port_line, &waterfall.port_previous_line, 250, -1}, 251,
-                  request);
+                  request, grid);
     } else if (channel == 1) {
         draw_side(waterfall, {&waterfall.stbd_line, &waterfall.stbd_previous_line, 1, +1}, 499,
-                  request);
+                  request, grid);
     } else if (channel == 2) {
         draw_side(waterfall, {&waterfall.port_line, &waterfall.port_previous_line, 499, -1}, 499,
-                  request);
+                  request, grid);
     }
 
-    if (request.mark_pending && request.along_track_marks) draw_mark(waterfall);
+    if (request.mark_pending && settings.AlongTrackMarks != 0) draw_mark(waterfall);
     show_image(waterfall);
     return columns;
 }
 
-int draw_ping(WaterfallState& waterfall, const ColumnRequest& request) {
+int draw_ping(WaterfallState& waterfall, const Settings& settings, const ColumnRequest& request) {
     const ImageLock held = lock_image(waterfall);
-    return draw_ping(waterfall, held, request);
+    return draw_ping(waterfall, held, settings, request);
 }
 
 void clear_image(WaterfallState& waterfall, const ImageLock& held) {
@@ -205,11 +207,11 @@ void clear_image(WaterfallState& waterfall, const ImageLock& held) {
     waterfall.image.first_column = 0;
 }
 
-void clear_screen(WaterfallState& waterfall, bool grid_on, int32_t channel_code,
+void clear_screen(WaterfallState& waterfall, const Settings& settings,
                   std::span<std::byte> column_history) {
     const ImageLock held = lock_image(waterfall);
     clear_image(waterfall, held);
-    draw_grid(waterfall, held, grid_on, channel_code);
+    draw_grid(waterfall, held, settings.Grid != 0, settings.channel_code);
     std::fill(column_history.begin(), column_history.end(), std::byte{0});
     show_image(waterfall);
 }

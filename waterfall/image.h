@@ -7,6 +7,7 @@
 #include <span>
 
 #include "platform/surface.h"
+#include "settings/settings.h"
 #include "waterfall/waterfall_state.h"
 
 namespace kelvanor {
@@ -22,9 +23,10 @@ void set_image_pixel(WaterfallState& waterfall, const ImageLock& held, int row, 
 // Row of the zero-range line for a channel code (1 starboard, 2 port, 3 both).
 int zero_line_row(int32_t channel_code);
 
-// What ping processing hands to the column drawer for one ping.
+// What ping processing hands to the column drawer for one ping. The layout (channel_code),
+// Grid and AlongTrackMarks are read from the settings while the image lock is held, so that a
+// grid switched off or a channel changed meanwhile never leaves marks of the old state.
 struct ColumnRequest {
-    int32_t channel_code = 3;  // layout: 1 starboard, 2 port, 3 both
     // Channel of the data: file_side in FILE run mode (1 port, 2 starboard, 3 both), the
     // channel code otherwise. Only "both" against "one side" matters.
     int32_t data_channel = 3;
@@ -33,8 +35,6 @@ struct ColumnRequest {
     int32_t line_repeat = 0;        // extra (in-between) columns; below 0 nothing is drawn
     bool playback_restart = false;  // draw the new column in the mark value
     bool mark_pending = false;      // an along-track mark is due
-    bool along_track_marks = false;
-    bool grid = false;
 };
 
 // Resamples the current samples into the lines for the layout of `channel_code`, keeping
@@ -47,15 +47,17 @@ void resample_lines(WaterfallState& waterfall, const ImageLock& held, int32_t ch
 // along-track mark when one is due and marks are on, and marks the image changed.
 // Returns the number of columns moved (0 when line_repeat is below 0): the caller adds it to
 // columns_since_mark and clears mark_pending.
-int draw_ping(WaterfallState& waterfall, const ImageLock& held, const ColumnRequest& request);
-int draw_ping(WaterfallState& waterfall, const ColumnRequest& request);
+int draw_ping(WaterfallState& waterfall, const ImageLock& held, const Settings& settings,
+              const ColumnRequest& request);
+int draw_ping(WaterfallState& waterfall, const Settings& settings, const ColumnRequest& request);
 
 // Every pixel 0.
 void clear_image(WaterfallState& waterfall, const ImageLock& held);
 
-// Clears the image, draws the grid for the layout, zeroes the column history (given as its
-// bytes) and marks the image changed, all under one hold of the image lock.
-void clear_screen(WaterfallState& waterfall, bool grid_on, int32_t channel_code,
+// Clears the image, draws the grid (Grid, channel_code), zeroes the column history (given as
+// its bytes, e.g. std::as_writable_bytes(std::span(history.records))) and marks the image
+// changed, all under one hold of the image lock.
+void clear_screen(WaterfallState& waterfall, const Settings& settings,
                   std::span<std::byte> column_history);
 
 // Zeroes the sample buffers and the four line buffers; the image is left alone.
