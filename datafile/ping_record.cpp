@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "settings/app_state.h"
 
@@ -167,7 +168,10 @@ RecordStamp record_stamp_from_state(const AppState& app, int32_t ping_interval_m
     stamp.sample_bits = head.sample_bits;
     stamp.extra_setting_1 = head.extra_setting_1;
     stamp.extra_setting_2 = head.extra_setting_2;
-    stamp.position_text = head.position_text;
+    {
+        std::lock_guard lock(head.position_text_lock);
+        stamp.position_text = head.position_text;
+    }
     stamp.ping_interval_ms = ping_interval_ms;
     stamp.speed_knots = app.run.speed_knots;
     stamp.heading_degrees = app.run.heading_degrees;
@@ -316,7 +320,10 @@ void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> h, AppS
         std::array<char, kPositionTextSize> text{};
         std::memcpy(text.data(), h.data() + kPositionAt, kPositionTextSize);
         valid = position_text_is_valid(text);
-        if (valid) head.position_text = text;
+        if (valid) {
+            std::lock_guard lock(head.position_text_lock);
+            head.position_text = text;
+        }
     }
     file.file_position_valid = valid ? 1 : 0;
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "settings/settings.h"
 
@@ -44,6 +45,21 @@ inline constexpr size_t kPositionTextSize = 24;  // latitude 12 characters, long
 
 // Range index (SSRange 0..8) to metres.
 inline constexpr std::array<int32_t, 9> kRangeMetres = {15, 30, 60, 90, 120, 150, 180, 210, 240};
+
+// A mutex that does not stop the struct holding it from being copied: a copy gets a fresh,
+// unlocked mutex of its own.
+class PositionTextLock {
+  public:
+    PositionTextLock() = default;
+    PositionTextLock(const PositionTextLock&) noexcept {}
+    PositionTextLock& operator=(const PositionTextLock&) noexcept { return *this; }
+    void lock() { mutex_.lock(); }
+    void unlock() { mutex_.unlock(); }
+    bool try_lock() { return mutex_.try_lock(); }
+
+  private:
+    std::mutex mutex_;
+};
 
 struct HeadState {
     // Head model, re-derived before every command from head_type_h_flag (HEAD mode) or
@@ -86,8 +102,11 @@ struct HeadState {
     SharedInt time_seconds = 0;
 
     // Position of the ping in flight: written by the GPS reader, restored from played
-    // records; 24 zero bytes while none is known.
+    // records; 24 zero bytes while none is known. Copy or change it only under
+    // position_text_lock, since the GPS thread rewrites it while the acquisition thread
+    // records.
     std::array<char, kPositionTextSize> position_text{};
+    mutable PositionTextLock position_text_lock;
 };
 
 // Every value that playing a record overwrites and that HEAD mode needs back: the run-mode
