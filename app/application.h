@@ -1,0 +1,76 @@
+#pragma once
+// The running program: the shared state, the main window and its surface, start-up and the
+// close handling. Everything the window asks for (menu commands, the close box, signals,
+// --exit-after) arrives here on the GUI thread.
+
+#include <QObject>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/main_window.h"
+#include "app/signal_watcher.h"
+#include "app/window_services.h"
+#include "platform/clock.h"
+#include "platform/qt_surface.h"
+#include "settings/app_state.h"
+
+class QTimer;
+
+namespace kelvanor {
+
+struct StartOptions {
+    std::optional<std::string> screenshot_path;  // written right before the close handling
+    std::optional<double> exit_after_seconds;
+    bool show_logo = true;
+    bool watch_signals = true;
+    Clock* clock = nullptr;  // the system clock when null
+};
+
+enum class CloseOrigin { Window, Signal, Timer };
+
+class Application : public QObject {
+    Q_OBJECT
+public:
+    explicit Application(StartOptions options);
+    ~Application() override;
+
+    // Start-up: settings, menu marks, calibration under the logo, showing the window, the
+    // stored run mode.
+    void start();
+
+    AppState& state() { return state_; }
+    MainWindow& window() { return *window_; }
+    QtSurface& surface() { return surface_; }
+    UiServices& ui() { return *services_; }
+    bool closed() const { return closed_; }
+
+    // Asks for the close handling; it runs once, from the top of the event loop, after any
+    // modal dialog has ended.
+    void request_close(CloseOrigin origin);
+
+signals:
+    void finished();
+
+private:
+    void on_command(int id);
+    void toggle_tool_window(int id);
+    void run_close_handling();
+    void enter_run_mode();
+
+    StartOptions options_;
+    SystemClock system_clock_;
+    Clock& clock_;
+    AppState state_;
+    QtSurface surface_;
+    std::unique_ptr<MainWindow> window_;
+    WindowServices* services_ = nullptr;  // owned by the window
+    SignalWatcher* signals_ = nullptr;
+    QTimer* close_timer_ = nullptr;
+    bool close_requested_ = false;
+    bool close_from_signal_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace kelvanor

@@ -1,0 +1,50 @@
+// KELVANOR: drives a Marlinray side-scan sonar head, shows its echoes as a waterfall, records
+// and plays back .VKD data files.
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+#include "app/application.h"
+
+int main(int argc, char** argv) {
+    QApplication qt_app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kelvanor"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Marlinray side-scan sonar acquisition and playback"));
+    parser.addHelpOption();
+    QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                  QStringLiteral("Write the main window as a BMP to FILE when closing."),
+                                  QStringLiteral("FILE"));
+    QCommandLineOption exit_after(QStringLiteral("exit-after"),
+                                  QStringLiteral("Close the program after SECONDS."),
+                                  QStringLiteral("SECONDS"));
+    QCommandLineOption no_logo(QStringLiteral("no-logo"), QStringLiteral("Do not show the start-up logo."));
+    parser.addOption(screenshot);
+    parser.addOption(exit_after);
+    parser.addOption(no_logo);
+    parser.process(qt_app);
+
+    kelvanor::StartOptions options;
+    if (parser.isSet(screenshot)) options.screenshot_path = parser.value(screenshot).toLocal8Bit().toStdString();
+    if (parser.isSet(exit_after)) {
+        bool ok = false;
+        const double seconds = parser.value(exit_after).toDouble(&ok);
+        if (!ok || seconds < 0) {
+            std::fprintf(stderr, "kelvanor: --exit-after needs a number of seconds, not \"%s\"\n",
+                         parser.value(exit_after).toLocal8Bit().constData());
+            return 2;
+        }
+        options.exit_after_seconds = seconds;
+    }
+    options.show_logo = !parser.isSet(no_logo);
+
+    kelvanor::Application app(std::move(options));
+    QObject::connect(&app, &kelvanor::Application::finished, &qt_app, [] { QApplication::quit(); },
+                     Qt::QueuedConnection);
+    app.start();
+    return QApplication::exec();
+}

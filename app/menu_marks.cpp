@@ -1,0 +1,49 @@
+#include "app/menu_marks.h"
+
+#include "platform/menu_ids.h"
+
+namespace kelvanor {
+
+void apply_creation_menu_marks(const AppState& state, UiServices& ui) {
+    const Settings& s = state.settings;
+    const RunState& run = state.run;
+    ui.check_menu_item(menu::kHead + s.RunMode, true);
+    ui.check_menu_item(menu::kColor + s.Colors, true);
+    if (s.Grid != 0) ui.check_menu_item(menu::kGrid, true);
+    ui.check_menu_item(menu::kMeters + s.Units, true);
+    if (s.AlongTrackMarks == 1) ui.check_menu_item(menu::kAlongTrackMarks, true);
+    if (s.SpeedCorrection == 1) ui.check_menu_item(menu::kSpeedCorrection, true);
+    if (run.speed_from_gps != 0) {
+        ui.check_menu_item(menu::kSpeedFromGps, true);
+        ui.enable_menu_item(menu::kManualSpeed, false);
+    }
+    if (run.target_length_mode != 0) ui.check_menu_item(menu::kTargetLength, true);
+    if (run.target_height_mode != 0) ui.check_menu_item(menu::kTargetHeight, true);
+    ui.check_menu_item(menu::kLow + s.Frequency, true);
+}
+
+}  // namespace kelvanor
+
+namespace kelvanor {
+
+std::string no_file_title() { return "Kelvanor Marlinray - [No File]"; }
+
+void apply_run_mode_menu(const AppState& state, UiServices& ui) {
+    const bool file_mode = state.settings.RunMode == 1;
+    ui.enable_menu_item(menu::kPlayback, file_mode);
+    ui.enable_menu_item(menu::kRecord, !file_mode);
+    ui.enable_menu_item(menu::kCopy, file_mode);
+    ui.enable_menu_item(menu::kComPorts, !file_mode);
+    ui.enable_menu_item(menu::kManualSpeed, !file_mode && state.run.speed_from_gps == 0);
+    ui.enable_menu_item(menu::kSpeedFromGps, !file_mode);
+    ui.enable_menu_item(menu::kLow, !file_mode);
+    ui.enable_menu_item(menu::kHigh, !file_mode);
+    ui.enable_menu_item(menu::kChannelBalance, !file_mode);
+    if (file_mode) {
+        if (state.run.playback_file_open == 0) ui.set_window_title(no_file_title());
+    } else {
+        ui.set_window_title("Kelvanor Marlinray");
+    }
+}
+
+}  // namespace kelvanor

@@ -1,0 +1,102 @@
+#include "app/window_services.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+
+namespace kelvanor {
+
+namespace {
+
+QString to_qstring(std::string_view text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString filter_text(const FileDialogSpec& spec) {
+    QStringList patterns;
+    for (const std::string& p : spec.patterns) patterns << QString::fromStdString(p);
+    return QString::fromStdString(spec.filter_name) + QStringLiteral(" (") + patterns.join(' ') +
+           QStringLiteral(")");
+}
+
+}  // namespace
+
+WindowServices::WindowServices(MainWindow& window) : QObject(&window), window_(window) {}
+
+template <class Fn>
+void WindowServices::on_gui_thread(Fn&& fn) {
+    if (QThread::currentThread() == thread()) {
+        fn();
+    } else {
+        QMetaObject::invokeMethod(this, std::forward<Fn>(fn), Qt::QueuedConnection);
+    }
+}
+
+void WindowServices::check_menu_item(int id, bool checked) {
+    on_gui_thread([this, id, checked] {
+        if (QAction* a = window_.action(id)) a->setChecked(checked);
+    });
+}
+
+void WindowServices::enable_menu_item(int id, bool enabled) {
+    on_gui_thread([this, id, enabled] {
+        if (QAction* a = window_.action(id)) a->setEnabled(enabled);
+    });
+}
+
+void WindowServices::set_menu_label(int id, std::string_view label) {
+    on_gui_thread([this, id, text = to_qstring(label)] {
+        if (QAction* a = window_.action(id)) a->setText(text);
+    });
+}
+
+void WindowServices::set_window_title(std::string_view title) {
+    on_gui_thread([this, text = to_qstring(title)] { window_.setWindowTitle(text); });
+}
+
+void WindowServices::message_box(std::string_view text, std::string_view caption, MessageKind kind) {
+    on_gui_thread([this, body = to_qstring(text), title = to_qstring(caption), kind] {
+        QMessageBox box(kind == MessageKind::Information ? QMessageBox::Information
+                        : kind == MessageKind::Error     ? QMessageBox::Critical
+                                                         : QMessageBox::Warning,
+                        title, body, QMessageBox::Ok, &window_);
+        box.exec();
+    });
+}
+
+std::optional<std::string> WindowServices::open_file_dialog(const FileDialogSpec& spec) {
+    const QString path = QFileDialog::getOpenFileName(&window_, QString::fromStdString(spec.title),
+                                                      QString(), filter_text(spec));
+    if (path.isEmpty()) return std::nullopt;
+    return path.toLocal8Bit().toStdString();
+}
+
+std::optional<std::string> WindowServices::save_file_dialog(const FileDialogSpec& spec) {
+    QFileDialog dialog(&window_, QString::fromStdString(spec.title), QString(), filter_text(spec));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromStdString(spec.default_extension));
+    if (!spec.prompt_overwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+}
+
+void WindowServices::request_repaint() {
+    // Many pings may ask before the GUI thread gets round to it: one repaint serves them all.
+    if (repaint_pending_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            repaint_pending_ = false;
+            window_.view()->update();
+        },
+        Qt::QueuedConnection);
+}
+
+void WindowServices::request_repaint(Rect area) {
+    QMetaObject::invokeMethod(
+        this, [this, area] { window_.view()->update(area.left, area.top, area.width(), area.height()); },
+        Qt::QueuedConnection);
+}
+
+}  // namespace kelvanor

@@ -1,0 +1,221 @@
+#include "platform/qt_surface.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPolygon>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kelvanor {
+
+namespace {
+
+constexpr int kPanelFontPixelSize = 13;
+
+QString to_qstring(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect to_qrect(Rect r) { return QRect(r.left, r.top, r.width(), r.height()); }
+
+PanelFont load_panel_font() {
+    PanelFont result;
+    QString family = QStringLiteral("DejaVu Sans Mono");
+    const int id = QFontDatabase::addApplicationFont(QStringLiteral(KELVANOR_FONT_FILE));
+    if (id >= 0) {
+        const QStringList families = QFontDatabase::applicationFontFamilies(id);
+        if (!families.isEmpty()) family = families.front();
+    }
+    QFont font(family);
+    font.setPixelSize(kPanelFontPixelSize);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    font.setStyleStrategy(QFont::NoAntialias);
+    font.setKerning(false);
+    QFontMetrics metrics(font);
+    result.font = font;
+    result.metrics.char_width = metrics.horizontalAdvance(QLatin1Char('X'));
+    result.metrics.char_height = metrics.height();
+    return result;
+}
+
+}  // namespace
+
+const PanelFont& panel_font() {
+    static const PanelFont font = load_panel_font();
+    return font;
+}
+
+QtSurface::QtSurface(Size size) : image_(size.width, size.height, QImage::Format_RGB32) {
+    image_.fill(Qt::black);
+    lookup_.fill(qRgb(0, 0, 0));
+}
+
+Size QtSurface::size() const { return {image_.width(), image_.height()}; }
+
+void QtSurface::set_palette(const PaletteEntries& entries) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+        lookup_[i] = qRgb(entries[i].red, entries[i].green, entries[i].blue);
+    }
+}
+
+Rect QtSurface::clipped(Rect r) const {
+    Rect bounds{0, 0, image_.width(), image_.height()};
+    if (clip_) {
+        bounds.left = std::max(bounds.left, clip_->left);
+        bounds.top = std::max(bounds.top, clip_->top);
+        bounds.right = std::min(bounds.right, clip_->right);
+        bounds.bottom = std::min(bounds.bottom, clip_->bottom);
+    }
+    return Rect{std::max(r.left, bounds.left), std::max(r.top, bounds.top),
+                std::min(r.right, bounds.right), std::min(r.bottom, bounds.bottom)};
+}
+
+void QtSurface::put(int x, int y, QRgb value) {
+    Rect c = clipped({x, y, x + 1, y + 1});
+    if (c.width() <= 0 || c.height() <= 0) return;
+    reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = value;
+}
+
+void QtSurface::fill_rect(Rect rect, PaletteIndex colour_index) {
+    const Rect c = clipped(rect);
+    const QRgb value = colour(colour_index);
+    for (int y = c.top; y < c.bottom; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        std::fill(row + c.left, row + c.right, value);
+    }
+}
+
+void QtSurface::frame_rect(Rect r, PaletteIndex colour_index) {
+    if (r.width() <= 0 || r.height() <= 0) return;
+    fill_rect({r.left, r.top, r.right, r.top + 1}, colour_index);
+    fill_rect({r.left, r.bottom - 1, r.right, r.bottom}, colour_index);
+    fill_rect({r.left, r.top, r.left + 1, r.bottom}, colour_index);
+    fill_rect({r.right - 1, r.top, r.right, r.bottom}, colour_index);
+}
+
+void QtSurface::line(Point from, Point to, PaletteIndex colour_index) {
+    // Bresenham without the end point, as the window system draws lines.
+    const QRgb value = colour(colour_index);
+    int x = from.x;
+    int y = from.y;
+    const int dx = std::abs(to.x - from.x);
+    const int dy = -std::abs(to.y - from.y);
+    const int sx = from.x < to.x ? 1 : -1;
+    const int sy = from.y < to.y ? 1 : -1;
+    int err = dx + dy;
+    while (x != to.x || y != to.y) {
+        put(x, y, value);
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+
+void QtSurface::ellipse(Rect rect, PaletteIndex pen, std::optional<PaletteIndex> fill) {
+    QPainter painter(&image_);
+    if (clip_) painter.setClipRect(to_qrect(*clip_));
+    painter.setPen(QColor::fromRgb(colour(pen)));
+    painter.setBrush(fill ? QBrush(QColor::fromRgb(colour(*fill))) : QBrush(Qt::NoBrush));
+    painter.drawEllipse(QRect(rect.left, rect.top, rect.width() - 1, rect.height() - 1));
+}
+
+void QtSurface::text(Point at, std::string_view text, PaletteIndex colour_index,
+                     std::optional<PaletteIndex> background) {
+    const PanelFont& font = panel_font();
+    if (background) {
+        const Size extent = text_extent(text);
+        fill_rect({at.x, at.y, at.x + extent.width, at.y + extent.height}, *background);
+    }
+    QPainter painter(&image_);
+    if (clip_) painter.setClipRect(to_qrect(*clip_));
+    painter.setFont(font.font);
+    painter.setPen(QColor::fromRgb(colour(colour_index)));
+    painter.drawText(at.x, at.y + QFontMetrics(font.font).ascent(), to_qstring(text));
+}
+
+Size QtSurface::text_extent(std::string_view text) const {
+    const PanelFont& font = panel_font();
+    QFontMetrics metrics(font.font);
+    return {metrics.horizontalAdvance(to_qstring(text)), font.metrics.char_height};
+}
+
+void QtSurface::glyph(SystemGlyph glyph, Rect r) {
+    // Drawn in the window system's fixed button colours, not through the palette.
+    const QColor face(192, 192, 192);
+    const QColor light(255, 255, 255);
+    const QColor shadow(128, 128, 128);
+    const QColor dark(0, 0, 0);
+    QPainter painter(&image_);
+    if (clip_) painter.setClipRect(to_qrect(*clip_));
+    const QRect box = to_qrect(r);
+    if (glyph == SystemGlyph::CheckBoxEmpty || glyph == SystemGlyph::CheckBoxChecked) {
+        painter.fillRect(box, light);
+        painter.setPen(shadow);
+        painter.drawLine(box.left(), box.top(), box.right(), box.top());
+        painter.drawLine(box.left(), box.top(), box.left(), box.bottom());
+        painter.setPen(dark);
+        painter.drawLine(box.left() + 1, box.top() + 1, box.right() - 1, box.top() + 1);
+        painter.drawLine(box.left() + 1, box.top() + 1, box.left() + 1, box.bottom() - 1);
+        if (glyph == SystemGlyph::CheckBoxChecked) {
+            const int cx = box.left() + box.width() / 2;
+            const int cy = box.top() + box.height() / 2;
+            painter.setPen(QPen(dark, 2));
+            painter.drawLine(cx - 3, cy, cx - 1, cy + 2);
+            painter.drawLine(cx - 1, cy + 2, cx + 3, cy - 2);
+        }
+        return;
+    }
+    const int index = static_cast<int>(glyph);
+    const int direction = index % 4;  // up, down, left, right
+    const bool pressed = index >= 4 && index < 8;
+    const bool inactive = index >= 8;
+    painter.fillRect(box, face);
+    painter.setPen(pressed ? shadow : light);
+    painter.drawLine(box.left(), box.top(), box.right(), box.top());
+    painter.drawLine(box.left(), box.top(), box.left(), box.bottom());
+    painter.setPen(pressed ? light : dark);
+    painter.drawLine(box.left(), box.bottom(), box.right(), box.bottom());
+    painter.drawLine(box.right(), box.top(), box.right(), box.bottom());
+    const int shift = pressed ? 1 : 0;
+    const int cx = box.left() + box.width() / 2 + shift;
+    const int cy = box.top() + box.height() / 2 + shift;
+    const int h = std::max(2, std::min(box.width(), box.height()) / 4);
+    QPolygon triangle;
+    switch (direction) {
+        case 0: triangle << QPoint(cx, cy - h) << QPoint(cx - h, cy + h / 2) << QPoint(cx + h, cy + h / 2); break;
+        case 1: triangle << QPoint(cx, cy + h) << QPoint(cx - h, cy - h / 2) << QPoint(cx + h, cy - h / 2); break;
+        case 2: triangle << QPoint(cx - h, cy) << QPoint(cx + h / 2, cy - h) << QPoint(cx + h / 2, cy + h); break;
+        default: triangle << QPoint(cx + h, cy) << QPoint(cx - h / 2, cy - h) << QPoint(cx - h / 2, cy + h); break;
+    }
+    painter.setPen(inactive ? shadow : dark);
+    painter.setBrush(inactive ? shadow : dark);
+    painter.drawPolygon(triangle);
+}
+
+void QtSurface::set_clip(std::optional<Rect> rect) { clip_ = rect; }
+
+void QtSurface::blit_indexed(Point at, Size size, const uint8_t* pixels, int stride) {
+    const Rect c = clipped({at.x, at.y, at.x + size.width, at.y + size.height});
+    for (int y = c.top; y < c.bottom; ++y) {
+        const uint8_t* src = pixels + static_cast<ptrdiff_t>(y - at.y) * stride + (c.left - at.x);
+        QRgb* dst = reinterpret_cast<QRgb*>(image_.scanLine(y)) + c.left;
+        for (int x = 0; x < c.width(); ++x) dst[x] = lookup_[src[x]];
+    }
+}
+
+Rgb QtSurface::pixel(Point at) const {
+    if (at.x < 0 || at.y < 0 || at.x >= image_.width() || at.y >= image_.height()) return {};
+    const QRgb value = image_.pixel(at.x, at.y);
+    return {static_cast<uint8_t>(qRed(value)), static_cast<uint8_t>(qGreen(value)),
+            static_cast<uint8_t>(qBlue(value))};
+}
+
+}  // namespace kelvanor
