@@ -39,11 +39,11 @@ using ImageLock = std::unique_lock<std::mutex>;
 
 // A mutex that lets the struct holding it be copied: the copy gets its own unlocked mutex.
 // (A whole AppState is returned by value in tests; a lock never travels with the data.)
-class CopyableMutex : public std::mutex {
+class ImageMutex : public std::mutex {
   public:
-    CopyableMutex() = default;
-    CopyableMutex(const CopyableMutex&) noexcept : std::mutex() {}
-    CopyableMutex& operator=(const CopyableMutex&) noexcept { return *this; }
+    ImageMutex() = default;
+    ImageMutex(const ImageMutex&) noexcept : std::mutex() {}
+    ImageMutex& operator=(const ImageMutex&) noexcept { return *this; }
 };
 
 // The image as a ring of columns: every row keeps its pixels in one 784-byte stride, and
@@ -58,7 +58,7 @@ struct ImageRing {
 
 struct WaterfallState {
     // The image lock (image_busy).
-    mutable CopyableMutex image_mutex;
+    mutable ImageMutex image_mutex;
 
     ImageRing image;
 
