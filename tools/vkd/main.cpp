@@ -17,6 +17,9 @@ constexpr Command kCommands[] = {
     {"synth", synth,
      "vkd synth -o FILE [--pings N] [--model G|H] [--range M] [--channel both|port|stbd] "
      "[--speed KN] [--gain G]"},
+    {"render", render,
+     "vkd render FILE -o OUT.png [--colors color|grey|reverse-grey|brown] [--grid] "
+     "[--speed-correction] [--marks] [--strip]"},
 };
 
 void print_usage(std::FILE* out) {

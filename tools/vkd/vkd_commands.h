@@ -14,6 +14,7 @@ using Args = std::span<const std::string>;
 int dump(Args args);
 int info(Args args);
 int synth(Args args);
+int render(Args args);
 
 struct Command {
     std::string_view name;

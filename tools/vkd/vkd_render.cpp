@@ -1,0 +1,270 @@
+// vkd render: plays a data file through the FILE-mode pipeline (playback step, echo
+// conversion, ping processing, column drawer) without a window and writes the waterfall as a
+// PNG: the image as the screen shows it after the last record, or with --strip every column
+// drawn, oldest on the left.
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "datafile/playback.h"
+#include "ping/ping_state.h"
+#include "ping/process_ping.h"
+#include "platform/clock.h"
+#include "settings/app_state.h"
+#include "vkd_commands.h"
+#include "waterfall/image.h"
+#include "waterfall/palette.h"
+
+namespace kelvanor::vkd {
+
+namespace {
+
+// A strip wider than this (250 MB of image) stops the playback there.
+constexpr size_t kMaxStripColumns = 500000;
+
+struct RenderOptions {
+    std::string input;
+    std::string output;
+    int32_t colours = kColourTableColor;
+    bool grid = false;
+    bool speed_correction = false;
+    bool marks = false;
+    bool strip = false;
+};
+
+// Fills options from the arguments; on a bad one returns its complaint.
+std::string parse(Args args, RenderOptions& o) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--grid") {
+            o.grid = true;
+        } else if (a == "--speed-correction") {
+            o.speed_correction = true;
+        } else if (a == "--marks") {
+            o.marks = true;
+        } else if (a == "--strip") {
+            o.strip = true;
+        } else if (a == "-o" || a == "--output" || a == "--colors") {
+            if (i + 1 >= args.size()) return "option " + a + " needs a value";
+            const std::string& v = args[++i];
+            if (a == "--colors") {
+                if (v == "color")
+                    o.colours = kColourTableColor;
+                else if (v == "grey")
+                    o.colours = kColourTableGrey;
+                else if (v == "reverse-grey")
+                    o.colours = kColourTableReverseGrey;
+                else if (v == "brown")
+                    o.colours = kColourTableBrown;
+                else
+                    return "--colors takes color, grey, reverse-grey or brown, not \"" + v + "\"";
+            } else {
+                o.output = v;
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            return "unknown option " + a;
+        } else if (o.input.empty()) {
+            o.input = a;
+        } else {
+            return "more than one input file";
+        }
+    }
+    if (o.input.empty()) return "no input file";
+    if (o.output.empty()) return "no output file (-o OUT.png)";
+    return {};
+}
+
+// The pipeline runs as in FILE mode; nothing here waits.
+class NoWaitClock final : public Clock {
+  public:
+    std::time_t calendar_seconds() override { return system_.calendar_seconds(); }
+    uint64_t monotonic_ms() override { return system_.monotonic_ms(); }
+    void sleep_ms(int) override {}
+
+  private:
+    SystemClock system_;
+};
+
+// Rows of RGB pixels for the encoder, made one at a time.
+class RowSource {
+  public:
+    virtual ~RowSource() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    virtual void row(int y, uint8_t* rgb) const = 0;
+};
+
+class ImageRows final : public RowSource {
+  public:
+    explicit ImageRows(const WaterfallState& waterfall)
+        : rgb_(static_cast<size_t>(kImageWidth) * kImageHeight * 3) {
+        convert_image_rgb24(waterfall, rgb_.data(), kImageWidth * 3);
+    }
+    int width() const override { return kImageWidth; }
+    int height() const override { return kImageHeight; }
+    void row(int y, uint8_t* rgb) const override {
+        std::memcpy(rgb, rgb_.data() + static_cast<size_t>(y) * kImageWidth * 3, kImageWidth * 3);
+    }
+
+  private:
+    std::vector<uint8_t> rgb_;
+};
+
+// Columns of 500 palette indices, top row first, shown left to right.
+class StripRows final : public RowSource {
+  public:
+    StripRows(const std::vector<uint8_t>& columns, size_t first_column,
+              const PaletteEntries& palette)
+        : columns_(columns), first_(first_column), palette_(palette) {}
+    int width() const override { return static_cast<int>(columns_.size() / kImageHeight - first_); }
+    int height() const override { return kImageHeight; }
+    void row(int y, uint8_t* rgb) const override {
+        const int w = width();
+        for (int x = 0; x < w; ++x) {
+            const Rgb& c = palette_[columns_[(first_ + x) * kImageHeight + y]];
+            rgb[3 * x] = c.red;
+            rgb[3 * x + 1] = c.green;
+            rgb[3 * x + 2] = c.blue;
+        }
+    }
+
+  private:
+    const std::vector<uint8_t>& columns_;
+    size_t first_;
+    const PaletteEntries& palette_;
+};
+
+// Writes an 8-bit RGB PNG; on failure returns the reason.
+std::string write_png(const std::string& path, const RowSource& rows) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return std::strerror(errno);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    std::vector<uint8_t> row(static_cast<size_t>(rows.width()) * 3);
+    std::string error;
+    if (png == nullptr || info == nullptr) {
+        error = "cannot set up the PNG encoder";
+    } else if (setjmp(png_jmpbuf(png))) {
+        error = "PNG encoding failed";
+    } else {
+        png_init_io(png, out);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(rows.width()),
+                     static_cast<png_uint_32>(rows.height()), 8, PNG_COLOR_TYPE_RGB,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < rows.height(); ++y) {
+            rows.row(y, row.data());
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+    }
+    png_destroy_write_struct(png != nullptr ? &png : nullptr, info != nullptr ? &info : nullptr);
+    const bool flushed = std::fflush(out) == 0;
+    const int flush_errno = errno;
+    const bool closed = std::fclose(out) == 0;
+    if (error.empty() && (!flushed || !closed)) error = std::strerror(flush_errno);
+    if (!error.empty()) std::remove(path.c_str());
+    return error;
+}
+
+}  // namespace
+
+int render(Args args) {
+    RenderOptions o;
+    if (const std::string complaint = parse(args, o); !complaint.empty()) {
+        usage_error(complaint);
+        return usage_error(
+            "usage: vkd render FILE -o OUT.png [--colors color|grey|reverse-grey|brown] "
+            "[--grid] [--speed-correction] [--marks] [--strip]");
+    }
+    auto file = open_data_file(o.input);
+    if (!file) return 1;
+
+    AppState app;
+    Settings& s = app.settings;
+    s.RunMode = 1;
+    s.PlotSpeed = 100;
+    s.Grid = o.grid ? 1 : 0;
+    s.Colors = o.colours;
+    s.SpeedCorrection = o.speed_correction ? 1 : 0;
+    s.AlongTrackMarks = o.marks ? 1 : 0;
+    build_palette(app.waterfall, o.colours);
+
+    // Opening a file for playback: fresh read-out copies, line history and screen.
+    reset_tracking_for_new_file(app.ping);
+    clear_line_history(app.waterfall);
+    clear_screen(app.waterfall, s,
+                 std::as_writable_bytes(std::span(app.ping.column_history.records)));
+    if (!start_playback(app, *file)) return file_error(o.input, "not a data file");
+
+    std::vector<uint8_t> spill;
+    if (o.strip) app.waterfall.column_spill = &spill;
+
+    PingHooks ping_hooks;
+    NoWaitClock clock;
+    PlaybackHooks hooks;
+    hooks.process_ping = [&](AppState& a) { process_ping(a, ping_hooks, clock); };
+    hooks.reset_ping_tracking = [](AppState& a) { reset_previous_ping_tracking(a.ping); };
+
+    const bool progress = ::isatty(STDERR_FILENO) == 1;
+    int32_t shown_percent = -1;
+    int64_t played = 0;
+    bool cut = false;
+    RecordBuffer buffer{};
+    for (;;) {
+        const PlaybackStep step = playback_step(app, *file, buffer, hooks);
+        if (step == PlaybackStep::Wrapped || step == PlaybackStep::Stalled) break;
+        if (step == PlaybackStep::Played) ++played;
+        if (progress && app.datafile.playback_percent != shown_percent) {
+            shown_percent = app.datafile.playback_percent;
+            std::fprintf(stderr, "\rvkd render: %s %3d%%", o.input.c_str(), shown_percent);
+        }
+        if (spill.size() / kImageHeight > kMaxStripColumns) {
+            cut = true;
+            break;
+        }
+    }
+    if (progress)
+        std::fprintf(stderr, "\rvkd render: %s done, %lld records\n", o.input.c_str(),
+                     static_cast<long long>(played));
+    if (cut) {
+        std::fprintf(stderr, "%s: the strip is cut after %zu columns\n", o.input.c_str(),
+                     kMaxStripColumns);
+    }
+
+    std::string error;
+    if (o.strip) {
+        app.waterfall.column_spill = nullptr;
+        // Every column that left the image, then the image itself; the first 784 of these are
+        // the empty screen the file started on.
+        const size_t old_size = spill.size();
+        spill.resize(old_size + static_cast<size_t>(kImageWidth) * kImageHeight);
+        {
+            std::vector<uint8_t> image(static_cast<size_t>(kImageWidth) * kImageHeight);
+            const ImageLock held = lock_image(app.waterfall);
+            copy_image(app.waterfall, held, image.data(), kImageWidth);
+            for (int x = 0; x < kImageWidth; ++x) {
+                for (int y = 0; y < kImageHeight; ++y) {
+                    spill[old_size + static_cast<size_t>(x) * kImageHeight + y] =
+                        image[static_cast<size_t>(y) * kImageWidth + x];
+                }
+            }
+        }
+        const StripRows rows(spill, kImageWidth, app.waterfall.palette);
+        if (rows.width() == 0) return file_error(o.input, "no column was drawn");
+        error = write_png(o.output, rows);
+    } else {
+        error = write_png(o.output, ImageRows(app.waterfall));
+    }
+    if (!error.empty()) return file_error(o.output, error);
+    return 0;
+}
+
+}  // namespace kelvanor::vkd
