@@ -36,7 +36,6 @@ struct DataFileState {
     float file_last_heading = 0.0f;
     int32_t file_channel_balance = 30;
     int32_t file_format_flag = 0;
-    int32_t file_ping_interval_ms = 0;
     int32_t file_position_valid = 1;  // the last record's position passed the check
 };
 

@@ -327,7 +327,7 @@ void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> h, AppS
     }
     file.file_position_valid = valid ? 1 : 0;
 
-    file.file_ping_interval_ms = read_be16(h.data() + kPingIntervalAt);
+    app.ping.ping_interval_ms = read_be16(h.data() + kPingIntervalAt);
 
     if (valid) {
         const uint8_t v = h[kSpeedAt];

@@ -124,7 +124,7 @@ TEST(DatafileRecord, ReadsBackWhatWasWritten) {
     EXPECT_EQ(app.head.sample_bits, 16);
     EXPECT_EQ(app.head.extra_setting_2, 2);
     EXPECT_EQ(std::string(app.head.position_text.data(), 24), " 54.21.123 N010.07.456 E");
-    EXPECT_EQ(app.datafile.file_ping_interval_ms, 198);
+    EXPECT_EQ(app.ping.ping_interval_ms, 198);
     EXPECT_FLOAT_EQ(app.run.speed_knots, 4.5f);
     EXPECT_FLOAT_EQ(app.run.heading_degrees, 123.0f);  // whole degrees
     EXPECT_EQ(app.settings.file_frequency, 1);

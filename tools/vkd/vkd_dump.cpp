@@ -57,7 +57,7 @@ nlohmann::ordered_json record_json(int64_t index, const RecordRead& read,
                                                                       head.position_text.size()))
                                  : nlohmann::ordered_json(nullptr);
     j["position_valid"] = app.datafile.file_position_valid != 0;
-    j["ping_interval_ms"] = app.datafile.file_ping_interval_ms;
+    j["ping_interval_ms"] = app.ping.ping_interval_ms.load();
     j["speed_knots"] = app.run.speed_knots.load();
     j["heading_degrees"] = app.run.heading_degrees.load();
     j["frequency"] = app.settings.file_frequency.load();
