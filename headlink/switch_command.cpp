@@ -1,0 +1,172 @@
+#include "headlink/switch_command.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include "headlink/busy_wait.h"
+#include "platform/serial_port.h"
+#include "settings/app_state.h"
+
+namespace kelvanor {
+
+namespace {
+
+constexpr int32_t kRetiredHeadId = 0x12;
+constexpr uint8_t kModelCodeG = 40;
+constexpr uint8_t kModelCodeH = 50;
+
+uint8_t low_byte(int32_t value) {
+    return static_cast<uint8_t>(value & 0xFF);
+}
+
+// Raises the calling thread alone to a real-time priority while the command is framed, so
+// that the RTS window stays short on a busy machine, and puts it back afterwards. The
+// process's own priority is never touched: an ordinary user could not raise it again.
+class RealtimeSection {
+  public:
+    RealtimeSection() {
+        const pthread_t self = pthread_self();
+        if (pthread_getschedparam(self, &saved_policy_, &saved_param_) != 0) return;
+        sched_param wanted{};
+        const int lowest = sched_get_priority_min(SCHED_FIFO);
+        const int highest = sched_get_priority_max(SCHED_FIFO);
+        if (lowest < 0 || highest < lowest) return;
+        wanted.sched_priority = lowest + (highest - lowest) / 4;
+        raised_ = pthread_setschedparam(self, SCHED_FIFO, &wanted) == 0;
+    }
+    ~RealtimeSection() {
+        if (raised_) pthread_setschedparam(pthread_self(), saved_policy_, &saved_param_);
+    }
+    RealtimeSection(const RealtimeSection&) = delete;
+    RealtimeSection& operator=(const RealtimeSection&) = delete;
+
+  private:
+    int saved_policy_ = SCHED_OTHER;
+    sched_param saved_param_{};
+    bool raised_ = false;
+};
+
+}  // namespace
+
+uint8_t g_range_code(int32_t range_metres) {
+    switch (range_metres) {
+        case 15:
+            return 20;
+        case 30:
+            return 40;
+        case 60:
+            return 75;
+        case 90:
+            return 115;
+        case 150:
+            return 190;
+        case 180:
+            return 225;
+        default:  // 120, and 210 and 240, which a 'G' head cannot reach
+            return 150;
+    }
+}
+
+SwitchCommand build_switch_command(const SwitchCommandParams& p) {
+    const bool h_head = p.head_type == kHeadTypeH;
+    // Command byte 7 names the side as the head sees it: 1 port, 2 starboard, 3 both.
+    int32_t channel = p.channel_code;
+    if (channel == 1) {
+        channel = 2;
+    } else if (channel == 2) {
+        channel = 1;
+    }
+    SwitchCommand c{};
+    c[0] = 0xFE;
+    c[1] = 0x44;
+    c[2] = kSideScanHeadId;
+    c[3] = h_head ? low_byte(p.range_metres) : g_range_code(p.range_metres);
+    c[4] = 0;
+    c[5] = low_byte(p.hold_command_flag);
+    c[6] = 0x43;
+    c[7] = low_byte(channel);
+    c[8] = low_byte(p.gain);
+    c[9] = 1;
+    c[10] = p.frequency == 1 ? 20 : 10;
+    c[11] = low_byte(p.balance_factor_minus);
+    c[12] = low_byte(p.balance_factor_plus);
+    c[13] = 0;
+    c[14] = 100;
+    c[19] = h_head ? kModelCodeH : kModelCodeG;
+    c[20] = 8;
+    c[21] = 6;
+    c[24] = low_byte(p.ss_delay / 2);
+    c[25] = low_byte(p.frequency);
+    c[26] = 0xFD;
+    return c;
+}
+
+SwitchCommandParams switch_command_params(const AppState& app) {
+    SwitchCommandParams p;
+    p.head_type = app.head.head_type;
+    p.range_metres = app.head.range_metres;
+    p.hold_command_flag = app.head.hold_command_flag;
+    p.channel_code = app.settings.channel_code;
+    p.gain = app.settings.SSGain;
+    p.frequency = app.settings.Frequency;
+    p.balance_factor_minus = app.head.balance_factor_minus;
+    p.balance_factor_plus = app.head.balance_factor_plus;
+    p.ss_delay = app.settings.SSDelay;
+    return p;
+}
+
+int32_t line_span_for(int32_t head_type, int32_t range_metres) {
+    if (head_type == kHeadTypeH) return 500;
+    switch (range_metres) {
+        case 15:
+        case 30:
+            return 533;
+        case 90:
+            return 511;
+        case 150:
+            return 507;
+        default:
+            return 500;
+    }
+}
+
+void update_head_model(HeadState& head) {
+    const bool h_head = (head.head_type_h_flag & 1) != 0;
+    head.head_type = h_head ? kHeadTypeH : kHeadTypeG;
+    head.samples_per_line = h_head ? 500 : 400;
+    head.reply_length = head.samples_per_line + 13;
+    head.record_size_code = 3;
+    head.line_span = line_span_for(head.head_type, head.range_metres);
+}
+
+SwitchCommand prepare_switch_command(AppState& app) {
+    HeadState& head = app.head;
+    head.reply_valid = 0;
+    if (head.current_head_id == kRetiredHeadId) head.current_head_id = kSideScanHeadId;
+    update_head_model(head);
+    if (head.current_head_id == kSideScanHeadId) {
+        head.switch_command = build_switch_command(switch_command_params(app));
+    }
+    return head.switch_command;
+}
+
+bool send_switch_command(AppState& app, SerialPort* port, Clock& clock) {
+    app.head.reply_valid = 0;
+    if (port == nullptr || !port->is_open()) return false;
+    const RealtimeSection realtime;
+    const SwitchCommand command = prepare_switch_command(app);
+    const int32_t loops = app.run.delay_loops_per_second;
+    // A pseudo-terminal has no modem lines; the command still goes out.
+    port->set_rts(true);
+    busy_wait(clock, loops, kRtsLeadMicroseconds);
+    const std::optional<size_t> written = port->write(command);
+    // write() returns while the bytes are still queued (27 bytes are 2.3 ms on the line):
+    // the hold time counts from the last stop bit.
+    port->drain();
+    busy_wait(clock, loops, kRtsHoldMicroseconds);
+    port->set_rts(false);
+    port->flush(SerialQueue::Both);
+    return written.has_value() && *written == command.size();
+}
+
+}  // namespace kelvanor

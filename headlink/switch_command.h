@@ -1,0 +1,64 @@
+#pragma once
+// The switch command: the 27 bytes the head receives before every ping, the head-model values
+// the command and the reply share, and the framed send on the line (RTS raised around the
+// write, with the calibrated lead and hold times).
+
+#include <array>
+#include <cstdint>
+
+#include "headlink/head_state.h"
+
+namespace kelvanor {
+
+struct AppState;
+class Clock;
+class SerialPort;
+
+using SwitchCommand = std::array<uint8_t, kSwitchCommandLength>;
+
+// Everything one command is built from.
+struct SwitchCommandParams {
+    int32_t head_type = kHeadTypeG;  // 'G' or 'H'
+    int32_t range_metres = 120;
+    int32_t hold_command_flag = 0;
+    int32_t channel_code = 3;  // 1 Stbd, 2 Port, 3 Both
+    int32_t gain = 6;
+    int32_t frequency = 0;  // 0 low, 1 high
+    int32_t balance_factor_minus = 100;
+    int32_t balance_factor_plus = 100;
+    int32_t ss_delay = 0;
+};
+
+// Range code of byte 3 for a 'G' head; a 'G' head is asked for 120 m at 210 m and 240 m.
+// A range not in the table gets the 120 m code.
+uint8_t g_range_code(int32_t range_metres);
+
+// The 27 bytes for one ping. Values are sent as the settings hold them, cut to a byte.
+SwitchCommand build_switch_command(const SwitchCommandParams& params);
+
+// The parameters as the shared state holds them now.
+SwitchCommandParams switch_command_params(const AppState& app);
+
+// Head model derivation from the status bit of the last reply: head_type, samples_per_line,
+// reply_length, record_size_code and line_span (which for a 'G' head follows the range).
+void update_head_model(HeadState& head);
+int32_t line_span_for(int32_t head_type, int32_t range_metres);
+
+// The bookkeeping before a send: clears reply_valid, restores head id 0x10 over 0x12, derives
+// the head model and rebuilds switch_command when the head id is 0x10 (any other id sends the
+// previous bytes again). Returns the bytes to send.
+SwitchCommand prepare_switch_command(AppState& app);
+
+// The timing of the framed send, in microseconds.
+inline constexpr int32_t kRtsLeadMicroseconds = 200;
+inline constexpr int32_t kRtsHoldMicroseconds = 1500;
+
+// Sends one command on `port` (nothing but the bookkeeping when it is null or closed): RTS
+// raised, 200 us, the write, a drain until the bytes have left, 1500 us, RTS dropped, both
+// queues flushed so that only bytes arriving after the command count as its reply. The
+// calling thread asks for a real-time priority around the framing and goes on quietly where
+// the system refuses. Returns false when the write did not take all 27 bytes; the head then
+// stays silent and the no-data path sends again.
+bool send_switch_command(AppState& app, SerialPort* port, Clock& clock);
+
+}  // namespace kelvanor
