@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSlider>
 #include <QSplashScreen>
 #include <QTimer>
 
@@ -33,6 +34,36 @@ Application::Application(StartOptions options)
         state_.run.zoom_shown = 0;
         services_->check_menu_item(menu::kZoom, false);
     });
+    program_ = std::make_unique<Program>(state_, *services_, surface_, clock_);
+    WindowHooks hooks;
+    hooks.show_slider = [this](bool shown) { show_slider(shown); };
+    hooks.set_slider = [this](int32_t percent) {
+        if (slider_ == nullptr) return;
+        const QSignalBlocker blocker(slider_);  // moved by playback: no seek
+        slider_->setValue(percent);
+    };
+    hooks.playback_state_changed = [this] { schedule_playback(); };
+    hooks.image_changed = [this] {
+        if (refresh_pending_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this, [this] { schedule_refresh(); }, Qt::QueuedConnection);
+    };
+    program_->set_window_hooks(std::move(hooks));
+
+    // Records play one per turn of the event loop, after every pending event; the pause
+    // between them (100 - PlotSpeed ms) is this timer's interval, never a sleep.
+    playback_timer_ = new QTimer(this);
+    playback_timer_->setSingleShot(true);
+    connect(playback_timer_, &QTimer::timeout, this, &Application::play_one_record);
+    // The waterfall is converted for the screen at most about 60 times a second.
+    refresh_timer_ = new QTimer(this);
+    refresh_timer_->setSingleShot(true);
+    refresh_timer_->setInterval(16);
+    connect(refresh_timer_, &QTimer::timeout, this, [this] {
+        refresh_pending_ = false;
+        if (program_->refresh_image()) window_->view()->update();
+    });
+
     close_timer_ = new QTimer(this);
     close_timer_->setSingleShot(true);
     connect(close_timer_, &QTimer::timeout, this, &Application::run_close_handling);
@@ -63,15 +94,13 @@ void Application::start() {
         state_.run.screen_width = screen->geometry().width();
         state_.run.screen_height = screen->geometry().height();
     }
-    {
-        std::lock_guard lock(surface_.mutex());
-        surface_.fill_rect({0, 0, kClientSize.width, kClientSize.height}, 0);
-    }
+    program_->create_image();
     window_->show();
     if (splash) splash->finish(window_.get());
     window_->view()->repaint();
 
-    enter_run_mode();
+    if (options_.play_path) services_->queue_dialog_answer(options_.play_path);
+    program_->run_mode_switch();
 
     if (options_.exit_after_seconds) {
         const int ms = static_cast<int>(*options_.exit_after_seconds * 1000.0);
@@ -79,9 +108,50 @@ void Application::start() {
     }
 }
 
-void Application::enter_run_mode() {
-    apply_frequency_range_limit(state_.settings);
-    apply_run_mode_menu(state_, *services_);
+void Application::show_slider(bool shown) {
+    if (!shown) {
+        delete slider_;
+        slider_ = nullptr;
+        return;
+    }
+    if (slider_ != nullptr) return;
+    slider_ = new QSlider(Qt::Horizontal, window_->view());
+    slider_->setObjectName(QStringLiteral("Trackbar Control"));
+    slider_->setGeometry(658, 504, 133, 16);
+    slider_->setRange(0, 100);
+    slider_->setPageStep(10);
+    slider_->setTickInterval(10);
+    slider_->setTickPosition(QSlider::TicksBelow);
+    slider_->setFocusPolicy(Qt::NoFocus);  // the keyboard stays with the main window
+    slider_->setValue(0);
+    connect(slider_, &QSlider::valueChanged, this, [this](int value) {
+        program_->seek_playback(value);
+        schedule_refresh();
+    });
+    slider_->show();
+}
+
+void Application::schedule_playback() {
+    if (closed_ || !program_->playback_ready()) {
+        playback_timer_->stop();
+        return;
+    }
+    if (!playback_timer_->isActive()) playback_timer_->start(0);
+}
+
+void Application::play_one_record() {
+    if (closed_ || !program_->playback_ready()) return;
+    // A modal dialog or message box pauses playback until it has ended.
+    if (QApplication::activeModalWidget() != nullptr) {
+        playback_timer_->start(50);
+        return;
+    }
+    program_->playback_step();
+    if (program_->playback_ready()) playback_timer_->start(program_->playback_pause_ms());
+}
+
+void Application::schedule_refresh() {
+    if (!refresh_timer_->isActive()) refresh_timer_->start();
 }
 
 void Application::on_command(int id) {
@@ -94,6 +164,7 @@ void Application::on_command(int id) {
             toggle_tool_window(id);
             break;
         default:
+            program_->command(id);
             break;
     }
 }
@@ -116,6 +187,7 @@ void Application::toggle_tool_window(int id) {
 void Application::request_close(CloseOrigin origin) {
     if (closed_) return;
     if (origin == CloseOrigin::Signal) close_from_signal_ = true;
+    if (origin == CloseOrigin::Timer) close_from_timer_ = true;
     if (!close_requested_) {
         close_requested_ = true;
         close_timer_->start(0);
@@ -137,16 +209,15 @@ void Application::run_close_handling() {
         close_timer_->start(50);
         return;
     }
-    closed_ = true;
-    if (options_.screenshot_path) save_bmp(grab_window(*window_), *options_.screenshot_path);
-
-    // Worker threads and ports stop first, then the data files close, then the settings are
-    // saved; the subsystems add their steps here in that order.
-    save_settings(state_);
-    {
-        std::lock_guard lock(surface_.mutex());
-        surface_.fill_rect({0, 0, kClientSize.width, kClientSize.height}, 0);
+    if (options_.screenshot_path) {
+        if (program_->refresh_image()) window_->view()->repaint();
+        save_bmp(grab_window(*window_), *options_.screenshot_path);
     }
+    closed_ = true;
+    playback_timer_->stop();
+    // No operator may be there to acknowledge a "Close Record File" box of a signal or timer.
+    if (close_from_signal_ || close_from_timer_) services_->set_unattended(true);
+    program_->close_handling();
     window_->allow_close();
     window_->close();
     emit finished();

@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,10 +13,12 @@
 #include "app/main_window.h"
 #include "app/signal_watcher.h"
 #include "app/window_services.h"
+#include "control/program.h"
 #include "platform/clock.h"
 #include "platform/qt_surface.h"
 #include "settings/app_state.h"
 
+class QSlider;
 class QTimer;
 
 namespace kelvanor {
@@ -23,6 +26,7 @@ namespace kelvanor {
 struct StartOptions {
     std::optional<std::string> screenshot_path;  // written right before the close handling
     std::optional<double> exit_after_seconds;
+    std::optional<std::string> play_path;  // FILE mode plays this file instead of asking
     bool show_logo = true;
     bool watch_signals = true;
     Clock* clock = nullptr;  // the system clock when null
@@ -32,7 +36,7 @@ enum class CloseOrigin { Window, Signal, Timer };
 
 class Application : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit Application(StartOptions options);
     ~Application() override;
 
@@ -43,21 +47,26 @@ public:
     AppState& state() { return state_; }
     MainWindow& window() { return *window_; }
     QtSurface& surface() { return surface_; }
-    UiServices& ui() { return *services_; }
+    WindowServices& ui() { return *services_; }
+    Program& program() { return *program_; }
+    QSlider* slider() const { return slider_; }
     bool closed() const { return closed_; }
 
     // Asks for the close handling; it runs once, from the top of the event loop, after any
     // modal dialog has ended.
     void request_close(CloseOrigin origin);
 
-signals:
+  signals:
     void finished();
 
-private:
+  private:
     void on_command(int id);
     void toggle_tool_window(int id);
     void run_close_handling();
-    void enter_run_mode();
+    void schedule_playback();
+    void play_one_record();
+    void schedule_refresh();
+    void show_slider(bool shown);
 
     StartOptions options_;
     SystemClock system_clock_;
@@ -67,9 +76,15 @@ private:
     std::unique_ptr<MainWindow> window_;
     WindowServices* services_ = nullptr;  // owned by the window
     SignalWatcher* signals_ = nullptr;
+    std::unique_ptr<Program> program_;
     QTimer* close_timer_ = nullptr;
+    QTimer* playback_timer_ = nullptr;
+    QTimer* refresh_timer_ = nullptr;
+    QSlider* slider_ = nullptr;
+    std::atomic<bool> refresh_pending_{false};
     bool close_requested_ = false;
     bool close_from_signal_ = false;
+    bool close_from_timer_ = false;
     bool closed_ = false;
 };
 

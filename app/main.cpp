@@ -14,22 +14,30 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Marlinray side-scan sonar acquisition and playback"));
+    parser.setApplicationDescription(
+        QStringLiteral("Marlinray side-scan sonar acquisition and playback"));
     parser.addHelpOption();
-    QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                  QStringLiteral("Write the main window as a BMP to FILE when closing."),
-                                  QStringLiteral("FILE"));
+    QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Write the main window as a BMP to FILE when closing."),
+        QStringLiteral("FILE"));
     QCommandLineOption exit_after(QStringLiteral("exit-after"),
                                   QStringLiteral("Close the program after SECONDS."),
                                   QStringLiteral("SECONDS"));
-    QCommandLineOption no_logo(QStringLiteral("no-logo"), QStringLiteral("Do not show the start-up logo."));
+    QCommandLineOption play(QStringLiteral("play"),
+                            QStringLiteral("In FILE mode, play FILE instead of asking for a file."),
+                            QStringLiteral("FILE"));
+    QCommandLineOption no_logo(QStringLiteral("no-logo"),
+                               QStringLiteral("Do not show the start-up logo."));
     parser.addOption(screenshot);
     parser.addOption(exit_after);
     parser.addOption(no_logo);
+    parser.addOption(play);
     parser.process(qt_app);
 
     kelvanor::StartOptions options;
-    if (parser.isSet(screenshot)) options.screenshot_path = parser.value(screenshot).toLocal8Bit().toStdString();
+    if (parser.isSet(screenshot))
+        options.screenshot_path = parser.value(screenshot).toLocal8Bit().toStdString();
     if (parser.isSet(exit_after)) {
         bool ok = false;
         const double seconds = parser.value(exit_after).toDouble(&ok);
@@ -41,10 +49,12 @@ int main(int argc, char** argv) {
         options.exit_after_seconds = seconds;
     }
     options.show_logo = !parser.isSet(no_logo);
+    if (parser.isSet(play)) options.play_path = parser.value(play).toLocal8Bit().toStdString();
 
     kelvanor::Application app(std::move(options));
-    QObject::connect(&app, &kelvanor::Application::finished, &qt_app, [] { QApplication::quit(); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &app, &kelvanor::Application::finished, &qt_app, [] { QApplication::quit(); },
+        Qt::QueuedConnection);
     app.start();
     return QApplication::exec();
 }

@@ -73,7 +73,8 @@ void MainWindow::build_menu() {
                 break;
             case MenuEntry::Kind::Command: {
                 const QString label = QString::fromLatin1(entry.label);
-                QAction* action = open.empty() ? bar->addAction(label) : open.back()->addAction(label);
+                QAction* action =
+                    open.empty() ? bar->addAction(label) : open.back()->addAction(label);
                 action->setData(entry.id);
                 action->setCheckable(!open.empty());
                 const int id = entry.id;

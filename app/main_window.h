@@ -21,32 +21,32 @@ inline constexpr Size kClientSize{792, 600};
 // Copies a surface to the screen; nothing else happens in its paint handler.
 class SurfaceView : public QWidget {
     Q_OBJECT
-public:
+  public:
     SurfaceView(QtSurface& surface, QWidget* parent);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QtSurface& surface_;
 };
 
 // A small tool window with its own caption and close box; closing it only hides it.
 class ToolWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     ToolWindow(const QString& title, QSize size, QWidget* owner);
 
-signals:
+  signals:
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(QtSurface& surface);
 
     QAction* action(int id) const;
@@ -57,15 +57,15 @@ public:
     // Once set, the next close request closes the window for real.
     void allow_close() { close_allowed_ = true; }
 
-signals:
+  signals:
     void command(int id);
     // The user (close box, window manager) asked the window to close.
     void close_requested();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void build_menu();
 
     SurfaceView* view_;

@@ -23,27 +23,3 @@ void apply_creation_menu_marks(const AppState& state, UiServices& ui) {
 }
 
 }  // namespace kelvanor
-
-namespace kelvanor {
-
-std::string no_file_title() { return "Kelvanor Marlinray - [No File]"; }
-
-void apply_run_mode_menu(const AppState& state, UiServices& ui) {
-    const bool file_mode = state.settings.RunMode == 1;
-    ui.enable_menu_item(menu::kPlayback, file_mode);
-    ui.enable_menu_item(menu::kRecord, !file_mode);
-    ui.enable_menu_item(menu::kCopy, file_mode);
-    ui.enable_menu_item(menu::kComPorts, !file_mode);
-    ui.enable_menu_item(menu::kManualSpeed, !file_mode && state.run.speed_from_gps == 0);
-    ui.enable_menu_item(menu::kSpeedFromGps, !file_mode);
-    ui.enable_menu_item(menu::kLow, !file_mode);
-    ui.enable_menu_item(menu::kHigh, !file_mode);
-    ui.enable_menu_item(menu::kChannelBalance, !file_mode);
-    if (file_mode) {
-        if (state.run.playback_file_open == 0) ui.set_window_title(no_file_title());
-    } else {
-        ui.set_window_title("Kelvanor Marlinray");
-    }
-}
-
-}  // namespace kelvanor

@@ -10,16 +10,16 @@ namespace kelvanor {
 
 class SignalWatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit SignalWatcher(QObject* parent = nullptr);
     ~SignalWatcher() override;
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;
 
-signals:
+  signals:
     void termination_requested(int signal_number);
 
-private:
+  private:
     int fds_[2] = {-1, -1};
     QSocketNotifier* notifier_ = nullptr;
 };

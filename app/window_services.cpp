@@ -55,8 +55,11 @@ void WindowServices::set_window_title(std::string_view title) {
     on_gui_thread([this, text = to_qstring(title)] { window_.setWindowTitle(text); });
 }
 
-void WindowServices::message_box(std::string_view text, std::string_view caption, MessageKind kind) {
+void WindowServices::message_box(std::string_view text, std::string_view caption,
+                                 MessageKind kind) {
+    if (unattended_) return;
     on_gui_thread([this, body = to_qstring(text), title = to_qstring(caption), kind] {
+        if (unattended_) return;
         QMessageBox box(kind == MessageKind::Information ? QMessageBox::Information
                         : kind == MessageKind::Error     ? QMessageBox::Critical
                                                          : QMessageBox::Warning,
@@ -65,7 +68,18 @@ void WindowServices::message_box(std::string_view text, std::string_view caption
     });
 }
 
+std::optional<std::string> WindowServices::take_answer(bool& had_answer) {
+    had_answer = !answers_.empty();
+    if (!had_answer) return std::nullopt;
+    std::optional<std::string> answer = std::move(answers_.front());
+    answers_.pop_front();
+    return answer;
+}
+
 std::optional<std::string> WindowServices::open_file_dialog(const FileDialogSpec& spec) {
+    bool had_answer = false;
+    if (auto answer = take_answer(had_answer); had_answer) return answer;
+    if (unattended_) return std::nullopt;
     const QString path = QFileDialog::getOpenFileName(&window_, QString::fromStdString(spec.title),
                                                       QString(), filter_text(spec));
     if (path.isEmpty()) return std::nullopt;
@@ -73,6 +87,9 @@ std::optional<std::string> WindowServices::open_file_dialog(const FileDialogSpec
 }
 
 std::optional<std::string> WindowServices::save_file_dialog(const FileDialogSpec& spec) {
+    bool had_answer = false;
+    if (auto answer = take_answer(had_answer); had_answer) return answer;
+    if (unattended_) return std::nullopt;
     QFileDialog dialog(&window_, QString::fromStdString(spec.title), QString(), filter_text(spec));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QString::fromStdString(spec.default_extension));
@@ -95,7 +112,8 @@ void WindowServices::request_repaint() {
 
 void WindowServices::request_repaint(Rect area) {
     QMetaObject::invokeMethod(
-        this, [this, area] { window_.view()->update(area.left, area.top, area.width(), area.height()); },
+        this,
+        [this, area] { window_.view()->update(area.left, area.top, area.width(), area.height()); },
         Qt::QueuedConnection);
 }
 

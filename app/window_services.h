@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <deque>
 
 #include "app/main_window.h"
 #include "platform/ui_services.h"
@@ -13,7 +14,7 @@ namespace kelvanor {
 
 class WindowServices final : public QObject, public UiServices {
     Q_OBJECT
-public:
+  public:
     explicit WindowServices(MainWindow& window);
 
     void check_menu_item(int id, bool checked) override;
@@ -26,13 +27,26 @@ public:
     void request_repaint() override;
     void request_repaint(Rect area) override;
 
-private:
+    // Unattended (a close from a signal or a timer is under way): message boxes are
+    // acknowledged without being shown, so that nothing waits for an operator.
+    void set_unattended(bool unattended) { unattended_ = unattended; }
+    // The next open-file dialogs answer with these paths instead of asking (command line,
+    // tests); an empty answer stands for Cancel.
+    void queue_dialog_answer(std::optional<std::string> answer) {
+        answers_.push_back(std::move(answer));
+    }
+
+  private:
     // Runs fn on the GUI thread: at once when called there, queued otherwise.
     template <class Fn>
     void on_gui_thread(Fn&& fn);
 
     MainWindow& window_;
+    std::optional<std::string> take_answer(bool& had_answer);
+
     std::atomic<bool> repaint_pending_{false};
+    std::atomic<bool> unattended_{false};
+    std::deque<std::optional<std::string>> answers_;
 };
 
 }  // namespace kelvanor

@@ -18,7 +18,9 @@ QString to_qstring(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QRect to_qrect(Rect r) { return QRect(r.left, r.top, r.width(), r.height()); }
+QRect to_qrect(Rect r) {
+    return QRect(r.left, r.top, r.width(), r.height());
+}
 
 PanelFont load_panel_font() {
     PanelFont result;
@@ -52,7 +54,9 @@ QtSurface::QtSurface(Size size) : image_(size.width, size.height, QImage::Format
     lookup_.fill(qRgb(0, 0, 0));
 }
 
-Size QtSurface::size() const { return {image_.width(), image_.height()}; }
+Size QtSurface::size() const {
+    return {image_.width(), image_.height()};
+}
 
 void QtSurface::set_palette(const PaletteEntries& entries) {
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -190,17 +194,31 @@ void QtSurface::glyph(SystemGlyph glyph, Rect r) {
     const int h = std::max(2, std::min(box.width(), box.height()) / 4);
     QPolygon triangle;
     switch (direction) {
-        case 0: triangle << QPoint(cx, cy - h) << QPoint(cx - h, cy + h / 2) << QPoint(cx + h, cy + h / 2); break;
-        case 1: triangle << QPoint(cx, cy + h) << QPoint(cx - h, cy - h / 2) << QPoint(cx + h, cy - h / 2); break;
-        case 2: triangle << QPoint(cx - h, cy) << QPoint(cx + h / 2, cy - h) << QPoint(cx + h / 2, cy + h); break;
-        default: triangle << QPoint(cx + h, cy) << QPoint(cx - h / 2, cy - h) << QPoint(cx - h / 2, cy + h); break;
+        case 0:
+            triangle << QPoint(cx, cy - h) << QPoint(cx - h, cy + h / 2)
+                     << QPoint(cx + h, cy + h / 2);
+            break;
+        case 1:
+            triangle << QPoint(cx, cy + h) << QPoint(cx - h, cy - h / 2)
+                     << QPoint(cx + h, cy - h / 2);
+            break;
+        case 2:
+            triangle << QPoint(cx - h, cy) << QPoint(cx + h / 2, cy - h)
+                     << QPoint(cx + h / 2, cy + h);
+            break;
+        default:
+            triangle << QPoint(cx + h, cy) << QPoint(cx - h / 2, cy - h)
+                     << QPoint(cx - h / 2, cy + h);
+            break;
     }
     painter.setPen(inactive ? shadow : dark);
     painter.setBrush(inactive ? shadow : dark);
     painter.drawPolygon(triangle);
 }
 
-void QtSurface::set_clip(std::optional<Rect> rect) { clip_ = rect; }
+void QtSurface::set_clip(std::optional<Rect> rect) {
+    clip_ = rect;
+}
 
 void QtSurface::blit_indexed(Point at, Size size, const uint8_t* pixels, int stride) {
     const Rect c = clipped({at.x, at.y, at.x + size.width, at.y + size.height});

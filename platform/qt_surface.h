@@ -19,7 +19,7 @@ struct PanelFont {
 const PanelFont& panel_font();
 
 class QtSurface final : public Surface {
-public:
+  public:
     explicit QtSurface(Size size);
 
     Size size() const override;
@@ -39,7 +39,7 @@ public:
     // The picture to copy to the screen; read it while holding mutex().
     const QImage& image() const { return image_; }
 
-private:
+  private:
     QRgb colour(PaletteIndex index) const { return lookup_[index]; }
     Rect clipped(Rect rect) const;
     void put(int x, int y, QRgb value);

@@ -16,12 +16,12 @@ namespace kelvanor::test {
 
 // Every read of the calendar time moves it on; a second passes every 1000 reads.
 class FastClock : public Clock {
-public:
+  public:
     std::time_t calendar_seconds() override { return 1700000000 + reads_++ / 1000; }
     uint64_t monotonic_ms() override { return static_cast<uint64_t>(reads_); }
     void sleep_ms(int) override {}
 
-private:
+  private:
     long reads_ = 0;
 };
 
@@ -38,13 +38,13 @@ inline bool wait_until(const std::function<bool()>& condition) {
 
 // Makes a fresh temporary folder the working folder for the test's lifetime.
 class WorkingFolder {
-public:
+  public:
     WorkingFolder() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
     ~WorkingFolder() { QDir::setCurrent(previous_); }
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
 
-private:
+  private:
     QTemporaryDir dir_;
     QString previous_;
 };

@@ -50,15 +50,18 @@ TEST(MainWindow, StartsWithTitleClientAreaAndMenuThenSavesSettingsOnClose) {
 
     QStringList top;
     for (QAction* a : app.window().menuBar()->actions()) top << a->text();
-    EXPECT_EQ(top, (QStringList{"&File", "&Color Table", "Com &Ports", "&Misc", "&Options", "&About..."}));
+    EXPECT_EQ(top, (QStringList{"&File", "&Color Table", "Com &Ports", "&Misc", "&Options",
+                                "&About..."}));
 
     // Marks from the default settings: HEAD mode, colour table Color, grid, metres, speed from
     // GPS (Manual Speed greyed), low frequency.
-    for (int id : {menu::kHead, menu::kColor, menu::kGrid, menu::kMeters, menu::kSpeedFromGps, menu::kLow}) {
+    for (int id :
+         {menu::kHead, menu::kColor, menu::kGrid, menu::kMeters, menu::kSpeedFromGps, menu::kLow}) {
         ASSERT_NE(app.window().action(id), nullptr) << id;
         EXPECT_TRUE(app.window().action(id)->isChecked()) << id;
     }
-    for (int id : {menu::kFile, menu::kHigh, menu::kFeet, menu::kSpeedCorrection, menu::kTargetLength}) {
+    for (int id :
+         {menu::kFile, menu::kHigh, menu::kFeet, menu::kSpeedCorrection, menu::kTargetLength}) {
         EXPECT_FALSE(app.window().action(id)->isChecked()) << id;
     }
     EXPECT_FALSE(app.window().action(menu::kManualSpeed)->isEnabled());
@@ -84,8 +87,11 @@ TEST(MainWindow, FileModeWithoutAFileSaysSoInTheTitle) {
     ini.close();
     FastClock clock;
     Application app(test_options(clock));
+    app.ui().queue_dialog_answer(std::nullopt);  // the playback dialog at start-up is cancelled
     app.start();
     EXPECT_EQ(app.window().windowTitle(), QStringLiteral("Kelvanor Marlinray - [No File]"));
+    EXPECT_NE(app.slider(), nullptr);
+    EXPECT_FALSE(app.program().playback_ready());
     EXPECT_TRUE(app.window().action(menu::kFile)->isChecked());
     EXPECT_FALSE(app.window().action(menu::kRecord)->isEnabled());
     EXPECT_FALSE(app.window().action(menu::kComPorts)->isEnabled());
@@ -134,7 +140,8 @@ TEST(MainWindow, CloseWaitsForAModalBoxAndASignalDismissesIt) {
         app.request_close(CloseOrigin::Signal);
     });
     // A worker thread raises a message box: it is queued, and the worker does not wait.
-    std::thread worker([&] { app.ui().message_box("No Data at COM1", "Test", MessageKind::Warning); });
+    std::thread worker(
+        [&] { app.ui().message_box("No Data at COM1", "Test", MessageKind::Warning); });
     worker.join();
     ASSERT_TRUE(wait_until([&] { return app.closed(); }));
     EXPECT_FALSE(closed_while_modal);

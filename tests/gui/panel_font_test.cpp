@@ -62,7 +62,8 @@ TEST(QtSurface, OpaqueTextFillsItsCellsTransparentTextDoesNot) {
     bool drew = false;
     const FontMetrics& m = panel_font().metrics;
     for (int y = 20; y < 20 + m.char_height; ++y)
-        for (int x = 0; x < m.char_width; ++x) drew = drew || surface.pixel({x, y}) == Rgb{255, 255, 255};
+        for (int x = 0; x < m.char_width; ++x)
+            drew = drew || surface.pixel({x, y}) == Rgb{255, 255, 255};
     EXPECT_TRUE(drew);
 }
 

@@ -1,0 +1,572 @@
+#include "control/program.h"
+
+#include <cstdio>
+
+#include "control/file_names.h"
+#include "platform/menu_ids.h"
+#include "settings/settings_io.h"
+#include "waterfall/image.h"
+#include "waterfall/palette.h"
+
+namespace kelvanor {
+
+namespace {
+
+constexpr const char* kPlaybackDialogTitle = "Open a Marlinray File For Playback";
+constexpr const char* kRecordDialogTitle = "Open a Marlinray File For Recording";
+constexpr const char* kCopyDialogTitle = "Open a Marlinray File For Copying";
+constexpr const char* kDiskCaption = "CheckAvailableDiskSpace";
+
+FileDialogSpec data_file_dialog(const char* title, bool save) {
+    FileDialogSpec spec;
+    spec.title = title;
+    spec.filter_name = "Marlinray Files";
+    spec.patterns = {"*.VKD", "*.vkd"};
+    spec.default_extension = "VKD";
+    spec.prompt_overwrite = save;
+    spec.must_exist = !save;
+    return spec;
+}
+
+// A clock whose pause does nothing: in FILE mode the window's playback timer makes the pause
+// between records, so that the GUI thread never sleeps.
+class NoPauseClock final : public Clock {
+  public:
+    explicit NoPauseClock(Clock& inner) : inner_(inner) {}
+    std::time_t calendar_seconds() override { return inner_.calendar_seconds(); }
+    std::tm local_time(std::time_t seconds) override { return inner_.local_time(seconds); }
+    uint64_t monotonic_ms() override { return inner_.monotonic_ms(); }
+    void sleep_ms(int) override {}
+
+  private:
+    Clock& inner_;
+};
+
+}  // namespace
+
+Program::Program(AppState& app, UiServices& ui, Surface& surface, Clock& clock)
+    : app_(app), ui_(ui), surface_(surface), clock_(clock) {}
+
+Program::~Program() = default;
+
+void Program::set_title(const std::string& suffix) {
+    ui_.set_window_title(suffix.empty() ? std::string(kTitlePrefix)
+                                        : std::string(kTitlePrefix) + " - " + suffix);
+}
+
+void Program::notify_playback_state() {
+    if (window_.playback_state_changed) window_.playback_state_changed();
+}
+
+void Program::create_image() {
+    build_palette(app_.waterfall, app_.settings.Colors);
+    {
+        std::lock_guard lock(surface_.mutex());
+        surface_.set_palette(make_palette(app_.settings.Colors));
+        surface_.fill_rect({0, 0, surface_.size().width, surface_.size().height},
+                           kPalettePanelBackground);
+    }
+    clear_screen_and_history();
+    refresh_image();
+}
+
+void Program::clear_screen_and_history() {
+    kelvanor::clear_line_history(app_.waterfall);
+    clear_screen(app_.waterfall, app_.settings,
+                 std::as_writable_bytes(std::span(app_.ping.column_history.records)));
+    if (window_.image_changed) window_.image_changed();
+}
+
+bool Program::refresh_image() {
+    if (!take_image_changed(app_.waterfall)) return false;
+    {
+        // A palette change marks the image changed too: take the palette with it.
+        std::lock_guard lock(surface_.mutex());
+        surface_.set_palette(make_palette(app_.settings.Colors));
+    }
+    blit_image(app_.waterfall, surface_);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Run-mode switch
+
+void Program::run_mode_switch() {
+    Settings& s = app_.settings;
+    RunState& run = app_.run;
+    reset_reply_type_seen(app_.ping);
+    run.entry_kind = 0;
+    run.entry_count = 0;
+    run.entry_digits.fill(0);
+
+    if (run.recording) stop_recording();
+    if (run.copying) stop_copy();
+    close_playback_file();
+    devices_->stop_head_port();
+    if (run.gps_enabled) devices_->stop_gps();
+
+    {
+        std::lock_guard lock(app_.head.position_text_lock);
+        app_.head.position_text.fill(0);
+    }
+    {
+        auto held = lock_image(app_.waterfall);
+        clear_column_history(app_.ping.column_history);
+    }
+    if (apply_frequency_range_limit(s)) kelvanor::clear_line_history(app_.waterfall);
+
+    if (s.RunMode == 1) {
+        app_.datafile.playback_restart = 1;
+        s.saved_ss_range = s.SSRange.load();
+        s.saved_ss_gain = s.SSGain.load();
+        saved_head_ = capture_head_parameters(app_);
+        ui_.enable_menu_item(menu::kPlayback, true);
+        ui_.enable_menu_item(menu::kRecord, false);
+        ui_.enable_menu_item(menu::kCopy, true);
+        ui_.enable_menu_item(menu::kComPorts, false);
+        ui_.enable_menu_item(menu::kManualSpeed, false);
+        ui_.enable_menu_item(menu::kSpeedFromGps, false);
+        ui_.enable_menu_item(menu::kLow, false);
+        ui_.enable_menu_item(menu::kHigh, false);
+        ui_.enable_menu_item(menu::kChannelBalance, false);
+        if (run.playback_file_open == 0) set_title("[No File]");
+        app_.head.date_time_text.fill(0);
+    } else {
+        app_.datafile.playback_restart = 0;
+        if (saved_head_) {
+            restore_head_parameters(app_, *saved_head_);
+            saved_head_.reset();
+        }
+        s.SSRange = s.saved_ss_range.load();
+        s.SSGain = s.saved_ss_gain.load();
+        apply_range_readout_state(app_);
+        ui_.enable_menu_item(menu::kPlayback, false);
+        ui_.enable_menu_item(menu::kRecord, true);
+        ui_.enable_menu_item(menu::kCopy, false);
+        ui_.enable_menu_item(menu::kComPorts, true);
+        ui_.enable_menu_item(menu::kManualSpeed, run.speed_from_gps == 0);
+        ui_.enable_menu_item(menu::kSpeedFromGps, true);
+        ui_.enable_menu_item(menu::kLow, true);
+        ui_.enable_menu_item(menu::kHigh, true);
+        ui_.enable_menu_item(menu::kChannelBalance, true);
+        set_title("");
+        devices_->start_head_port();
+        if (run.gps_enabled) devices_->start_gps();
+    }
+
+    if (s.RunMode != run.previous_run_mode) {
+        run.previous_run_mode = s.RunMode.load();
+        clear_screen_and_history();
+    }
+    if (window_.show_slider) window_.show_slider(s.RunMode == 1);
+    if (s.RunMode == 1) open_playback_file();
+    notify_playback_state();
+}
+
+// ---------------------------------------------------------------------------------------
+// Menu commands
+
+void Program::command(int id) {
+    Settings& s = app_.settings;
+    RunState& run = app_.run;
+    auto toggle = [this](SharedInt& flag, int item) {
+        if (flag == 0 || flag == 1) {
+            flag = flag == 0 ? 1 : 0;
+            ui_.check_menu_item(item, flag == 1);
+        }
+    };
+    switch (id) {
+        case menu::kHead:
+            if (s.RunMode != 0) {
+                ui_.check_menu_item(menu::kHead, true);
+                ui_.check_menu_item(menu::kFile, false);
+                s.RunMode = 0;
+                run_mode_switch();
+            }
+            break;
+        case menu::kFile:
+            if (s.RunMode == 1) {
+                open_playback_file();
+            } else {
+                devices_->stop_head_port();
+                ui_.check_menu_item(menu::kHead, false);
+                ui_.check_menu_item(menu::kFile, true);
+                s.RunMode = 1;
+                run_mode_switch();
+            }
+            break;
+        case menu::kRecord:
+            if (run.recording == 0) {
+                start_recording();
+            } else {
+                stop_recording();
+            }
+            break;
+        case menu::kPlayback:
+            open_playback_file();
+            break;
+        case menu::kCopy:
+            if (run.copying == 0) {
+                start_copy();
+            } else {
+                stop_copy();
+            }
+            break;
+        case menu::kColor:
+        case menu::kGrey:
+        case menu::kReverseGrey:
+        case menu::kBrown:
+            ui_.check_menu_item(menu::kColor + s.Colors, false);
+            s.Colors = id - menu::kColor;
+            ui_.check_menu_item(id, true);
+            build_palette(app_.waterfall, s.Colors);
+            break;
+        case menu::kMeters:
+        case menu::kFeet:
+            ui_.check_menu_item(menu::kMeters + s.Units, false);
+            s.Units = id - menu::kMeters;
+            ui_.check_menu_item(id, true);
+            redraw_range_readout();
+            redraw_grid_label();
+            break;
+        case menu::kGrid:
+            toggle(s.Grid, menu::kGrid);
+            redraw_grid_label();
+            clear_screen(app_.waterfall, app_.settings,
+                         std::as_writable_bytes(std::span(app_.ping.column_history.records)));
+            break;
+        case menu::kClearScreen:
+            clear_screen_and_history();
+            break;
+        case menu::kSpeedFromGps:
+            if (run.speed_from_gps == 1) {
+                run.speed_from_gps = 0;
+                ui_.check_menu_item(menu::kSpeedFromGps, false);
+                ui_.enable_menu_item(menu::kManualSpeed, true);
+                run.heading_degrees = 0.0f;
+            } else if (run.speed_from_gps == 0) {
+                run.speed_from_gps = 1;
+                ui_.check_menu_item(menu::kSpeedFromGps, true);
+                ui_.enable_menu_item(menu::kManualSpeed, false);
+            }
+            break;
+        case menu::kSpeedCorrection:
+            toggle(s.SpeedCorrection, menu::kSpeedCorrection);
+            break;
+        case menu::kAlongTrackMarks:
+            toggle(s.AlongTrackMarks, menu::kAlongTrackMarks);
+            break;
+        case menu::kTargetLength:
+            run.target_height_mode = 0;
+            ui_.check_menu_item(menu::kTargetHeight, false);
+            toggle(run.target_length_mode, menu::kTargetLength);
+            break;
+        case menu::kTargetHeight:
+            run.target_length_mode = 0;
+            ui_.check_menu_item(menu::kTargetLength, false);
+            toggle(run.target_height_mode, menu::kTargetHeight);
+            break;
+        case menu::kLow:
+        case menu::kHigh:
+            ui_.check_menu_item(menu::kLow + s.Frequency, false);
+            s.Frequency = id - menu::kLow;
+            ui_.check_menu_item(id, true);
+            redraw_frequency_readout();
+            run_frequency_rule(app_, *this);
+            break;
+        default:
+            break;
+    }
+    if (window_.image_changed) window_.image_changed();
+    notify_playback_state();
+}
+
+// ---------------------------------------------------------------------------------------
+// Data files
+
+bool Program::check_extension(const std::string& path, const char* caption) {
+    if (has_extension(path, "vkd")) return true;
+    ui_.message_box("File extension must be .VKD", caption, MessageKind::Warning);
+    return false;
+}
+
+bool Program::disk_space_ok() const {
+    std::string where = record_path_;
+    if (where.empty()) where = ".";
+    const int64_t free_bytes = free_bytes_at(where);
+    return free_bytes >= kMinimumFreeBytes;
+}
+
+void Program::close_playback_file() {
+    app_.run.playback_file_open = 0;
+    playback_file_.reset();
+    notify_playback_state();
+}
+
+void Program::open_playback_file() {
+    FileDialogSpec spec = data_file_dialog(kPlaybackDialogTitle, false);
+    const std::optional<std::string> chosen = ui_.open_file_dialog(spec);
+    if (!chosen) return;
+    if (!check_extension(*chosen, kPlaybackDialogTitle)) return;
+
+    close_playback_file();
+    std::string error;
+    std::optional<PosixRecordFile> file = PosixRecordFile::open(*chosen, error);
+    if (file && start_playback(app_, *file)) {
+        playback_file_ = std::move(file);
+        playback_path_ = *chosen;
+        set_title("Playback of " + playback_path_);
+        reset_tracking_for_new_file(app_.ping);
+    } else {
+        file.reset();
+        app_.run.playback_file_open = 0;
+        ui_.message_box("Data type is incorrect --> check file format", kPlaybackDialogTitle,
+                        MessageKind::Warning);
+        set_title("[No File]");
+    }
+    clear_screen_and_history();
+    notify_playback_state();
+}
+
+void Program::start_recording() {
+    FileDialogSpec spec = data_file_dialog(kRecordDialogTitle, true);
+    const std::optional<std::string> chosen = ui_.save_file_dialog(spec);
+    if (!chosen) return;
+    if (!check_extension(*chosen, kRecordDialogTitle)) return;
+    const std::string path = with_lower_case_file_name(*chosen);
+    if (free_bytes_at(path) < kMinimumFreeBytes) {
+        ui_.message_box("Disk Drive is full.\nData can NOT be recorded.", kDiskCaption,
+                        MessageKind::Warning);
+        return;
+    }
+    std::string error;
+    std::optional<RecordWriter> writer = RecordWriter::create(path, error);
+    if (!writer) {
+        app_.run.recording = 0;
+        return;
+    }
+    {
+        std::lock_guard lock(record_mutex_);
+        record_file_.emplace(std::move(*writer));
+        record_path_ = path;
+        record_bytes_ = 0;
+        disk_full_count_ = 0;
+        app_.run.rec_pause = 0;
+        app_.run.recording = 1;
+    }
+    set_title("Recording to " + path);
+    ui_.set_menu_label(menu::kRecord, "&Record Stop...");
+    draw_rec_pause_box(true);
+}
+
+void Program::stop_recording() {
+    std::string path;
+    {
+        std::lock_guard lock(record_mutex_);
+        path = record_path_;
+    }
+    ui_.message_box(path, "Close Record File", MessageKind::Information);
+    {
+        // Clearing the flag and closing under the writer's lock: a ping being written on the
+        // acquisition thread finishes first, and no later one starts.
+        std::lock_guard lock(record_mutex_);
+        app_.run.recording = 0;
+        if (record_file_) record_file_->close();
+        record_file_.reset();
+    }
+    set_title("");
+    ui_.set_menu_label(menu::kRecord, "&Record Start...");
+    draw_rec_pause_box(false);
+}
+
+void Program::start_copy() {
+    FileDialogSpec spec = data_file_dialog(kCopyDialogTitle, true);
+    const std::optional<std::string> chosen = ui_.save_file_dialog(spec);
+    if (!chosen) return;
+    if (!check_extension(*chosen, kCopyDialogTitle)) return;
+    const std::string path = with_lower_case_file_name(*chosen);
+    std::string error;
+    std::optional<RecordWriter> writer = RecordWriter::create(path, error);
+    if (!writer) {
+        app_.run.copying = 0;
+        return;
+    }
+    copy_file_.emplace(std::move(*writer));
+    copy_path_ = path;
+    copy_bytes_ = 0;
+    app_.run.copying = 1;
+    set_title("Copying to " + path);
+    ui_.set_menu_label(menu::kCopy, "&Copy Stop...");
+}
+
+void Program::stop_copy() {
+    ui_.message_box(copy_path_, "Close Copy File", MessageKind::Information);
+    if (copy_file_) copy_file_->close();
+    copy_file_.reset();
+    app_.run.copying = 0;
+    set_title("Playback of " + playback_path_);
+    ui_.set_menu_label(menu::kCopy, "&Copy Start...");
+}
+
+void Program::toggle_rec_pause() {
+    if (app_.run.recording == 0) return;
+    app_.run.rec_pause = app_.run.rec_pause == 0 ? 1 : 0;
+    draw_rec_pause_box(true);
+}
+
+void Program::draw_rec_pause_box(bool show) {
+    {
+        std::lock_guard lock(surface_.mutex());
+        if (!show) {
+            surface_.fill_rect({696, 504, 787, 520}, kPalettePanelBackground);
+        } else {
+            surface_.glyph(
+                app_.run.rec_pause == 1 ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
+                {696, 505, 709, 518});
+            surface_.text({712, 504}, "REC Pause", 255, kPalettePanelBackground);
+        }
+    }
+    ui_.request_repaint(Rect{696, 504, 787, 520});
+}
+
+void Program::flash_rec_pause() {
+    if (app_.run.rec_pause != 1) return;
+    rec_pause_flash_phase_ = 1 - rec_pause_flash_phase_;
+    {
+        std::lock_guard lock(surface_.mutex());
+        if (rec_pause_flash_phase_ == 1) {
+            surface_.text({712, 504}, "REC Pause", 255, kPaletteRed);
+        } else {
+            surface_.text({712, 504}, "REC Pause", kPaletteRed, 255);
+        }
+    }
+    ui_.request_repaint(Rect{696, 504, 787, 520});
+}
+
+void Program::write_ping_record() {
+    // Runs on the acquisition thread.
+    bool disk_full = false;
+    {
+        std::lock_guard lock(record_mutex_);
+        if (app_.run.recording == 0 || !record_file_) return;
+        if (free_bytes_at(record_path_) >= kMinimumFreeBytes) {
+            record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
+            record_bytes_ = record_file_->bytes_written();
+            return;
+        }
+        disk_full = true;
+    }
+    if (disk_full) {
+        if (disk_full_count_ == 0) {
+            ui_.message_box("Disk Drive is full.\nData will NOT be recorded.", kDiskCaption,
+                            MessageKind::Warning);
+        }
+        ++disk_full_count_;
+        std::lock_guard lock(record_mutex_);
+        app_.run.recording = 0;
+        if (record_file_) record_file_->close();
+        record_file_.reset();
+        set_title("");
+        ui_.set_menu_label(menu::kRecord, "&Record Start...");
+    }
+}
+
+void Program::show_record_size() {
+    int32_t kb;
+    std::string path;
+    {
+        std::lock_guard lock(record_mutex_);
+        kb = static_cast<int32_t>(record_bytes_ / 1024);
+        path = record_path_;
+    }
+    if (kb == record_kb_shown_) return;
+    record_kb_shown_ = kb;
+    set_title("Recording to " + path + " - " + std::to_string(kb) + " kB");
+}
+
+int64_t Program::record_bytes() const {
+    std::lock_guard lock(record_mutex_);
+    return record_bytes_;
+}
+
+int64_t Program::record_failures() const {
+    std::lock_guard lock(record_mutex_);
+    return record_file_ ? record_file_->failed_writes() : 0;
+}
+
+void Program::clear_line_history(AppState& app) {
+    kelvanor::clear_line_history(app.waterfall);
+}
+
+int Program::draw_ping(AppState& app, const ColumnRequest& request) {
+    const int moved = kelvanor::draw_ping(app.waterfall, app.settings, request);
+    if (window_.image_changed) window_.image_changed();
+    return moved;
+}
+
+// ---------------------------------------------------------------------------------------
+// Playback
+
+bool Program::playback_ready() const {
+    return app_.settings.RunMode == 1 && app_.run.hold == 0 && app_.run.playback_file_open == 1 &&
+           playback_file_.has_value() && app_.datafile.playback_stalled == 0;
+}
+
+int Program::playback_pause_ms() const {
+    const int pause = 100 - app_.settings.PlotSpeed;
+    return pause > 0 ? pause : 0;
+}
+
+void Program::playback_step() {
+    if (!playback_ready()) return;
+    NoPauseClock clock(clock_);
+    PlaybackHooks hooks;
+    hooks.process_ping = [this, &clock](AppState& app) { process_ping(app, *this, clock); };
+    hooks.copy_record = [this](std::span<const uint8_t> bytes) {
+        if (app_.run.copying == 0 || !copy_file_) return;
+        copy_file_->append(bytes);
+        copy_bytes_ = copy_file_->bytes_written();
+        const int32_t kb = static_cast<int32_t>(copy_bytes_ / 1024);
+        if (kb != copy_kb_shown_) {
+            copy_kb_shown_ = kb;
+            set_title("Copying to " + copy_path_ + " - " + std::to_string(kb) + " kB");
+        }
+    };
+    hooks.show_position = [this](int32_t percent) {
+        if (window_.set_slider) window_.set_slider(percent);
+    };
+    hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
+    kelvanor::playback_step(app_, *playback_file_, buffer_, hooks);
+    if (app_.datafile.playback_stalled != 0) notify_playback_state();
+}
+
+void Program::seek_playback(int32_t percent) {
+    if (app_.settings.RunMode != 1 || app_.run.playback_file_open == 0 || !playback_file_) return;
+    PlaybackHooks hooks;
+    hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
+    if (kelvanor::seek_playback(app_, *playback_file_, percent, hooks)) clear_screen_and_history();
+    notify_playback_state();
+}
+
+void Program::process_head_reply(const uint8_t* reply, size_t size) {
+    kelvanor::process_head_reply(app_, *this, clock_, reply, size);
+}
+
+// ---------------------------------------------------------------------------------------
+// Closing
+
+void Program::close_handling() {
+    if (app_.settings.RunMode == 0) {
+        devices_->stop_head_port();
+        if (app_.run.gps_enabled) devices_->stop_gps();
+    }
+    if (app_.run.recording) stop_recording();
+    if (app_.settings.RunMode == 1) {
+        if (app_.run.copying) stop_copy();
+        close_playback_file();
+    }
+    save_settings(app_);
+    clear_screen_and_history();
+}
+
+}  // namespace kelvanor

@@ -1,0 +1,145 @@
+#pragma once
+// The program without its windows: the run-mode switch, the menu commands, the file
+// activities (recording, playback, copying) and the close sequence, driving the core through
+// its entry points. The Qt window forwards its commands and timers here; tests drive it
+// directly with a fake UiServices and a memory surface.
+//
+// In HEAD mode the acquisition thread runs ping processing through this object's PingHooks;
+// everything else runs on the GUI thread.
+
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "datafile/ping_record.h"
+#include "datafile/playback.h"
+#include "datafile/record_source.h"
+#include "datafile/record_writer.h"
+#include "headlink/head_state.h"
+#include "ping/process_ping.h"
+#include "platform/clock.h"
+#include "platform/surface.h"
+#include "platform/ui_services.h"
+#include "settings/app_state.h"
+
+namespace kelvanor {
+
+// The head port and the GPS port with their reader threads. The program only asks them to
+// start and stop; stop always joins the thread before the port closes, and a second stop
+// does nothing.
+class Devices {
+  public:
+    virtual ~Devices() = default;
+    virtual void start_head_port() {}
+    virtual void stop_head_port() {}
+    virtual void start_gps() {}
+    virtual void stop_gps() {}
+};
+
+// What the window shows besides its surface.
+struct WindowHooks {
+    std::function<void(bool)> show_slider;         // the playback position slider exists
+    std::function<void(int32_t)> set_slider;       // moved by playback, without seeking
+    std::function<void()> playback_state_changed;  // playback may start or stop advancing
+    std::function<void()> image_changed;           // any thread: the waterfall wants a refresh
+};
+
+inline constexpr const char* kTitlePrefix = "Kelvanor Marlinray";
+
+class Program : public PingHooks {
+  public:
+    Program(AppState& app, UiServices& ui, Surface& surface, Clock& clock);
+    ~Program() override;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    void set_devices(Devices* devices) { devices_ = devices; }
+    void set_window_hooks(WindowHooks hooks) { window_ = std::move(hooks); }
+
+    AppState& app() { return app_; }
+
+    // Start-up: the image, the palette for Colors, a clear screen and line history.
+    void create_image();
+    // Moves to the run mode in RunMode through the closed state (the caller sets RunMode).
+    void run_mode_switch();
+    // One menu command by id; ids the program does not know are ignored.
+    void command(int id);
+
+    // Data files.
+    void open_playback_file();
+    void close_playback_file();
+    void start_recording();
+    void stop_recording();
+    void start_copy();
+    void stop_copy();
+    void toggle_rec_pause();
+    bool disk_space_ok() const;
+
+    // Playback: one record per idle turn while playback_ready(), then a pause of
+    // playback_pause_ms() before the next.
+    bool playback_ready() const;
+    int playback_pause_ms() const;
+    void playback_step();
+    // The slider was moved by the user to 0..100.
+    void seek_playback(int32_t percent);
+
+    // HEAD mode: one complete head reply, as the acquisition thread hands it over.
+    void process_head_reply(const uint8_t* reply, size_t size);
+
+    // Closing: worker threads and ports, then the files, then the settings, then the screen.
+    void close_handling();
+
+    // At a window refresh: copies the waterfall to the surface when it changed since the last
+    // refresh. True when it did.
+    bool refresh_image();
+
+    // Bytes written to the record file since Record Start; failed record writes.
+    int64_t record_bytes() const;
+    int64_t record_failures() const;
+
+    // PingHooks: what ping processing shows and records.
+    void write_ping_record() override;
+    void show_record_size() override;
+    void flash_rec_pause() override;
+    void clear_line_history(AppState& app) override;
+    int draw_ping(AppState& app, const ColumnRequest& request) override;
+
+  private:
+    void set_title(const std::string& suffix);
+    void draw_rec_pause_box(bool show);
+    void clear_screen_and_history();
+    void notify_playback_state();
+    bool check_extension(const std::string& path, const char* caption);
+
+    AppState& app_;
+    UiServices& ui_;
+    Surface& surface_;
+    Clock& clock_;
+    Devices no_devices_;
+    Devices* devices_ = &no_devices_;
+    WindowHooks window_;
+
+    // Playback (GUI thread only).
+    std::optional<PosixRecordFile> playback_file_;
+    RecordBuffer buffer_{};
+    std::string playback_path_;
+
+    // Recording and copying. The acquisition thread writes records while the GUI thread may
+    // stop the recording: record_mutex_ serialises the two, so the file is never closed
+    // under a write.
+    mutable std::mutex record_mutex_;
+    std::optional<RecordWriter> record_file_;
+    std::string record_path_;
+    int64_t record_bytes_ = 0;
+    int32_t record_kb_shown_ = 0;
+    int32_t disk_full_count_ = 0;
+    int32_t rec_pause_flash_phase_ = 0;
+    std::optional<HeadParameterSet> saved_head_;  // HEAD-mode values kept during FILE mode
+    std::optional<RecordWriter> copy_file_;
+    std::string copy_path_;
+    int64_t copy_bytes_ = 0;
+    int32_t copy_kb_shown_ = 0;
+};
+
+}  // namespace kelvanor
