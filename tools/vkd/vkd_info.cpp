@@ -78,7 +78,7 @@ int info(Args args) {
                      " cannot be read: " + record_fault_text(read.fault) + "; skipped");
             file->seek(read.offset + 1);
             sync_to_record(*file);
-            previous_length = 0;
+            previous_length = -1;  // the record before the next one is unknown
             continue;
         }
         apply_record(app, buffer, read.limits);
@@ -108,8 +108,10 @@ int info(Args args) {
             }
         }
         const int64_t link = read_be16(buffer.data() + len - 2);
-        if (link != static_cast<int64_t>((len + static_cast<size_t>(previous_length)) & 0xFFFF) &&
-            !(previous_length != 0 && link == static_cast<int64_t>(len))) {
+        // The first record of a recording links to itself, any later one to the one before.
+        const bool link_ok = previous_length < 0 || link == static_cast<int64_t>(len) ||
+                             link == ((static_cast<int64_t>(len) + previous_length) & 0xFFFF);
+        if (!link_ok) {
             note(s, s.back_link_breaks,
                  "record " + std::to_string(s.records - 1) + ": back-link " + std::to_string(link) +
                      " does not lead to the record before it");
