@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ping/ping_state.h"
+#include "ping/process_ping.h"
 #include "settings/app_state.h"
 
 namespace kelvanor {
@@ -69,6 +71,15 @@ bool sync_to_record(RecordSource& source) {
         base += static_cast<int64_t>(total - keep);
         have = keep;
     }
+}
+
+PlaybackHooks pipeline_playback_hooks(PingHooks& ping_hooks, Clock& clock) {
+    PlaybackHooks hooks;
+    hooks.process_ping = [&ping_hooks, &clock](AppState& app) {
+        process_ping(app, ping_hooks, clock);
+    };
+    hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
+    return hooks;
 }
 
 bool start_playback(AppState& app, RecordSource& source) {

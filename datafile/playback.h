@@ -60,6 +60,13 @@ enum class PlaybackStep {
     Stalled,  // the last pass yielded no ping and the file has not changed since
 };
 
+class PingHooks;
+class Clock;
+
+// The hooks that run the real ping pipeline (process_ping with `ping_hooks` and `clock`) and
+// reset its previous-ping tracking; copying and the slider are left to the caller.
+PlaybackHooks pipeline_playback_hooks(PingHooks& ping_hooks, Clock& clock);
+
 // Checks that the source starts with "VKD" and, if so, sets up playback from its start.
 // False (nothing changed) for a source that does not.
 bool start_playback(AppState& app, RecordSource& source);

@@ -106,3 +106,50 @@ TEST(VkdSynthRecording, TrackMovesAndPositionTextsKeepTheirForm) {
 
 }  // namespace
 }  // namespace kelvanor
+
+#include "ping/process_ping.h"
+#include "platform/clock.h"
+
+namespace kelvanor {
+namespace {
+
+class StillClock final : public Clock {
+  public:
+    std::time_t calendar_seconds() override { return 0; }
+    uint64_t monotonic_ms() override { return 0; }
+    void sleep_ms(int milliseconds) override { slept_ms += milliseconds; }
+    int slept_ms = 0;
+};
+
+TEST(VkdSynthRecording, PlaysThroughThePingPipelineAsAnHHeadRecording) {
+    test::TempDir dir;
+    const std::string path = dir.file("h.vkd");
+    SurveyRecordingConfig config;
+    config.model = 'H';
+    config.range_metres = 90;
+    write_recording(path, config, 5);
+
+    std::string error;
+    auto file = PosixRecordFile::open(path, error);
+    ASSERT_TRUE(file) << error;
+    AppState app;
+    app.settings.RunMode = 1;
+    app.head.head_type = 'G';  // as a 'G' head left it
+    PingHooks ping_hooks;
+    StillClock clock;
+    const PlaybackHooks hooks = pipeline_playback_hooks(ping_hooks, clock);
+    ASSERT_TRUE(start_playback(app, *file));
+    RecordBuffer buffer{};
+    int accepted = 0;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(playback_step(app, *file, buffer, hooks), PlaybackStep::Played);
+        accepted += app.head.reply_valid;
+    }
+    EXPECT_EQ(accepted, 5);
+    EXPECT_EQ(app.head.head_type, 'H');
+    EXPECT_EQ(app.settings.SSRange, 3);  // 90 m from the played reply
+    EXPECT_EQ(playback_step(app, *file, buffer, hooks), PlaybackStep::Wrapped);
+}
+
+}  // namespace
+}  // namespace kelvanor
