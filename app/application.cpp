@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSlider>
@@ -99,8 +100,28 @@ void Application::start() {
     if (splash) splash->finish(window_.get());
     window_->view()->repaint();
 
-    if (options_.play_path) services_->queue_dialog_answer(options_.play_path);
+    if (options_.unattended) services_->set_unattended(true);
+    if (options_.play_path) {
+        // As if FILE mode was chosen and the file picked in its dialog.
+        if (state_.settings.RunMode != 1) {
+            services_->check_menu_item(menu::kHead, false);
+            services_->check_menu_item(menu::kFile, true);
+            state_.settings.RunMode = 1;
+        }
+        services_->queue_dialog_answer(options_.play_path);
+    }
     program_->run_mode_switch();
+    if (options_.record_path && state_.settings.RunMode == 0) {
+        // Nobody is there to confirm overwriting a file.
+        if (QFileInfo::exists(QString::fromLocal8Bit(options_.record_path->c_str()))) {
+            services_->message_box(
+                "The file exists already and is not overwritten:\n" + *options_.record_path,
+                "Open a Marlinray File For Recording", MessageKind::Warning);
+        } else {
+            services_->queue_dialog_answer(options_.record_path);
+            program_->start_recording();
+        }
+    }
 
     if (options_.exit_after_seconds) {
         const int ms = static_cast<int>(*options_.exit_after_seconds * 1000.0);

@@ -26,7 +26,9 @@ namespace kelvanor {
 struct StartOptions {
     std::optional<std::string> screenshot_path;  // written right before the close handling
     std::optional<double> exit_after_seconds;
-    std::optional<std::string> play_path;  // FILE mode plays this file instead of asking
+    std::optional<std::string> play_path;    // FILE mode plays this file instead of asking
+    std::optional<std::string> record_path;  // HEAD mode records to this new file at start
+    bool unattended = false;                 // no message box or dialog waits for a person
     bool show_logo = true;
     bool watch_signals = true;
     Clock* clock = nullptr;  // the system clock when null

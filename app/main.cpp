@@ -27,12 +27,21 @@ int main(int argc, char** argv) {
     QCommandLineOption play(QStringLiteral("play"),
                             QStringLiteral("In FILE mode, play FILE instead of asking for a file."),
                             QStringLiteral("FILE"));
+    QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("In HEAD mode, start recording to the new FILE at start-up."),
+        QStringLiteral("FILE"));
+    QCommandLineOption unattended(
+        QStringLiteral("unattended"),
+        QStringLiteral("Write message boxes to stderr and cancel file dialogs."));
     QCommandLineOption no_logo(QStringLiteral("no-logo"),
                                QStringLiteral("Do not show the start-up logo."));
     parser.addOption(screenshot);
     parser.addOption(exit_after);
     parser.addOption(no_logo);
     parser.addOption(play);
+    parser.addOption(record);
+    parser.addOption(unattended);
     parser.process(qt_app);
 
     kelvanor::StartOptions options;
@@ -49,6 +58,9 @@ int main(int argc, char** argv) {
         options.exit_after_seconds = seconds;
     }
     options.show_logo = !parser.isSet(no_logo);
+    if (parser.isSet(record))
+        options.record_path = parser.value(record).toLocal8Bit().toStdString();
+    options.unattended = parser.isSet(unattended);
     if (parser.isSet(play)) options.play_path = parser.value(play).toLocal8Bit().toStdString();
 
     kelvanor::Application app(std::move(options));

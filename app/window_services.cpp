@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include <cstdio>
+
 namespace kelvanor {
 
 namespace {
@@ -57,9 +59,18 @@ void WindowServices::set_window_title(std::string_view title) {
 
 void WindowServices::message_box(std::string_view text, std::string_view caption,
                                  MessageKind kind) {
-    if (unattended_) return;
+    if (unattended_) {
+        // Acknowledged at once, and written where a person or a log can read it.
+        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                     static_cast<int>(text.size()), text.data());
+        return;
+    }
     on_gui_thread([this, body = to_qstring(text), title = to_qstring(caption), kind] {
-        if (unattended_) return;
+        if (unattended_) {
+            std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(),
+                         body.toLocal8Bit().constData());
+            return;
+        }
         QMessageBox box(kind == MessageKind::Information ? QMessageBox::Information
                         : kind == MessageKind::Error     ? QMessageBox::Critical
                                                          : QMessageBox::Warning,

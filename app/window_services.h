@@ -27,8 +27,9 @@ class WindowServices final : public QObject, public UiServices {
     void request_repaint() override;
     void request_repaint(Rect area) override;
 
-    // Unattended (a close from a signal or a timer is under way): message boxes are
-    // acknowledged without being shown, so that nothing waits for an operator.
+    // Unattended (--unattended, or a close from a signal or a timer under way): message boxes
+    // are written to stderr as "CAPTION: TEXT" and acknowledged, file dialogs are cancelled,
+    // so that nothing waits for a person.
     void set_unattended(bool unattended) { unattended_ = unattended; }
     // The next open-file dialogs answer with these paths instead of asking (command line,
     // tests); an empty answer stands for Cancel.

@@ -1,5 +1,7 @@
 #include "control/program.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "control/file_names.h"
@@ -42,10 +44,18 @@ class NoPauseClock final : public Clock {
     Clock& inner_;
 };
 
+// True when both paths name the same file on disk.
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 }  // namespace
 
 Program::Program(AppState& app, UiServices& ui, Surface& surface, Clock& clock)
-    : app_(app), ui_(ui), surface_(surface), clock_(clock) {}
+    : app_(app), ui_(ui), surface_(surface), clock_(clock), free_space_(free_bytes_at) {}
 
 Program::~Program() = default;
 
@@ -113,6 +123,14 @@ void Program::run_mode_switch() {
         auto held = lock_image(app_.waterfall);
         clear_column_history(app_.ping.column_history);
     }
+    // Back to HEAD mode: the head's own values return before the frequency rule runs, which
+    // would otherwise take the played file's range for the HEAD-mode one.
+    if (s.RunMode == 0 && saved_head_) {
+        restore_head_parameters(app_, *saved_head_);
+        saved_head_.reset();
+        s.SSRange = s.saved_ss_range.load();
+        s.SSGain = s.saved_ss_gain.load();
+    }
     if (apply_frequency_range_limit(s)) kelvanor::clear_line_history(app_.waterfall);
 
     if (s.RunMode == 1) {
@@ -133,12 +151,6 @@ void Program::run_mode_switch() {
         app_.head.date_time_text.fill(0);
     } else {
         app_.datafile.playback_restart = 0;
-        if (saved_head_) {
-            restore_head_parameters(app_, *saved_head_);
-            saved_head_.reset();
-        }
-        s.SSRange = s.saved_ss_range.load();
-        s.SSGain = s.saved_ss_gain.load();
         apply_range_readout_state(app_);
         ui_.enable_menu_item(menu::kPlayback, false);
         ui_.enable_menu_item(menu::kRecord, true);
@@ -291,10 +303,11 @@ bool Program::check_extension(const std::string& path, const char* caption) {
 }
 
 bool Program::disk_space_ok() const {
+    // The file system that holds the record file, not the one of the current folder: a full
+    // USB stick must stop the recording, whatever the working folder is.
     std::string where = record_path_;
     if (where.empty()) where = ".";
-    const int64_t free_bytes = free_bytes_at(where);
-    return free_bytes >= kMinimumFreeBytes;
+    return free_space_(where) >= kMinimumFreeBytes;
 }
 
 void Program::close_playback_file() {
@@ -334,7 +347,7 @@ void Program::start_recording() {
     if (!chosen) return;
     if (!check_extension(*chosen, kRecordDialogTitle)) return;
     const std::string path = with_lower_case_file_name(*chosen);
-    if (free_bytes_at(path) < kMinimumFreeBytes) {
+    if (free_space_(path) < kMinimumFreeBytes) {
         ui_.message_box("Disk Drive is full.\nData can NOT be recorded.", kDiskCaption,
                         MessageKind::Warning);
         return;
@@ -359,13 +372,7 @@ void Program::start_recording() {
     draw_rec_pause_box(true);
 }
 
-void Program::stop_recording() {
-    std::string path;
-    {
-        std::lock_guard lock(record_mutex_);
-        path = record_path_;
-    }
-    ui_.message_box(path, "Close Record File", MessageKind::Information);
+void Program::close_record_file() {
     {
         // Clearing the flag and closing under the writer's lock: a ping being written on the
         // acquisition thread finishes first, and no later one starts.
@@ -379,12 +386,32 @@ void Program::stop_recording() {
     draw_rec_pause_box(false);
 }
 
+void Program::stop_recording() {
+    std::string path;
+    {
+        std::lock_guard lock(record_mutex_);
+        path = record_path_;
+    }
+    ui_.message_box(path, "Close Record File", MessageKind::Information);
+    close_record_file();
+}
+
+void Program::stop_recording_after(const char* text, const char* caption) {
+    ui_.message_box(text, caption, MessageKind::Warning);
+    stop_recording();
+}
+
 void Program::start_copy() {
     FileDialogSpec spec = data_file_dialog(kCopyDialogTitle, true);
     const std::optional<std::string> chosen = ui_.save_file_dialog(spec);
     if (!chosen) return;
     if (!check_extension(*chosen, kCopyDialogTitle)) return;
     const std::string path = with_lower_case_file_name(*chosen);
+    if (playback_file_ && same_file(path, playback_path_)) {
+        ui_.message_box("The file being played cannot be its own copy.", kCopyDialogTitle,
+                        MessageKind::Warning);
+        return;
+    }
     std::string error;
     std::optional<RecordWriter> writer = RecordWriter::create(path, error);
     if (!writer) {
@@ -444,30 +471,36 @@ void Program::flash_rec_pause() {
 }
 
 void Program::write_ping_record() {
-    // Runs on the acquisition thread.
-    bool disk_full = false;
+    // Runs on the acquisition thread while recording, REC Pause off.
+    enum class Outcome { Written, NotRecording, DiskFull, WriteFailed } outcome;
     {
         std::lock_guard lock(record_mutex_);
-        if (app_.run.recording == 0 || !record_file_) return;
-        if (free_bytes_at(record_path_) >= kMinimumFreeBytes) {
-            record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
+        if (app_.run.recording == 0 || !record_file_) {
+            outcome = Outcome::NotRecording;
+        } else if (free_space_(record_path_) < kMinimumFreeBytes) {
+            outcome = Outcome::DiskFull;
+        } else {
+            const bool ok = record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
             record_bytes_ = record_file_->bytes_written();
-            return;
+            outcome = ok ? Outcome::Written : Outcome::WriteFailed;
         }
-        disk_full = true;
     }
-    if (disk_full) {
-        if (disk_full_count_ == 0) {
-            ui_.message_box("Disk Drive is full.\nData will NOT be recorded.", kDiskCaption,
-                            MessageKind::Warning);
-        }
-        ++disk_full_count_;
-        std::lock_guard lock(record_mutex_);
-        app_.run.recording = 0;
-        if (record_file_) record_file_->close();
-        record_file_.reset();
-        set_title("");
-        ui_.set_menu_label(menu::kRecord, "&Record Start...");
+    switch (outcome) {
+        case Outcome::Written:
+        case Outcome::NotRecording:
+            break;
+        case Outcome::DiskFull:
+            if (disk_full_count_++ == 0) {
+                stop_recording_after("Disk Drive is full.\nData will NOT be recorded.",
+                                     kDiskCaption);
+            }
+            break;
+        case Outcome::WriteFailed:
+            // The operator must know that the pings are no longer saved.
+            stop_recording_after(
+                "The ping could not be written to the record file.\nRecording has stopped.",
+                "Record File");
+            break;
     }
 }
 
@@ -524,8 +557,15 @@ void Program::playback_step() {
     hooks.process_ping = [this, &clock](AppState& app) { process_ping(app, *this, clock); };
     hooks.copy_record = [this](std::span<const uint8_t> bytes) {
         if (app_.run.copying == 0 || !copy_file_) return;
-        copy_file_->append(bytes);
+        const bool ok = copy_file_->append(bytes);
         copy_bytes_ = copy_file_->bytes_written();
+        if (!ok) {
+            ui_.message_box(
+                "The record could not be written to the copy file.\nCopying has stopped.",
+                "Copy File", MessageKind::Warning);
+            stop_copy();
+            return;
+        }
         const int32_t kb = static_cast<int32_t>(copy_bytes_ / 1024);
         if (kb != copy_kb_shown_) {
             copy_kb_shown_ = kb;

@@ -55,6 +55,10 @@ class Program : public PingHooks {
     Program& operator=(const Program&) = delete;
 
     void set_devices(Devices* devices) { devices_ = devices; }
+    // Where the free space of a file system comes from (tests inject a full disk).
+    void set_free_space(std::function<int64_t(const std::string&)> free_space) {
+        free_space_ = std::move(free_space);
+    }
     void set_window_hooks(WindowHooks hooks) { window_ = std::move(hooks); }
 
     AppState& app() { return app_; }
@@ -111,6 +115,9 @@ class Program : public PingHooks {
     void clear_screen_and_history();
     void notify_playback_state();
     bool check_extension(const std::string& path, const char* caption);
+    // Ends the recording after a fault the operator must hear of: a warning, then Record Stop.
+    void stop_recording_after(const char* text, const char* caption);
+    void close_record_file();
 
     AppState& app_;
     UiServices& ui_;
@@ -118,6 +125,7 @@ class Program : public PingHooks {
     Clock& clock_;
     Devices no_devices_;
     Devices* devices_ = &no_devices_;
+    std::function<int64_t(const std::string&)> free_space_;
     WindowHooks window_;
 
     // Playback (GUI thread only).

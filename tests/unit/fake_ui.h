@@ -1,0 +1,103 @@
+#pragma once
+// A UiServices that records what the program asked of the window, and answers file dialogs
+// from a queue (an empty queue, or nullopt, is Cancel). Safe to call from any thread.
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ui_services.h"
+
+namespace kelvanor::test {
+
+class FakeUi : public UiServices {
+  public:
+    struct Box {
+        std::string text;
+        std::string caption;
+    };
+
+    void check_menu_item(int id, bool checked) override {
+        std::lock_guard lock(mutex_);
+        checked_[id] = checked;
+    }
+    void enable_menu_item(int id, bool enabled) override {
+        std::lock_guard lock(mutex_);
+        enabled_[id] = enabled;
+    }
+    void set_menu_label(int id, std::string_view label) override {
+        std::lock_guard lock(mutex_);
+        labels_[id] = std::string(label);
+    }
+    void set_window_title(std::string_view title) override {
+        std::lock_guard lock(mutex_);
+        title_ = std::string(title);
+    }
+    void message_box(std::string_view text, std::string_view caption, MessageKind) override {
+        std::lock_guard lock(mutex_);
+        boxes_.push_back({std::string(text), std::string(caption)});
+    }
+    std::optional<std::string> open_file_dialog(const FileDialogSpec& spec) override {
+        return answer(spec);
+    }
+    std::optional<std::string> save_file_dialog(const FileDialogSpec& spec) override {
+        return answer(spec);
+    }
+    void request_repaint() override {}
+    void request_repaint(Rect) override {}
+
+    void answer_next_dialog(std::optional<std::string> path) {
+        std::lock_guard lock(mutex_);
+        answers_.push_back(std::move(path));
+    }
+    std::string title() const {
+        std::lock_guard lock(mutex_);
+        return title_;
+    }
+    std::string label(int id) const {
+        std::lock_guard lock(mutex_);
+        auto it = labels_.find(id);
+        return it == labels_.end() ? std::string() : it->second;
+    }
+    bool checked(int id) const {
+        std::lock_guard lock(mutex_);
+        auto it = checked_.find(id);
+        return it != checked_.end() && it->second;
+    }
+    bool enabled(int id) const {
+        std::lock_guard lock(mutex_);
+        auto it = enabled_.find(id);
+        return it == enabled_.end() || it->second;
+    }
+    std::vector<Box> boxes() const {
+        std::lock_guard lock(mutex_);
+        return boxes_;
+    }
+    std::vector<std::string> dialog_titles() const {
+        std::lock_guard lock(mutex_);
+        return dialog_titles_;
+    }
+
+  private:
+    std::optional<std::string> answer(const FileDialogSpec& spec) {
+        std::lock_guard lock(mutex_);
+        dialog_titles_.push_back(spec.title);
+        if (answers_.empty()) return std::nullopt;
+        std::optional<std::string> a = std::move(answers_.front());
+        answers_.pop_front();
+        return a;
+    }
+
+    mutable std::mutex mutex_;
+    std::map<int, bool> checked_;
+    std::map<int, bool> enabled_;
+    std::map<int, std::string> labels_;
+    std::string title_;
+    std::vector<Box> boxes_;
+    std::deque<std::optional<std::string>> answers_;
+    std::vector<std::string> dialog_titles_;
+};
+
+}  // namespace kelvanor::test
