@@ -165,7 +165,10 @@ bool send_switch_command(AppState& app, SerialPort* port, Clock& clock) {
     port->drain();
     busy_wait(clock, loops, kRtsHoldMicroseconds);
     port->set_rts(false);
-    port->flush(SerialQueue::Both);
+    // Only bytes that arrive after the command count as its reply. The output side was
+    // drained above; flushing it too would, on a pseudo-terminal, discard the command before
+    // the other side has read it.
+    port->flush(SerialQueue::Input);
     return written.has_value() && *written == command.size();
 }
 

@@ -54,8 +54,8 @@ inline constexpr int32_t kRtsLeadMicroseconds = 200;
 inline constexpr int32_t kRtsHoldMicroseconds = 1500;
 
 // Sends one command on `port` (nothing but the bookkeeping when it is null or closed): RTS
-// raised, 200 us, the write, a drain until the bytes have left, 1500 us, RTS dropped, both
-// queues flushed so that only bytes arriving after the command count as its reply. The
+// raised, 200 us, the write, a drain until the bytes have left, 1500 us, RTS dropped, the
+// input flushed so that only bytes arriving after the command count as its reply. The
 // calling thread asks for a real-time priority around the framing and goes on quietly where
 // the system refuses. Returns false when the write did not take all 27 bytes; the head then
 // stays silent and the no-data path sends again.

@@ -3,6 +3,7 @@
 // that the application (and every test) builds a fresh state in one line.
 
 #include "datafile/datafile_state.h"
+#include "headlink/head_link_state.h"
 #include "headlink/head_state.h"
 #include "ping/ping_state.h"
 #include "settings/run_state.h"
@@ -15,6 +16,7 @@ struct AppState {
     Settings settings;
     RunState run;
     HeadState head;
+    HeadLinkState link;
     DataFileState datafile;
     PingState ping;
     WaterfallState waterfall;

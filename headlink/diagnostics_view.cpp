@@ -1,0 +1,142 @@
+#include "headlink/diagnostics_view.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "settings/app_state.h"
+
+namespace kelvanor {
+
+namespace {
+
+constexpr PaletteIndex kBackground = 122;
+constexpr PaletteIndex kText = 125;
+constexpr uint8_t kSideScanId = 0x10;
+
+template <class... Args>
+std::string format(const char* pattern, Args... args) {
+    char text[48];
+    std::snprintf(text, sizeof text, pattern, args...);
+    return text;
+}
+
+ReplyHeaderCopy copy_of(const HeadState& head) {
+    ReplyHeaderCopy copy;
+    std::memcpy(copy.header.data(), head.head_reply.data(), copy.header.size());
+    const int32_t length = head.reply_length;
+    copy.reply_length = length;
+    if (length >= 1 && static_cast<size_t>(length) <= head.head_reply.size()) {
+        copy.terminator = head.head_reply[static_cast<size_t>(length) - 1];
+    }
+    return copy;
+}
+
+int row_top(const FontMetrics& font, int row) {
+    return 6 + row * font.char_height;
+}
+
+}  // namespace
+
+void publish_reply_copy(AppState& app) {
+    const ReplyHeaderCopy copy = copy_of(app.head);
+    std::lock_guard held(app.link.reply_copy_mutex);
+    app.link.reply_copy = copy;
+}
+
+DiagnosticsSnapshot take_diagnostics_snapshot(const AppState& app) {
+    DiagnosticsSnapshot s;
+    if (app.link.acquisition_running == 1) {
+        std::lock_guard held(app.link.reply_copy_mutex);
+        s.reply = app.link.reply_copy;
+    } else {
+        s.reply = copy_of(app.head);
+    }
+    s.reply_type = app.ping.reply_type;
+    s.units = app.settings.Units;
+    s.ss_delay = app.settings.SSDelay;
+    s.delay_loops_per_second = app.run.delay_loops_per_second;
+    s.ping_interval_text = ping_interval_text(app.ping);
+    s.ping_interval_text.back() = '\0';
+    s.lines_per_ping = app.ping.lines_per_ping;
+    s.columns_per_mark = app.ping.columns_per_mark;
+    s.speed_knots = app.run.speed_knots;
+    return s;
+}
+
+std::array<std::string, kDiagnosticsRows> diagnostics_labels() {
+    return {"Head ID",    "Header",    "Status", "Range",      "Type",      "Data Bytes", "Term",
+            "Switch Del", "Delay Cnt", "PRF",    "lines/shot", "at_marker", "speed"};
+}
+
+std::string diagnostics_range_text(int32_t range_metres, int32_t units) {
+    if (units != 1) return format("%d M", static_cast<int>(range_metres));
+    static constexpr int32_t kMetres[] = {15, 30, 60, 90, 120, 150, 180, 210, 240};
+    static constexpr int32_t kFeet[] = {50, 100, 200, 300, 400, 500, 600, 700, 800};
+    for (size_t i = 0; i < std::size(kMetres); ++i) {
+        if (kMetres[i] == range_metres) return format("%d FT", static_cast<int>(kFeet[i]));
+    }
+    return "??? FT";
+}
+
+std::array<std::string, kDiagnosticsRows> diagnostics_values(const DiagnosticsSnapshot& s) {
+    std::array<std::string, kDiagnosticsRows> v;
+    const auto& h = s.reply.header;
+    if (s.has_reply()) {
+        v[0] = format("0x%02X", h[3]);
+        v[1] = format("%c%c%c", h[0], h[1], h[2]);
+        v[2] = format("0x%02X", h[4]);
+        v[3] = diagnostics_range_text(h[7], s.units);
+        v[4] = s.reply_type == 1 ? "Dual" : "Single";
+        v[5] = format("%d", (h[11] & 0x7F) * 128 + (h[10] & 0x7F));
+        v[6] = format("0x%02X", s.reply.terminator);
+        if (h[3] == kSideScanId) {
+            v[9] = std::string(s.ping_interval_text.data(),
+                               strnlen(s.ping_interval_text.data(), s.ping_interval_text.size()));
+        }
+    } else {
+        for (int row = 0; row < 7; ++row) v[static_cast<size_t>(row)] = "n/a";
+    }
+    v[7] = format("%d", static_cast<int>(s.ss_delay));
+    v[8] = format("%d", static_cast<int>(s.delay_loops_per_second));
+    v[10] = format("%3.2f", static_cast<double>(s.lines_per_ping));
+    v[11] = format("%d", static_cast<int>(s.columns_per_mark));
+    v[12] = format("%3.1f KTS", static_cast<double>(s.speed_knots));
+    return v;
+}
+
+Size diagnostics_window_size(const FontMetrics& font) {
+    return {15 * font.char_width, 15 * font.char_height + 2};
+}
+
+Rect diagnostics_value_box(const FontMetrics& font, int row) {
+    const int top = row_top(font, row);
+    return {7 * font.char_width + 11, top, 13 * font.char_width + 11, top + font.char_height};
+}
+
+void draw_diagnostics(Surface& surface, const FontMetrics& font, const DiagnosticsSnapshot& s,
+                      bool full) {
+    if (full) {
+        const Size size = surface.size();
+        surface.fill_rect({0, 0, size.width, size.height}, kBackground);
+        const auto labels = diagnostics_labels();
+        for (int row = 0; row < kDiagnosticsRows; ++row) {
+            const int y = row_top(font, row);
+            surface.text({10, y}, labels[static_cast<size_t>(row)], kText);
+            surface.text({6 * font.char_width + 10, y}, "-", kText);
+        }
+    }
+    const auto values = diagnostics_values(s);
+    for (int row = 0; row < kDiagnosticsRows; ++row) {
+        const Rect box = diagnostics_value_box(font, row);
+        surface.fill_rect(box, kBackground);
+        const std::string& value = values[static_cast<size_t>(row)];
+        if (value.empty()) continue;
+        // The ping interval is left out rather than spill over the box's edge.
+        if (row == 9 && surface.text_extent(value).width >= box.width()) continue;
+        surface.text({7 * font.char_width + 15, box.top}, value, kText);
+    }
+}
+
+}  // namespace kelvanor

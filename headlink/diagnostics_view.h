@@ -1,0 +1,63 @@
+#pragma once
+// The Diagnostics window's content: the header of the last head reply and the timing values
+// of the head link, one row each. Drawing works from a snapshot taken at once, so that a
+// window painted on the GUI thread never reads the reply buffer while the acquisition thread
+// copies the next reply into it. Drawing only draws: it requests no repaint.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "headlink/head_link_state.h"
+#include "platform/surface.h"
+
+namespace kelvanor {
+
+struct AppState;
+
+inline constexpr int kDiagnosticsRows = 13;
+
+struct DiagnosticsSnapshot {
+    ReplyHeaderCopy reply;
+    int32_t reply_type = 0;
+    int32_t units = 0;  // 0 metres, 1 feet
+    int32_t ss_delay = 0;
+    int32_t delay_loops_per_second = 0;
+    std::array<char, 12> ping_interval_text{};
+    float lines_per_ping = 0.0f;
+    int32_t columns_per_mark = 0;
+    float speed_knots = 0.0f;
+
+    // Byte 0 stays 0 until the first reply arrives.
+    bool has_reply() const { return reply.header[0] != 0; }
+};
+
+// Called by the thread that runs the ping pipeline after head_reply changed (the acquisition
+// thread after each reply, and before it refreshes the window itself): copies the header and
+// the terminator for readers on other threads.
+void publish_reply_copy(AppState& app);
+
+// Reads the published copy while the acquisition thread runs, and head_reply itself
+// otherwise (then only the GUI thread writes it). Safe from any thread.
+DiagnosticsSnapshot take_diagnostics_snapshot(const AppState& app);
+
+// The texts of the rows. A row that shows nothing (PRF without a reply or of another head
+// id) is empty.
+std::array<std::string, kDiagnosticsRows> diagnostics_labels();
+std::array<std::string, kDiagnosticsRows> diagnostics_values(const DiagnosticsSnapshot& s);
+
+// "%d M", or "%d FT" in feet for the ranges of the table and "??? FT" for any other value.
+std::string diagnostics_range_text(int32_t range_metres, int32_t units);
+
+// Client size of the window: 15 characters wide, 15 rows and 2 pixels high.
+Size diagnostics_window_size(const FontMetrics& font);
+
+// Value box of a row: x from 7 cw + 11 to 13 cw + 11, the row's height from y = 6 + row ch.
+Rect diagnostics_value_box(const FontMetrics& font, int row);
+
+// Draws the window. `full` (a paint) fills the background and writes the labels and the
+// separators first; otherwise only the value boxes are refilled and written.
+void draw_diagnostics(Surface& surface, const FontMetrics& font, const DiagnosticsSnapshot& s,
+                      bool full);
+
+}  // namespace kelvanor

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "headlink/busy_wait.h"
+#include "headlink/switch_command.h"
+#include "ping/readout_state.h"
+#include "settings/app_state.h"
+
+namespace kelvanor {
+namespace {
+
+SwitchCommand bytes(std::vector<int> values) {
+    SwitchCommand c{};
+    for (size_t i = 0; i < c.size(); ++i) c[i] = static_cast<uint8_t>(values.at(i));
+    return c;
+}
+
+TEST(SwitchCommand, DefaultGHeadCommandIsByteForByte) {
+    SwitchCommandParams p;  // 'G', 120 m, gain 6, both sides, low frequency, centred balance
+    EXPECT_EQ(build_switch_command(p),
+              bytes({0xFE, 0x44, 0x10, 150, 0, 0,  0x43, 3, 6, 1, 10, 100, 100, 0,
+                     100,  0,    0,    0,   0, 40, 8,    6, 0, 0, 0,  0,   0xFD}));
+}
+
+TEST(SwitchCommand, HHeadCommandCarriesMetresModelCodeAndEverySetting) {
+    SwitchCommandParams p;
+    p.head_type = kHeadTypeH;
+    p.range_metres = 240;
+    p.hold_command_flag = 1;
+    p.channel_code = 2;  // Port
+    p.gain = 40;
+    p.frequency = 1;
+    p.balance_factor_minus = 141;
+    p.balance_factor_plus = 71;
+    p.ss_delay = 499;
+    EXPECT_EQ(build_switch_command(p),
+              bytes({0xFE, 0x44, 0x10, 240, 0, 1,  0x43, 1, 40, 1, 20,  141, 71,  0,
+                     100,  0,    0,    0,   0, 50, 8,    6, 0,  0, 249, 1,   0xFD}));
+}
+
+TEST(SwitchCommand, RangeByteFollowsTheHeadModel) {
+    struct Case {
+        int32_t metres;
+        int g_code;
+    };
+    // A 'G' head cannot reach 210 m or 240 m and is asked for 120 m there.
+    const Case cases[] = {{15, 20},   {30, 40},   {60, 75},   {90, 115}, {120, 150},
+                          {150, 190}, {180, 225}, {210, 150}, {240, 150}};
+    for (const Case& c : cases) {
+        SwitchCommandParams p;
+        p.range_metres = c.metres;
+        p.head_type = kHeadTypeG;
+        EXPECT_EQ(build_switch_command(p)[3], c.g_code) << c.metres;
+        EXPECT_EQ(build_switch_command(p)[19], 40) << c.metres;
+        p.head_type = kHeadTypeH;
+        EXPECT_EQ(build_switch_command(p)[3], c.metres) << c.metres;
+        EXPECT_EQ(build_switch_command(p)[19], 50) << c.metres;
+    }
+}
+
+TEST(SwitchCommand, ChannelByteNamesPortOneStarboardTwoBothThree) {
+    struct Case {
+        int32_t ss_train;
+        int byte7;
+    };
+    const Case cases[] = {{0, 2} /* Stbd */, {1, 3} /* Both */, {2, 1} /* Port */};
+    for (const Case& c : cases) {
+        SwitchCommandParams p;
+        p.channel_code = channel_code_for_train(c.ss_train);
+        EXPECT_EQ(build_switch_command(p)[7], c.byte7) << c.ss_train;
+    }
+}
+
+TEST(SwitchCommand, DelayIsHalvedFrequencyGivesCodeAndFlag) {
+    const std::pair<int32_t, int> delays[] = {{0, 0}, {7, 3}, {8, 4}, {499, 249}, {500, 250}};
+    for (auto [delay, byte24] : delays) {
+        SwitchCommandParams p;
+        p.ss_delay = delay;
+        EXPECT_EQ(build_switch_command(p)[24], byte24) << delay;
+    }
+    SwitchCommandParams p;
+    p.frequency = 1;
+    EXPECT_EQ(build_switch_command(p)[10], 20);
+    EXPECT_EQ(build_switch_command(p)[25], 1);
+    p.frequency = 0;
+    EXPECT_EQ(build_switch_command(p)[10], 10);
+    EXPECT_EQ(build_switch_command(p)[25], 0);
+}
+
+TEST(SwitchCommand, BalanceExtremesGiveTheDocumentedFactors) {
+    const BalanceFactors full_port = compute_balance_factors(0);
+    const BalanceFactors centre = compute_balance_factors(30);
+    const BalanceFactors full_stbd = compute_balance_factors(60);
+    SwitchCommandParams p;
+    p.balance_factor_minus = full_port.minus;
+    p.balance_factor_plus = full_port.plus;
+    EXPECT_EQ(build_switch_command(p)[11], 141);
+    EXPECT_EQ(build_switch_command(p)[12], 71);
+    p.balance_factor_minus = centre.minus;
+    p.balance_factor_plus = centre.plus;
+    EXPECT_EQ(build_switch_command(p)[11], 100);
+    EXPECT_EQ(build_switch_command(p)[12], 100);
+    p.balance_factor_minus = full_stbd.minus;
+    p.balance_factor_plus = full_stbd.plus;
+    EXPECT_EQ(build_switch_command(p)[11], 71);
+    EXPECT_EQ(build_switch_command(p)[12], 141);
+}
+
+TEST(HeadModel, StatusBitSelectsTheModelAndGLineSpanFollowsTheRange) {
+    struct Case {
+        int32_t h_flag;
+        int32_t range;
+        int32_t type, samples, reply, span;
+    };
+    const Case cases[] = {
+        {0, 15, 'G', 400, 413, 533}, {0, 30, 'G', 400, 413, 533},  {0, 60, 'G', 400, 413, 500},
+        {0, 90, 'G', 400, 413, 511}, {0, 150, 'G', 400, 413, 507}, {0, 240, 'G', 400, 413, 500},
+        {1, 15, 'H', 500, 513, 500}, {1, 150, 'H', 500, 513, 500}, {3, 90, 'H', 500, 513, 500},
+    };
+    for (const Case& c : cases) {
+        HeadState head;
+        head.head_type_h_flag = c.h_flag;
+        head.range_metres = c.range;
+        update_head_model(head);
+        EXPECT_EQ(head.head_type, c.type) << c.h_flag << " " << c.range;
+        EXPECT_EQ(head.samples_per_line, c.samples);
+        EXPECT_EQ(head.reply_length, c.reply);
+        EXPECT_EQ(head.record_size_code, 3);
+        EXPECT_EQ(head.line_span, c.span) << c.range;
+    }
+}
+
+TEST(PrepareSwitchCommand, FirstCommandIsForAGHeadAndClearsReplyValid) {
+    AppState app;
+    app.head.reply_valid = 1;
+    const SwitchCommand c = prepare_switch_command(app);
+    EXPECT_EQ(app.head.reply_valid, 0);
+    EXPECT_EQ(app.head.head_type, kHeadTypeG);
+    EXPECT_EQ(c[19], 40);
+    EXPECT_EQ(app.head.switch_command, c);
+}
+
+TEST(PrepareSwitchCommand, RetiredHeadIdIsRestoredAndOtherIdsResendTheOldBuffer) {
+    AppState app;
+    app.head.current_head_id = 0x12;
+    app.settings.SSGain = 9;
+    EXPECT_EQ(prepare_switch_command(app)[8], 9);
+    EXPECT_EQ(app.head.current_head_id, 0x10);
+
+    // A played record left a foreign head id: the buffer keeps its content.
+    app.head.current_head_id = 0x22;
+    app.settings.SSGain = 30;
+    EXPECT_EQ(prepare_switch_command(app)[8], 9);
+    app.head.current_head_id = 0x10;
+    EXPECT_EQ(prepare_switch_command(app)[8], 30);
+}
+
+TEST(SendSwitchCommand, WithoutAPortNothingIsSentButReplyValidIsCleared) {
+    AppState app;
+    app.head.reply_valid = 1;
+    SystemClock clock;
+    EXPECT_FALSE(send_switch_command(app, nullptr, clock));
+    EXPECT_EQ(app.head.reply_valid, 0);
+    EXPECT_EQ(app.head.head_type, kHeadTypeUnset);  // no model derivation without a port
+}
+
+TEST(BusyWait, ReadCountRoundsAndNeverDropsBelowOne) {
+    EXPECT_EQ(busy_wait_reads(1000, 1), 1);
+    EXPECT_EQ(busy_wait_reads(0, 1500), 1);
+    EXPECT_EQ(busy_wait_reads(1000000, 200), 200);
+    EXPECT_EQ(busy_wait_reads(1000000, 1500), 1500);
+    EXPECT_EQ(busy_wait_reads(3000, 500), 2);  // 1.5 rounds up
+    EXPECT_EQ(busy_wait_reads(2999, 500), 1);
+    EXPECT_EQ(busy_wait_reads(2000000000, 500000), 1000000000);
+}
+
+class CountingClock : public Clock {
+  public:
+    std::time_t calendar_seconds() override {
+        ++reads;
+        return 0;
+    }
+    uint64_t monotonic_ms() override { return 0; }
+    void sleep_ms(int) override { ++sleeps; }
+    int reads = 0;
+    int sleeps = 0;
+};
+
+TEST(BusyWait, SpinsWithTheCalibratedReadsAndNeverSleeps) {
+    CountingClock clock;
+    busy_wait(clock, 100000, 1500);
+    EXPECT_EQ(clock.reads, 150);
+    EXPECT_EQ(clock.sleeps, 0);
+}
+
+}  // namespace
+}  // namespace kelvanor
