@@ -12,7 +12,16 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kelvanor;
     MemoryRecordSource source(std::span<const uint8_t>(data, size));
-    AppState app;
+    // One state for the whole run (a fresh AppState costs more than the input): everything
+    // the reader restores starts from its initial value for every input.
+    static AppState& app = *new AppState;
+    app.settings = Settings{};
+    app.run.speed_knots = 3.0f;
+    app.run.heading_degrees = 0.0f;
+    app.run.playback_file_open = 0;
+    app.head = HeadState{};
+    app.datafile = DataFileState{};
+    app.ping.ping_interval_ms = 0;
     RecordBuffer buffer{};
     uint32_t checksum = 0;
     PlaybackHooks hooks;
