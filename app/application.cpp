@@ -35,6 +35,11 @@ Application::Application(StartOptions options)
         state_.run.zoom_shown = 0;
         services_->check_menu_item(menu::kZoom, false);
     });
+    diagnostics_view_ = new DiagnosticsView(state_, window_->diagnostics_window());
+    window_->diagnostics_window()->setFixedSize(diagnostics_view_->size());
+    zoom_picture_ = new ZoomPicture(surface_, window_->zoom_window());
+    window_->zoom_window()->setFixedSize(zoom_picture_->size());
+
     program_ = std::make_unique<Program>(state_, *services_, surface_, clock_);
     WindowHooks hooks;
     hooks.show_slider = [this](bool shown) { show_slider(shown); };
@@ -44,6 +49,16 @@ Application::Application(StartOptions options)
         slider_->setValue(percent);
     };
     hooks.playback_state_changed = [this] { schedule_playback(); };
+    hooks.refresh_diagnostics = [this] {
+        if (diagnostics_pending_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                diagnostics_pending_ = false;
+                diagnostics_view_->update();
+            },
+            Qt::QueuedConnection);
+    };
     hooks.image_changed = [this] {
         if (refresh_pending_.exchange(true)) return;
         QMetaObject::invokeMethod(
@@ -62,7 +77,10 @@ Application::Application(StartOptions options)
     refresh_timer_->setInterval(16);
     connect(refresh_timer_, &QTimer::timeout, this, [this] {
         refresh_pending_ = false;
-        if (program_->refresh_image()) window_->view()->update();
+        if (program_->refresh_image()) {
+            window_->view()->update();
+            refresh_zoom();
+        }
     });
 
     close_timer_ = new QTimer(this);
@@ -171,6 +189,12 @@ void Application::play_one_record() {
     if (program_->playback_ready()) playback_timer_->start(program_->playback_pause_ms());
 }
 
+void Application::refresh_zoom() {
+    if (state_.run.zoom_shown != 1) return;
+    zoom_picture_->show_view(zoom_view(
+        Point{state_.waterfall.zoom_centre_x.load(), state_.waterfall.zoom_centre_y.load()}));
+}
+
 void Application::schedule_refresh() {
     if (!refresh_timer_->isActive()) refresh_timer_->start();
 }
@@ -199,6 +223,7 @@ void Application::toggle_tool_window(int id) {
         services_->check_menu_item(id, true);
         tool->show();
         tool->raise();
+        if (!diagnostics) refresh_zoom();
         tool->repaint();
     } else if (shown == 1) {
         tool->close();  // its close handling hides it, clears the flag and the mark

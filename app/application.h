@@ -12,6 +12,7 @@
 
 #include "app/main_window.h"
 #include "app/signal_watcher.h"
+#include "app/tool_views.h"
 #include "app/window_services.h"
 #include "control/program.h"
 #include "platform/clock.h"
@@ -69,6 +70,7 @@ class Application : public QObject {
     void play_one_record();
     void schedule_refresh();
     void show_slider(bool shown);
+    void refresh_zoom();
 
     StartOptions options_;
     SystemClock system_clock_;
@@ -83,6 +85,9 @@ class Application : public QObject {
     QTimer* playback_timer_ = nullptr;
     QTimer* refresh_timer_ = nullptr;
     QSlider* slider_ = nullptr;
+    DiagnosticsView* diagnostics_view_ = nullptr;
+    ZoomPicture* zoom_picture_ = nullptr;
+    std::atomic<bool> diagnostics_pending_{false};
     std::atomic<bool> refresh_pending_{false};
     bool close_requested_ = false;
     bool close_from_signal_ = false;

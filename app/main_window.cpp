@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <vector>
@@ -23,6 +25,44 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     std::lock_guard lock(surface_.mutex());
     painter.drawImage(event->rect(), surface_.image(), event->rect());
+}
+
+void SurfaceView::mouseMoveEvent(QMouseEvent* event) {
+    emit pointer_moved(event->position().toPoint());
+}
+
+void SurfaceView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) emit left_pressed(event->position().toPoint());
+    if (event->button() == Qt::RightButton) emit right_pressed(event->position().toPoint());
+}
+
+void SurfaceView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) emit left_released(event->position().toPoint());
+}
+
+void SurfaceView::keyPressEvent(QKeyEvent* event) {
+    emit key_pressed(event->key());
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit character_typed(13);
+    } else if (event->key() == Qt::Key_Escape) {
+        emit character_typed(27);
+    } else {
+        const QString text = event->text();
+        if (text.size() == 1 && text.at(0).unicode() < 128)
+            emit character_typed(text.at(0).unicode());
+    }
+}
+
+void SurfaceView::keyReleaseEvent(QKeyEvent* event) {
+    if (!event->isAutoRepeat()) emit key_released();
+}
+
+void SurfaceView::focusOutEvent(QFocusEvent*) {
+    emit input_lost();
+}
+
+void SurfaceView::leaveEvent(QEvent*) {
+    emit input_lost();
 }
 
 ToolWindow::ToolWindow(const QString& title, QSize size, QWidget* owner)

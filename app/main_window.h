@@ -19,13 +19,33 @@ inline constexpr const char* kProgramTitle = "Kelvanor Marlinray";
 inline constexpr Size kClientSize{792, 600};
 
 // Copies a surface to the screen; nothing else happens in its paint handler.
+// Mouse and keyboard input is passed on as signals in client coordinates.
 class SurfaceView : public QWidget {
     Q_OBJECT
   public:
     SurfaceView(QtSurface& surface, QWidget* parent);
 
+  signals:
+    void pointer_moved(QPoint at);
+    void left_pressed(QPoint at);
+    void left_released(QPoint at);
+    void right_pressed(QPoint at);
+    // A typed character (ASCII), Enter as 13 and Esc as 27.
+    void character_typed(int character);
+    void key_pressed(int key);
+    void key_released();
+    // The mouse or the keyboard focus went elsewhere.
+    void input_lost();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
     QtSurface& surface_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "control/file_names.h"
+#include "headlink/diagnostics_view.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
 #include "waterfall/image.h"
@@ -502,6 +503,11 @@ void Program::write_ping_record() {
                 "Record File");
             break;
     }
+}
+
+void Program::refresh_diagnostics() {
+    publish_reply_copy(app_);
+    if (window_.refresh_diagnostics) window_.refresh_diagnostics();
 }
 
 void Program::show_record_size() {

@@ -43,6 +43,7 @@ struct WindowHooks {
     std::function<void(int32_t)> set_slider;       // moved by playback, without seeking
     std::function<void()> playback_state_changed;  // playback may start or stop advancing
     std::function<void()> image_changed;           // any thread: the waterfall wants a refresh
+    std::function<void()> refresh_diagnostics;     // any thread: a ping for the Diagnostics window
 };
 
 inline constexpr const char* kTitlePrefix = "Kelvanor Marlinray";
@@ -103,6 +104,7 @@ class Program : public PingHooks {
     int64_t record_failures() const;
 
     // PingHooks: what ping processing shows and records.
+    void refresh_diagnostics() override;
     void write_ping_record() override;
     void show_record_size() override;
     void flash_rec_pause() override;

@@ -1,0 +1,57 @@
+#include "app/tool_views.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "headlink/diagnostics_view.h"
+#include "waterfall/palette.h"
+
+namespace kelvanor {
+
+DiagnosticsView::DiagnosticsView(AppState& app, QWidget* parent)
+    : QWidget(parent), app_(app), surface_(diagnostics_window_size(panel_font().metrics)) {
+    setFixedSize(surface_.image().size());
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void DiagnosticsView::paintEvent(QPaintEvent* event) {
+    // Draws from a snapshot, never from the buffer the acquisition thread fills, and asks
+    // for no further paint.
+    const DiagnosticsSnapshot snapshot = take_diagnostics_snapshot(app_);
+    {
+        std::lock_guard lock(surface_.mutex());
+        surface_.set_palette(make_palette(app_.settings.Colors));
+        draw_diagnostics(surface_, panel_font().metrics, snapshot, true);
+    }
+    QPainter painter(this);
+    std::lock_guard lock(surface_.mutex());
+    painter.drawImage(event->rect(), surface_.image(), event->rect());
+}
+
+ZoomPicture::ZoomPicture(Surface& client, QWidget* parent)
+    : QWidget(parent),
+      client_(client),
+      pixels_(static_cast<size_t>(kZoomViewSize) * kZoomViewSize),
+      image_(kZoomViewSize, kZoomViewSize, QImage::Format_RGB32) {
+    setFixedSize(kZoomViewSize, kZoomViewSize);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    image_.fill(Qt::black);
+}
+
+void ZoomPicture::show_view(const ZoomView& view) {
+    render_zoom(client_, view, pixels_);
+    for (int y = 0; y < kZoomViewSize; ++y) {
+        QRgb* row = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        const Rgb* src = pixels_.data() + static_cast<size_t>(y) * kZoomViewSize;
+        for (int x = 0; x < kZoomViewSize; ++x)
+            row[x] = qRgb(src[x].red, src[x].green, src[x].blue);
+    }
+    update();
+}
+
+void ZoomPicture::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.drawImage(event->rect(), image_, event->rect());
+}
+
+}  // namespace kelvanor

@@ -1,0 +1,45 @@
+#pragma once
+// The contents of the two tool windows. Both only show: the Diagnostics view draws a snapshot
+// of the head link into its own surface when it is painted; the Zoom view shows the square of
+// the main window's surface round the zoom centre, stretched three times.
+
+#include <QWidget>
+
+#include <vector>
+
+#include "platform/qt_surface.h"
+#include "settings/app_state.h"
+#include "waterfall/zoom.h"
+
+namespace kelvanor {
+
+class DiagnosticsView : public QWidget {
+    Q_OBJECT
+  public:
+    DiagnosticsView(AppState& app, QWidget* parent);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    AppState& app_;
+    QtSurface surface_;
+};
+
+class ZoomPicture : public QWidget {
+    Q_OBJECT
+  public:
+    ZoomPicture(Surface& client, QWidget* parent);
+    // Shows the square round `view` (the caller has limited and stored the centre).
+    void show_view(const ZoomView& view);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    Surface& client_;
+    std::vector<Rgb> pixels_;
+    QImage image_;
+};
+
+}  // namespace kelvanor
