@@ -10,6 +10,7 @@
 #include "ping/ping_state.h"
 #include "settings/run_state.h"
 #include "settings/settings.h"
+#include "waterfall/target_state.h"
 #include "waterfall/waterfall_state.h"
 
 namespace kelvanor {
@@ -22,6 +23,7 @@ struct AppState {
     DataFileState datafile;
     PingState ping;
     WaterfallState waterfall;
+    TargetState target;
     PanelState panel;
     GpsState gps;
 };
