@@ -70,9 +70,10 @@ TEST_F(HeadLink, EveryReplyIsAcceptedAndAnsweredWithTheCurrentCommand) {
     ASSERT_TRUE(wait_for_valid_pings(20));
     port().stop();
     EXPECT_EQ(hooks.invalid_pings, 0);
+    // One command per reply, plus the first one; the last may still be on its way.
+    EXPECT_TRUE(head().server().wait_for_commands(hooks.valid_pings + 1, 2000));
     const std::vector<SimCommand> commands = head().server().commands();
     ASSERT_GE(commands.size(), 20u);
-    // One command per reply, plus the first one.
     EXPECT_EQ(commands.size(), static_cast<size_t>(hooks.valid_pings) + 1);
     const SwitchCommand expected = build_switch_command(switch_command_params(app));
     for (const SimCommand& c : commands) EXPECT_EQ(c, expected);
@@ -194,7 +195,7 @@ TEST_F(HeadLink, HoldStopsCommandsAndCountingButNotTheClock) {
     start();
     ASSERT_TRUE(wait_for_valid_pings(2));
     app.run.hold = 1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));  // a turn under way ends
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a turn under way ends
     const uint64_t commands = head().server().commands_received();
     const int32_t counted = app.link.no_data_seconds;
     const int32_t second = app.link.clock_second;
@@ -248,7 +249,7 @@ TEST_F(HeadLink, FileModeLeavesThePortAlone) {
     start();
     ASSERT_TRUE(wait_for_valid_pings(2));
     app.settings.RunMode = 1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a turn under way ends
     const uint64_t commands = head().server().commands_received();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(head().server().commands_received(), commands);
