@@ -3,8 +3,10 @@
 // that the application (and every test) builds a fresh state in one line.
 
 #include "datafile/datafile_state.h"
+#include "gps/gps_state.h"
 #include "headlink/head_link_state.h"
 #include "headlink/head_state.h"
+#include "panel/panel_state.h"
 #include "ping/ping_state.h"
 #include "settings/run_state.h"
 #include "settings/settings.h"
@@ -20,6 +22,8 @@ struct AppState {
     DataFileState datafile;
     PingState ping;
     WaterfallState waterfall;
+    PanelState panel;
+    GpsState gps;
 };
 
 }  // namespace kelvanor
