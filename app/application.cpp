@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -9,10 +10,17 @@
 #include <QSplashScreen>
 #include <QTimer>
 
+#include <cstdio>
+
 #include "app/menu_marks.h"
 #include "app/startup_logo.h"
 #include "capture/qt_window_grab.h"
+#include "control/link_devices.h"
 #include "headlink/busy_wait.h"
+#include "panel/keyboard_entry.h"
+#include "panel/panel_buttons.h"
+#include "panel/panel_layout.h"
+#include "panel/readouts.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
 
@@ -83,6 +91,36 @@ Application::Application(StartOptions options)
         }
     });
 
+    // Auto-repeat of the gain and plot speed arrows: the first step at once, then after the
+    // timer's period; events go to the repeat until it ends.
+    repeat_timer_ = new QTimer(this);
+    repeat_timer_->setSingleShot(true);
+    connect(repeat_timer_, &QTimer::timeout, this, [this] {
+        const Point p{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()};
+        const RepeatStep step =
+            panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::Timer, p);
+        if (!step.running) {
+            end_auto_repeat();
+        } else if (step.restart_timer_ms > 0) {
+            repeat_timer_->start(step.restart_timer_ms);
+        }
+        schedule_playback();
+    });
+    SurfaceView* view = window_->view();
+    connect(view, &SurfaceView::pointer_moved, this, &Application::on_pointer_moved);
+    connect(view, &SurfaceView::left_pressed, this, &Application::on_left_pressed);
+    connect(view, &SurfaceView::left_released, this, &Application::on_left_released);
+    connect(view, &SurfaceView::character_typed, this, &Application::on_character);
+    connect(view, &SurfaceView::key_pressed, this, &Application::on_key_pressed);
+    connect(view, &SurfaceView::key_released, this, [this] { reset_cursor_step(state_.run); });
+    connect(view, &SurfaceView::input_lost, this, [this] {
+        if (state_.panel.repeat.button != PanelButton::None) {
+            const Point p{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()};
+            panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::ButtonUp, p);
+            end_auto_repeat();
+        }
+    });
+
     close_timer_ = new QTimer(this);
     close_timer_->setSingleShot(true);
     connect(close_timer_, &QTimer::timeout, this, &Application::run_close_handling);
@@ -93,12 +131,26 @@ Application::Application(StartOptions options)
     }
 }
 
-Application::~Application() = default;
+Application::~Application() {
+    // The head port's thread stops before the simulated head it talks to goes away.
+    devices_.reset();
+    if (demo_head_) demo_head_->stop();
+    if (demo_head_thread_.joinable()) demo_head_thread_.join();
+}
 
 void Application::start() {
     // Creation handling of the main window.
     load_settings(state_);
     apply_creation_menu_marks(state_, *services_);
+    if (options_.demo) start_demo_head();
+    std::vector<std::string> problems;
+    set_up_ports(state_, options_.port_options, "/sys/class/tty", problems);
+    for (const std::string& problem : problems)
+        std::fprintf(stderr, "kelvanor: %s\n", problem.c_str());
+    state_.panel.layout = compute_panel_layout(panel_font().metrics);
+    program_->set_font(panel_font().metrics);
+    devices_ = std::make_unique<LinkDevices>(*program_, clock_, *services_);
+    program_->set_devices(devices_.get());
 
     // The logo stays up while the busy wait is calibrated (one to two seconds).
     std::unique_ptr<QSplashScreen> splash;
@@ -114,6 +166,7 @@ void Application::start() {
         state_.run.screen_height = screen->geometry().height();
     }
     program_->create_image();
+    program_->repaint_panel();
     window_->show();
     if (splash) splash->finish(window_.get());
     window_->view()->repaint();
@@ -187,6 +240,100 @@ void Application::play_one_record() {
     }
     program_->playback_step();
     if (program_->playback_ready()) playback_timer_->start(program_->playback_pause_ms());
+}
+
+void Application::start_demo_head() {
+    // The demo's head: simulated in this process, on a pseudo-terminal that the head link
+    // opens as COM1 like any serial device. HEAD mode, as the demo shows live acquisition.
+    HeadServerOptions options;
+    options.head.model = 'G';
+    std::string error;
+    demo_head_ = HeadServer::create(options, &error);
+    if (!demo_head_) {
+        std::fprintf(stderr, "kelvanor: the simulated head could not start: %s\n", error.c_str());
+        return;
+    }
+    demo_head_thread_ = std::thread([server = demo_head_.get()] { server->run(); });
+    options_.port_options.insert(options_.port_options.begin(),
+                                 "COM1=" + demo_head_->device_path());
+    if (state_.settings.RunMode != 0) {
+        services_->check_menu_item(menu::kHead, true);
+        services_->check_menu_item(menu::kFile, false);
+        state_.settings.RunMode = 0;
+        state_.run.previous_run_mode = 0;
+    }
+    state_.settings.ComPort = 0;
+}
+
+void Application::on_pointer_moved(QPoint at) {
+    const Point p{at.x(), at.y()};
+    if (state_.panel.repeat.button != PanelButton::None) {
+        state_.panel.mouse_x = p.x;
+        state_.panel.mouse_y = p.y;
+        const RepeatStep step =
+            panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::PointerMove, p);
+        if (!step.running) end_auto_repeat();
+        return;
+    }
+    const bool over_image = waterfall_hit(p);
+    window_->view()->setCursor(over_image ? Qt::CrossCursor : Qt::ArrowCursor);
+    if (over_image && state_.run.zoom_shown == 1 && state_.run.zoom_frozen == 0) {
+        zoom_picture_->show_view(update_zoom(state_.waterfall, p));
+    }
+    follow_pointer_readouts(state_, surface_, services_, p);
+}
+
+void Application::on_left_pressed(QPoint at) {
+    const Point p{at.x(), at.y()};
+    if (state_.panel.repeat.button != PanelButton::None) return;
+    // Zoom: a click freezes or releases the picture.
+    if (state_.run.zoom_shown == 1) {
+        state_.run.zoom_frozen = state_.run.zoom_frozen == 0 ? 1 : 0;
+        if (state_.run.zoom_frozen == 0) zoom_picture_->show_view(update_zoom(state_.waterfall, p));
+    } else {
+        state_.run.zoom_frozen = 0;
+    }
+    const PanelClick click = panel_left_button_down(state_, surface_, services_, *program_, p);
+    if (click.repeat_timer_ms > 0) repeat_timer_->start(click.repeat_timer_ms);
+    schedule_playback();
+}
+
+void Application::on_left_released(QPoint at) {
+    const Point p{at.x(), at.y()};
+    if (state_.panel.repeat.button != PanelButton::None) {
+        panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::ButtonUp, p);
+        end_auto_repeat();
+        return;
+    }
+    panel_left_button_up(state_, surface_, services_, p);
+}
+
+void Application::end_auto_repeat() {
+    repeat_timer_->stop();
+    schedule_playback();
+}
+
+void Application::on_character(int character) {
+    if (state_.panel.repeat.button != PanelButton::None) return;
+    panel_key_char(state_, surface_, services_, *program_, character);
+    schedule_playback();
+}
+
+void Application::on_key_pressed(int key) {
+    if (state_.panel.repeat.button != PanelButton::None) return;
+    NavigationKey nav = NavigationKey::Other;
+    if (key == Qt::Key_Left) nav = NavigationKey::Left;
+    if (key == Qt::Key_Right) nav = NavigationKey::Right;
+    if (key == Qt::Key_Up) nav = NavigationKey::Up;
+    if (key == Qt::Key_Down) nav = NavigationKey::Down;
+    const QPoint global = QCursor::pos();
+    const QPoint local = window_->view()->mapFromGlobal(global);
+    if (std::optional<Point> moved =
+            pointer_after_key_down(state_.run, nav, Point{local.x(), local.y()})) {
+        // Some desktops ignore a program moving the pointer: the move is handled here too.
+        QCursor::setPos(window_->view()->mapToGlobal(QPoint(moved->x, moved->y)));
+        on_pointer_moved(QPoint(moved->x, moved->y));
+    }
 }
 
 void Application::refresh_zoom() {
@@ -264,6 +411,10 @@ void Application::run_close_handling() {
     // No operator may be there to acknowledge a "Close Record File" box of a signal or timer.
     if (close_from_signal_ || close_from_timer_) services_->set_unattended(true);
     program_->close_handling();
+    if (demo_head_) {
+        demo_head_->stop();
+        if (demo_head_thread_.joinable()) demo_head_thread_.join();
+    }
     window_->allow_close();
     window_->close();
     emit finished();

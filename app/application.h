@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/signal_watcher.h"
@@ -18,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/qt_surface.h"
 #include "settings/app_state.h"
+#include "sim/head_server.h"
 
 class QSlider;
 class QTimer;
@@ -29,6 +32,8 @@ struct StartOptions {
     std::optional<double> exit_after_seconds;
     std::optional<std::string> play_path;    // FILE mode plays this file instead of asking
     std::optional<std::string> record_path;  // HEAD mode records to this new file at start
+    std::vector<std::string> port_options;   // "COMn=PATH" mappings of the serial ports
+    bool demo = false;                       // a simulated head on a pseudo-terminal as COM1
     bool unattended = false;                 // no message box or dialog waits for a person
     bool show_logo = true;
     bool watch_signals = true;
@@ -71,6 +76,14 @@ class Application : public QObject {
     void schedule_refresh();
     void show_slider(bool shown);
     void refresh_zoom();
+    void start_demo_head();
+    // Window input, in client coordinates.
+    void on_pointer_moved(QPoint at);
+    void on_left_pressed(QPoint at);
+    void on_left_released(QPoint at);
+    void on_character(int character);
+    void on_key_pressed(int key);
+    void end_auto_repeat();
 
     StartOptions options_;
     SystemClock system_clock_;
@@ -81,6 +94,10 @@ class Application : public QObject {
     WindowServices* services_ = nullptr;  // owned by the window
     SignalWatcher* signals_ = nullptr;
     std::unique_ptr<Program> program_;
+    std::unique_ptr<Devices> devices_;
+    std::unique_ptr<HeadServer> demo_head_;
+    std::thread demo_head_thread_;
+    QTimer* repeat_timer_ = nullptr;
     QTimer* close_timer_ = nullptr;
     QTimer* playback_timer_ = nullptr;
     QTimer* refresh_timer_ = nullptr;

@@ -34,6 +34,13 @@ int main(int argc, char** argv) {
     QCommandLineOption unattended(
         QStringLiteral("unattended"),
         QStringLiteral("Write message boxes to stderr and cancel file dialogs."));
+    QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Use PATH as serial port COMn (repeatable); only mapped ports exist then."),
+        QStringLiteral("COMn=PATH"));
+    QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Run live from a simulated head on a pseudo-terminal as COM1."));
     QCommandLineOption no_logo(QStringLiteral("no-logo"),
                                QStringLiteral("Do not show the start-up logo."));
     parser.addOption(screenshot);
@@ -42,6 +49,8 @@ int main(int argc, char** argv) {
     parser.addOption(play);
     parser.addOption(record);
     parser.addOption(unattended);
+    parser.addOption(port);
+    parser.addOption(demo);
     parser.process(qt_app);
 
     kelvanor::StartOptions options;
@@ -61,6 +70,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(record))
         options.record_path = parser.value(record).toLocal8Bit().toStdString();
     options.unattended = parser.isSet(unattended);
+    options.demo = parser.isSet(demo);
+    for (const QString& value : parser.values(port))
+        options.port_options.push_back(value.toLocal8Bit().toStdString());
     if (parser.isSet(play)) options.play_path = parser.value(play).toLocal8Bit().toStdString();
 
     kelvanor::Application app(std::move(options));

@@ -6,8 +6,13 @@
 
 #include "control/file_names.h"
 #include "headlink/diagnostics_view.h"
+#include "headlink/link_indicators.h"
+#include "panel/keyboard_entry.h"
+#include "panel/panel_colours.h"
+#include "panel/panel_paint.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
+#include "waterfall/grid.h"
 #include "waterfall/image.h"
 #include "waterfall/palette.h"
 
@@ -56,7 +61,12 @@ bool same_file(const std::string& a, const std::string& b) {
 }  // namespace
 
 Program::Program(AppState& app, UiServices& ui, Surface& surface, Clock& clock)
-    : app_(app), ui_(ui), surface_(surface), clock_(clock), free_space_(free_bytes_at) {}
+    : app_(app),
+      ui_(ui),
+      surface_(surface),
+      clock_(clock),
+      panel_(app, surface, &ui),
+      free_space_(free_bytes_at) {}
 
 Program::~Program() = default;
 
@@ -73,12 +83,21 @@ void Program::create_image() {
     build_palette(app_.waterfall, app_.settings.Colors);
     {
         std::lock_guard lock(surface_.mutex());
-        surface_.set_palette(make_palette(app_.settings.Colors));
+        surface_.set_palette(surface_palette_with_white(make_palette(app_.settings.Colors)));
         surface_.fill_rect({0, 0, surface_.size().width, surface_.size().height},
                            kPalettePanelBackground);
     }
     clear_screen_and_history();
     refresh_image();
+}
+
+void Program::repaint_panel() {
+    paint_panel(app_, surface_, &ui_, *this);
+    ui_.request_repaint();
+}
+
+void Program::select_data_source(int32_t run_mode) {
+    command(run_mode == 0 ? menu::kHead : menu::kFile);
 }
 
 void Program::clear_screen_and_history() {
@@ -93,7 +112,7 @@ bool Program::refresh_image() {
     {
         // A palette change marks the image changed too: take the palette with it.
         std::lock_guard lock(surface_.mutex());
-        surface_.set_palette(make_palette(app_.settings.Colors));
+        surface_.set_palette(surface_palette_with_white(make_palette(app_.settings.Colors)));
     }
     blit_image(app_.waterfall, surface_);
     return true;
@@ -106,9 +125,7 @@ void Program::run_mode_switch() {
     Settings& s = app_.settings;
     RunState& run = app_.run;
     reset_reply_type_seen(app_.ping);
-    run.entry_kind = 0;
-    run.entry_count = 0;
-    run.entry_digits.fill(0);
+    cancel_entry(app_, surface_, &ui_);
 
     if (run.recording) stop_recording();
     if (run.copying) stop_copy();
@@ -136,6 +153,10 @@ void Program::run_mode_switch() {
 
     if (s.RunMode == 1) {
         app_.datafile.playback_restart = 1;
+        if (app_.link.no_data_notice_shown == 1) {
+            app_.link.no_data_notice_shown = 0;
+            erase_no_data_notice();
+        }
         s.saved_ss_range = s.SSRange.load();
         s.saved_ss_gain = s.SSGain.load();
         saved_head_ = capture_head_parameters(app_);
@@ -170,6 +191,10 @@ void Program::run_mode_switch() {
     if (s.RunMode != run.previous_run_mode) {
         run.previous_run_mode = s.RunMode.load();
         clear_screen_and_history();
+        repaint_panel();
+    } else {
+        draw_range(app_, surface_, &ui_);
+        draw_grid_label(app_, surface_, &ui_);
     }
     if (window_.show_slider) window_.show_slider(s.RunMode == 1);
     if (s.RunMode == 1) open_playback_file();
@@ -245,8 +270,7 @@ void Program::command(int id) {
         case menu::kGrid:
             toggle(s.Grid, menu::kGrid);
             redraw_grid_label();
-            clear_screen(app_.waterfall, app_.settings,
-                         std::as_writable_bytes(std::span(app_.ping.column_history.records)));
+            draw_grid(app_.waterfall, app_.settings);
             break;
         case menu::kClearScreen:
             clear_screen_and_history();
@@ -451,7 +475,7 @@ void Program::draw_rec_pause_box(bool show) {
             surface_.glyph(
                 app_.run.rec_pause == 1 ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
                 {696, 505, 709, 518});
-            surface_.text({712, 504}, "REC Pause", 255, kPalettePanelBackground);
+            surface_.text({712, 504}, "REC Pause", kPaletteWhite, kPalettePanelBackground);
         }
     }
     ui_.request_repaint(Rect{696, 504, 787, 520});
@@ -463,9 +487,9 @@ void Program::flash_rec_pause() {
     {
         std::lock_guard lock(surface_.mutex());
         if (rec_pause_flash_phase_ == 1) {
-            surface_.text({712, 504}, "REC Pause", 255, kPaletteRed);
+            surface_.text({712, 504}, "REC Pause", kPaletteWhite, kPaletteRed);
         } else {
-            surface_.text({712, 504}, "REC Pause", kPaletteRed, 255);
+            surface_.text({712, 504}, "REC Pause", kPaletteRed, kPaletteWhite);
         }
     }
     ui_.request_repaint(Rect{696, 504, 787, 520});
@@ -508,6 +532,31 @@ void Program::write_ping_record() {
 void Program::refresh_diagnostics() {
     publish_reply_copy(app_);
     if (window_.refresh_diagnostics) window_.refresh_diagnostics();
+}
+
+void Program::update_ping_indicator(bool reply_valid) {
+    {
+        std::lock_guard lock(surface_.mutex());
+        draw_ping_indicator(surface_, font_, reply_valid, app_.link.ping_star_phase, kPaletteWhite);
+    }
+    ui_.request_repaint(ping_indicator_rect(font_));
+}
+
+void Program::show_no_data_notice(std::string_view text) {
+    {
+        std::lock_guard lock(surface_.mutex());
+        draw_no_data_notice(surface_, font_, text, kPaletteWhite);
+    }
+    ui_.request_repaint(no_data_notice_rect(font_));
+}
+
+void Program::erase_no_data_notice() {
+    {
+        std::lock_guard lock(surface_.mutex());
+        kelvanor::erase_no_data_notice(surface_, font_);
+    }
+    redraw_grid_label();
+    ui_.request_repaint(no_data_notice_rect(font_));
 }
 
 void Program::show_record_size() {

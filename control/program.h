@@ -16,7 +16,10 @@
 #include "datafile/playback.h"
 #include "datafile/record_source.h"
 #include "datafile/record_writer.h"
+#include "headlink/acquisition.h"
 #include "headlink/head_state.h"
+#include "panel/panel_hooks.h"
+#include "panel/panel_ping_hooks.h"
 #include "ping/process_ping.h"
 #include "platform/clock.h"
 #include "platform/surface.h"
@@ -48,7 +51,7 @@ struct WindowHooks {
 
 inline constexpr const char* kTitlePrefix = "Kelvanor Marlinray";
 
-class Program : public PingHooks {
+class Program : public AcquisitionHooks, public PanelHooks {
   public:
     Program(AppState& app, UiServices& ui, Surface& surface, Clock& clock);
     ~Program() override;
@@ -61,11 +64,15 @@ class Program : public PingHooks {
         free_space_ = std::move(free_space);
     }
     void set_window_hooks(WindowHooks hooks) { window_ = std::move(hooks); }
+    // The panel font's cell, which the panel positions depend on.
+    void set_font(FontMetrics font) { font_ = font; }
 
     AppState& app() { return app_; }
 
     // Start-up: the image, the palette for Colors, a clear screen and line history.
     void create_image();
+    // Paints the whole panel (and the image) into the surface and asks for a repaint.
+    void repaint_panel();
     // Moves to the run mode in RunMode through the closed state (the caller sets RunMode).
     void run_mode_switch();
     // One menu command by id; ids the program does not know are ignored.
@@ -78,7 +85,6 @@ class Program : public PingHooks {
     void stop_recording();
     void start_copy();
     void stop_copy();
-    void toggle_rec_pause();
     bool disk_space_ok() const;
 
     // Playback: one record per idle turn while playback_ready(), then a pause of
@@ -103,8 +109,32 @@ class Program : public PingHooks {
     int64_t record_bytes() const;
     int64_t record_failures() const;
 
-    // PingHooks: what ping processing shows and records.
+    // PanelHooks: what the panel's buttons and keys ask for.
+    void select_data_source(int32_t run_mode) override;
+    void toggle_rec_pause() override;
+    void draw_rec_pause() override { draw_rec_pause_box(true); }
+
+    // PingHooks: what ping processing shows and records. The read-outs are the panel's.
+    void redraw_range_readout() override { panel_.redraw_range_readout(); }
+    void redraw_grid_label() override { panel_.redraw_grid_label(); }
+    void redraw_gain_readout() override { panel_.redraw_gain_readout(); }
+    void redraw_frequency_readout() override { panel_.redraw_frequency_readout(); }
+    void redraw_channel_readout(const ChannelReadoutState& state) override {
+        panel_.redraw_channel_readout(state);
+    }
+    void redraw_balance_readout(const BalanceReadout& readout) override {
+        panel_.redraw_balance_readout(readout);
+    }
+    void show_date_time(std::string_view text) override { panel_.show_date_time(text); }
+    void show_history_record(const HistoryEntry& entry, int32_t row) override {
+        panel_.show_history_record(entry, row);
+    }
+    void check_menu_item(int id, bool checked) override { ui_.check_menu_item(id, checked); }
+    void enable_menu_item(int id, bool enabled) override { ui_.enable_menu_item(id, enabled); }
     void refresh_diagnostics() override;
+    void update_ping_indicator(bool reply_valid) override;
+    void show_no_data_notice(std::string_view text) override;
+    void erase_no_data_notice() override;
     void write_ping_record() override;
     void show_record_size() override;
     void flash_rec_pause() override;
@@ -125,6 +155,8 @@ class Program : public PingHooks {
     UiServices& ui_;
     Surface& surface_;
     Clock& clock_;
+    FontMetrics font_;
+    PanelPingHooks panel_;
     Devices no_devices_;
     Devices* devices_ = &no_devices_;
     std::function<int64_t(const std::string&)> free_space_;

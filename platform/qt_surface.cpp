@@ -24,13 +24,16 @@ QRect to_qrect(Rect r) {
 
 PanelFont load_panel_font() {
     PanelFont result;
-    QString family = QStringLiteral("DejaVu Sans Mono");
+    QString family = QStringLiteral("DejaVu Sans");
     const int id = QFontDatabase::addApplicationFont(QStringLiteral(KELVANOR_FONT_FILE));
     if (id >= 0) {
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         if (!families.isEmpty()) family = families.front();
     }
+    // A condensed proportional face: "X" is its widest capital at 8 pixels, and the panel's
+    // longest texts (the date and time, "160 FT/DIV") fit their boxes.
     QFont font(family);
+    font.setStretch(QFont::SemiCondensed);
     font.setPixelSize(kPanelFontPixelSize);
     font.setHintingPreference(QFont::PreferFullHinting);
     font.setStyleStrategy(QFont::NoAntialias);

@@ -1,0 +1,33 @@
+#pragma once
+// The real devices behind the program: the head port with its acquisition thread (and the
+// GPS port with its reader once it is there), started and stopped by the run-mode switch and
+// the close handling.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "control/program.h"
+#include "headlink/head_port.h"
+
+namespace kelvanor {
+
+class LinkDevices final : public Devices {
+  public:
+    LinkDevices(Program& program, Clock& clock, UiServices& ui);
+    void start_head_port() override;
+    void stop_head_port() override;
+
+  private:
+    Program& program_;
+    HeadPort head_;
+};
+
+// Finds the serial ports: the command line's "COMn=PATH" mappings, then the INI section
+// "Ports", then (without any mapping) the devices present under `sysfs_tty_root`; records the
+// table in the shared state and moves ComPort and ComPortGPS to ports that exist. A bad
+// mapping is named in `problems`.
+void set_up_ports(AppState& app, const std::vector<std::string>& port_options,
+                  const std::filesystem::path& sysfs_tty_root, std::vector<std::string>& problems);
+
+}  // namespace kelvanor
