@@ -15,10 +15,10 @@ QString to_qstring(std::string_view text) {
     return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString filter_text(const FileDialogSpec& spec) {
+QString filter_text(const FileDialogSpec& request) {
     QStringList patterns;
-    for (const std::string& p : spec.patterns) patterns << QString::fromStdString(p);
-    return QString::fromStdString(spec.filter_name) + QStringLiteral(" (") + patterns.join(' ') +
+    for (const std::string& p : request.patterns) patterns << QString::fromStdString(p);
+    return QString::fromStdString(request.filter_name) + QStringLiteral(" (") + patterns.join(' ') +
            QStringLiteral(")");
 }
 
@@ -87,24 +87,24 @@ std::optional<std::string> WindowServices::take_answer(bool& had_answer) {
     return answer;
 }
 
-std::optional<std::string> WindowServices::open_file_dialog(const FileDialogSpec& spec) {
+std::optional<std::string> WindowServices::open_file_dialog(const FileDialogSpec& request) {
     bool had_answer = false;
     if (auto answer = take_answer(had_answer); had_answer) return answer;
     if (unattended_) return std::nullopt;
-    const QString path = QFileDialog::getOpenFileName(&window_, QString::fromStdString(spec.title),
-                                                      QString(), filter_text(spec));
+    const QString path = QFileDialog::getOpenFileName(&window_, QString::fromStdString(request.title),
+                                                      QString(), filter_text(request));
     if (path.isEmpty()) return std::nullopt;
     return path.toLocal8Bit().toStdString();
 }
 
-std::optional<std::string> WindowServices::save_file_dialog(const FileDialogSpec& spec) {
+std::optional<std::string> WindowServices::save_file_dialog(const FileDialogSpec& request) {
     bool had_answer = false;
     if (auto answer = take_answer(had_answer); had_answer) return answer;
     if (unattended_) return std::nullopt;
-    QFileDialog dialog(&window_, QString::fromStdString(spec.title), QString(), filter_text(spec));
+    QFileDialog dialog(&window_, QString::fromStdString(request.title), QString(), filter_text(request));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QString::fromStdString(spec.default_extension));
-    if (!spec.prompt_overwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QString::fromStdString(request.default_extension));
+    if (!request.prompt_overwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().front().toLocal8Bit().toStdString();
 }

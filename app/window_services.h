@@ -22,8 +22,8 @@ class WindowServices final : public QObject, public UiServices {
     void set_menu_label(int id, std::string_view label) override;
     void set_window_title(std::string_view title) override;
     void message_box(std::string_view text, std::string_view caption, MessageKind kind) override;
-    std::optional<std::string> open_file_dialog(const FileDialogSpec& spec) override;
-    std::optional<std::string> save_file_dialog(const FileDialogSpec& spec) override;
+    std::optional<std::string> open_file_dialog(const FileDialogSpec& dialog) override;
+    std::optional<std::string> save_file_dialog(const FileDialogSpec& dialog) override;
     void request_repaint() override;
     void request_repaint(Rect area) override;
 

@@ -26,14 +26,14 @@ constexpr const char* kCopyDialogTitle = "Open a Marlinray File For Copying";
 constexpr const char* kDiskCaption = "CheckAvailableDiskSpace";
 
 FileDialogSpec data_file_dialog(const char* title, bool save) {
-    FileDialogSpec spec;
-    spec.title = title;
-    spec.filter_name = "Marlinray Files";
-    spec.patterns = {"*.VKD", "*.vkd"};
-    spec.default_extension = "VKD";
-    spec.prompt_overwrite = save;
-    spec.must_exist = !save;
-    return spec;
+    FileDialogSpec dialog;
+    dialog.title = title;
+    dialog.filter_name = "Marlinray Files";
+    dialog.patterns = {"*.VKD", "*.vkd"};
+    dialog.default_extension = "VKD";
+    dialog.prompt_overwrite = save;
+    dialog.must_exist = !save;
+    return dialog;
 }
 
 // A clock whose pause does nothing: in FILE mode the window's playback timer makes the pause
@@ -342,8 +342,8 @@ void Program::close_playback_file() {
 }
 
 void Program::open_playback_file() {
-    FileDialogSpec spec = data_file_dialog(kPlaybackDialogTitle, false);
-    const std::optional<std::string> chosen = ui_.open_file_dialog(spec);
+    FileDialogSpec dialog = data_file_dialog(kPlaybackDialogTitle, false);
+    const std::optional<std::string> chosen = ui_.open_file_dialog(dialog);
     if (!chosen) return;
     if (!check_extension(*chosen, kPlaybackDialogTitle)) return;
 
@@ -367,8 +367,8 @@ void Program::open_playback_file() {
 }
 
 void Program::start_recording() {
-    FileDialogSpec spec = data_file_dialog(kRecordDialogTitle, true);
-    const std::optional<std::string> chosen = ui_.save_file_dialog(spec);
+    FileDialogSpec dialog = data_file_dialog(kRecordDialogTitle, true);
+    const std::optional<std::string> chosen = ui_.save_file_dialog(dialog);
     if (!chosen) return;
     if (!check_extension(*chosen, kRecordDialogTitle)) return;
     const std::string path = with_lower_case_file_name(*chosen);
@@ -427,8 +427,8 @@ void Program::stop_recording_after(const char* text, const char* caption) {
 }
 
 void Program::start_copy() {
-    FileDialogSpec spec = data_file_dialog(kCopyDialogTitle, true);
-    const std::optional<std::string> chosen = ui_.save_file_dialog(spec);
+    FileDialogSpec dialog = data_file_dialog(kCopyDialogTitle, true);
+    const std::optional<std::string> chosen = ui_.save_file_dialog(dialog);
     if (!chosen) return;
     if (!check_extension(*chosen, kCopyDialogTitle)) return;
     const std::string path = with_lower_case_file_name(*chosen);

@@ -37,8 +37,8 @@ public:
     virtual void message_box(std::string_view text, std::string_view caption, MessageKind kind) = 0;
 
     // Modal file dialogs (GUI thread only). Nothing when cancelled.
-    virtual std::optional<std::string> open_file_dialog(const FileDialogSpec& spec) = 0;
-    virtual std::optional<std::string> save_file_dialog(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> open_file_dialog(const FileDialogSpec& dialog) = 0;
+    virtual std::optional<std::string> save_file_dialog(const FileDialogSpec& dialog) = 0;
 
     // Asks the window to copy its surface to the screen again; safe from any thread.
     virtual void request_repaint() = 0;

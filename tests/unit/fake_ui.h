@@ -39,11 +39,11 @@ class FakeUi : public UiServices {
         std::lock_guard lock(mutex_);
         boxes_.push_back({std::string(text), std::string(caption)});
     }
-    std::optional<std::string> open_file_dialog(const FileDialogSpec& spec) override {
-        return answer(spec);
+    std::optional<std::string> open_file_dialog(const FileDialogSpec& dialog) override {
+        return answer(dialog);
     }
-    std::optional<std::string> save_file_dialog(const FileDialogSpec& spec) override {
-        return answer(spec);
+    std::optional<std::string> save_file_dialog(const FileDialogSpec& dialog) override {
+        return answer(dialog);
     }
     void request_repaint() override {}
     void request_repaint(Rect) override {}
@@ -81,9 +81,9 @@ class FakeUi : public UiServices {
     }
 
   private:
-    std::optional<std::string> answer(const FileDialogSpec& spec) {
+    std::optional<std::string> answer(const FileDialogSpec& dialog) {
         std::lock_guard lock(mutex_);
-        dialog_titles_.push_back(spec.title);
+        dialog_titles_.push_back(dialog.title);
         if (answers_.empty()) return std::nullopt;
         std::optional<std::string> a = std::move(answers_.front());
         answers_.pop_front();

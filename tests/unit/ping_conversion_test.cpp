@@ -41,10 +41,10 @@ TEST_F(EchoConversion, RejectsAReplyWithAWrongHeaderModelOrTerminatorAndChangesN
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ReplySpec spec;
-        spec.fill = 50;
-        spec.bottom_value = 1200;
-        auto reply = make_reply(spec);
+        ReplySpec form;
+        form.fill = 50;
+        form.bottom_value = 1200;
+        auto reply = make_reply(form);
         reply[c.index == SIZE_MAX ? reply.size() - 1 : c.index] = c.value;
         app.waterfall.port_samples.fill(7);
         app.ping.bottom_value = 99;
@@ -81,9 +81,9 @@ TEST_F(EchoConversion, MapsTheRangeCodeOfALiveGHeadToMetres) {
                                                  {0, 120},   {240, 120}};
     for (const auto& [code, metres] : cases) {
         SCOPED_TRACE(static_cast<int>(code));
-        ReplySpec spec;
-        spec.range = code;
-        ASSERT_TRUE(convert(make_reply(spec)));
+        ReplySpec form;
+        form.range = code;
+        ASSERT_TRUE(convert(make_reply(form)));
         EXPECT_EQ(app.head.head_reply[7], metres);
         EXPECT_EQ(app.ping.reply_range_metres, metres);
     }
@@ -107,8 +107,8 @@ TEST_F(EchoConversion, KeepsTheRangeOfAnHHeadAndOfPlayedRecords) {
 
 TEST_F(EchoConversion, CutsEightBitLevelsAt107) {
     app.settings.channel_code = 2;  // port only
-    ReplySpec spec;
-    auto reply = make_reply(spec);
+    ReplySpec form;
+    auto reply = make_reply(form);
     reply[12] = 200;
     reply[13] = 107;
     reply[14] = 0;
@@ -141,9 +141,9 @@ TEST_F(EchoConversion, ALiveSingleSideFillsOnlyThatSide) {
         app.settings.channel_code = code;
         app.waterfall.port_samples.fill(99);
         app.waterfall.stbd_samples.fill(99);
-        ReplySpec spec;
-        spec.fill = 30;
-        ASSERT_TRUE(convert(make_reply(spec)));
+        ReplySpec form;
+        form.fill = 30;
+        ASSERT_TRUE(convert(make_reply(form)));
         const SampleBuffer& written =
             port ? app.waterfall.port_samples : app.waterfall.stbd_samples;
         const SampleBuffer& kept = port ? app.waterfall.stbd_samples : app.waterfall.port_samples;
@@ -157,28 +157,28 @@ TEST_F(EchoConversion, ALiveSingleSideFillsOnlyThatSide) {
 TEST_F(EchoConversion, SwitchingAPlayedFileFromBothSidesToPortOnlyClearsStarboardOnce) {
     app.settings.RunMode = 1;
     app.datafile.file_side = 3;
-    ReplySpec spec;
-    spec.fill = 40;
-    ASSERT_TRUE(convert(make_reply(spec)));
+    ReplySpec form;
+    form.fill = 40;
+    ASSERT_TRUE(convert(make_reply(form)));
     EXPECT_EQ(app.waterfall.stbd_samples[0], 40);
 
     app.datafile.file_side = 1;
-    ASSERT_TRUE(convert(make_reply(spec)));
+    ASSERT_TRUE(convert(make_reply(form)));
     EXPECT_EQ(app.waterfall.stbd_samples[0], 0) << "the side the record does not carry";
     EXPECT_EQ(app.waterfall.port_samples[399], 40);
 
     app.waterfall.stbd_samples[0] = 55;
-    ASSERT_TRUE(convert(make_reply(spec)));
+    ASSERT_TRUE(convert(make_reply(form)));
     EXPECT_EQ(app.waterfall.stbd_samples[0], 55) << "cleared only when the side changes";
 }
 
 // A played record of the longest reply the buffer holds: 909 echo bytes.
 std::vector<uint8_t> longest_played_reply(uint8_t fill, int32_t bottom_value = 0) {
-    ReplySpec spec;
-    spec.echo_bytes = static_cast<int32_t>(kHeadReplyCapacity) - 13;
-    spec.fill = fill;
-    spec.bottom_value = bottom_value;
-    return make_reply(spec);
+    ReplySpec form;
+    form.echo_bytes = static_cast<int32_t>(kHeadReplyCapacity) - 13;
+    form.fill = fill;
+    form.bottom_value = bottom_value;
+    return make_reply(form);
 }
 
 TEST_F(EchoConversion, FourBitSamplesGiveTwoLevelsLowNibbleFirstAndStopAtTheBuffer) {
@@ -282,19 +282,19 @@ TEST_F(EchoConversion, APlayedSideScanRecordSetsTheRangeIndex) {
                                                  {150, 5}, {180, 6}, {210, 7}, {240, 8}, {100, 4}};
     for (const auto& [metres, index] : cases) {
         SCOPED_TRACE(static_cast<int>(metres));
-        ReplySpec spec;
-        spec.range = metres;
-        ASSERT_TRUE(convert(make_reply(spec)));
+        ReplySpec form;
+        form.range = metres;
+        ASSERT_TRUE(convert(make_reply(form)));
         EXPECT_EQ(app.settings.SSRange, index);
     }
 }
 
 TEST_F(EchoConversion, TakesTheHeadFlagsTypeAndBottomFromTheHeader) {
-    ReplySpec spec;
-    spec.status = 0x03;
-    spec.type = 0;
-    spec.bottom_value = 0x3FFF;
-    auto reply = make_reply(spec);
+    ReplySpec form;
+    form.status = 0x03;
+    form.type = 0;
+    form.bottom_value = 0x3FFF;
+    auto reply = make_reply(form);
     reply[8] |= 0x80;  // bit 7 of the low part is not part of the value
     ASSERT_TRUE(convert(reply));
     EXPECT_EQ(app.head.head_type_h_flag, 1);

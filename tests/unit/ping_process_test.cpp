@@ -138,15 +138,15 @@ class ProcessPing : public ::testing::Test {
   protected:
     void SetUp() override { test::set_up_live_head(app); }
 
-    void ping(const ReplySpec& spec = ReplySpec{}) {
-        const auto reply = make_reply(spec);
+    void ping(const ReplySpec& form = ReplySpec{}) {
+        const auto reply = make_reply(form);
         clock.now_ms += 198;
         process_head_reply(app, hooks, clock, reply.data(), reply.size());
     }
 
-    void play(const ReplySpec& spec = ReplySpec{}) {
+    void play(const ReplySpec& form = ReplySpec{}) {
         app.settings.RunMode = 1;
-        test::load_reply(app, make_reply(spec));
+        test::load_reply(app, make_reply(form));
         process_ping(app, hooks, clock);
     }
 
@@ -156,8 +156,8 @@ class ProcessPing : public ::testing::Test {
 };
 
 TEST_F(ProcessPing, ARejectedReplyOnlyTurnsTheIndicatorOff) {
-    ReplySpec spec;
-    auto reply = make_reply(spec);
+    ReplySpec form;
+    auto reply = make_reply(form);
     reply.back() = 0xFD;
     process_head_reply(app, hooks, clock, reply.data(), reply.size());
     EXPECT_EQ(hooks.calls, std::vector<std::string>{"indicator off"});
@@ -186,9 +186,9 @@ TEST_F(ProcessPing, ExtraColumnsStoreOneHistoryRecordEachAndTheRepeatIsConsumed)
     app.settings.channel_code = 1;
     app.settings.SSTrain = 0;
     app.ping.ping_interval_ms = 66;
-    ReplySpec spec;
-    spec.range = 20;  // 15 m
-    ping(spec);
+    ReplySpec form;
+    form.range = 20;  // 15 m
+    ping(form);
     EXPECT_EQ(hooks.last_request.line_repeat, 10);
     EXPECT_EQ(app.ping.column_history.history_index, kHistoryColumns - 11);
     EXPECT_EQ(app.ping.line_repeat, 0);
@@ -210,9 +210,9 @@ TEST_F(ProcessPing, HistoryRecordHoldsTheTimePositionHeaderSpeedAndHeading) {
     std::memcpy(app.head.position_text.data(), " 54.21.123 N010.07.456 E", 24);
     app.run.speed_knots = 4.5f;
     app.run.heading_degrees = 271.5f;
-    ReplySpec spec;
-    spec.range = 75;  // 60 m from a 'G' head
-    ping(spec);
+    ReplySpec form;
+    form.range = 75;  // 60 m from a 'G' head
+    ping(form);
     ASSERT_EQ(app.ping.column_history.history_index, 783);
     const HistoryEntry entry = read_history_record(app.ping.column_history, 0);
     EXPECT_STREQ(entry.date_time_text.data(), "07-DEC-2026  16:05:09");
@@ -225,9 +225,9 @@ TEST_F(ProcessPing, HistoryRecordHoldsTheTimePositionHeaderSpeedAndHeading) {
 
 TEST_F(ProcessPing, WhileThePointerIsOverTheImageTheReadOutsShowTheColumnUnderIt) {
     for (uint8_t code : {20, 40, 75}) {  // 15, 30, 60 m: newest is 60 m
-        ReplySpec spec;
-        spec.range = code;
-        ping(spec);
+        ReplySpec form;
+        form.range = code;
+        ping(form);
     }
     app.ping.history_view = 1;
     app.ping.history_row = 250;
@@ -241,9 +241,9 @@ TEST_F(ProcessPing, WhileThePointerIsOverTheImageTheReadOutsShowTheColumnUnderIt
         app.settings.RunMode = 0;
         // The read-outs are chosen before this ping's column is stored, so they still show
         // the picture under the pointer.
-        ReplySpec spec;
-        spec.range = 225;
-        ping(spec);
+        ReplySpec form;
+        form.range = 225;
+        ping(form);
         ASSERT_TRUE(hooks.called("history"));
         EXPECT_EQ(hooks.last_history.range_metres(), c.range) << c.offset;
         EXPECT_EQ(hooks.last_history_row, 250);
@@ -389,9 +389,9 @@ TEST_F(ProcessPing, APlayedRecordRedrawsOnlyTheReadOutsWhoseValuesChanged) {
     }
 
     hooks.calls.clear();
-    ReplySpec spec;
-    spec.range = 60;
-    play(spec);
+    ReplySpec form;
+    form.range = 60;
+    play(form);
     EXPECT_TRUE(hooks.called("range"));
     EXPECT_EQ(app.settings.SSRange, 2);
     EXPECT_EQ(app.head.range_metres, 60) << "the range read-out state follows the record";

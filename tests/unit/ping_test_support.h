@@ -23,20 +23,20 @@ struct ReplySpec {
     uint8_t fill = 0;
 };
 
-inline std::vector<uint8_t> make_reply(const ReplySpec& spec) {
-    std::vector<uint8_t> reply(static_cast<size_t>(spec.echo_bytes) + 13, spec.fill);
+inline std::vector<uint8_t> make_reply(const ReplySpec& form) {
+    std::vector<uint8_t> reply(static_cast<size_t>(form.echo_bytes) + 13, form.fill);
     reply[0] = 'Q';
-    reply[1] = static_cast<uint8_t>(spec.model);
+    reply[1] = static_cast<uint8_t>(form.model);
     reply[2] = 'Z';
-    reply[3] = spec.head_id;
-    reply[4] = spec.status;
-    reply[5] = spec.type;
+    reply[3] = form.head_id;
+    reply[4] = form.status;
+    reply[5] = form.type;
     reply[6] = 0;
-    reply[7] = spec.range;
-    reply[8] = static_cast<uint8_t>(spec.bottom_value & 0x7F);
-    reply[9] = static_cast<uint8_t>(spec.bottom_value >> 7);
-    reply[10] = static_cast<uint8_t>(spec.echo_bytes & 0x7F);
-    reply[11] = static_cast<uint8_t>(spec.echo_bytes >> 7);
+    reply[7] = form.range;
+    reply[8] = static_cast<uint8_t>(form.bottom_value & 0x7F);
+    reply[9] = static_cast<uint8_t>(form.bottom_value >> 7);
+    reply[10] = static_cast<uint8_t>(form.echo_bytes & 0x7F);
+    reply[11] = static_cast<uint8_t>(form.echo_bytes >> 7);
     reply.back() = 0xFC;
     return reply;
 }
