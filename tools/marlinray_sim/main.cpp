@@ -1,8 +1,9 @@
 // marlinray-sim: a simulated Marlinray side-scan head on a pseudo-terminal.
 //
 // Prints "HEAD /dev/pts/N" once the terminal is ready, then answers every switch command
-// with a synthesised reply until SIGINT or SIGTERM. SIGUSR1 toggles a silent head, SIGUSR2 a
-// head that answers with noise.
+// with a synthesised reply until SIGINT or SIGTERM. With --gps it also prints
+// "GPS /dev/pts/M": a simulated receiver sending the survey line's NMEA sentences. SIGUSR1 toggles
+// a silent head, SIGUSR2 a head that answers with noise.
 
 #include <pthread.h>
 #include <signal.h>
@@ -10,12 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "sim/head_server.h"
+#include "sim/nmea_server.h"
 
 namespace {
 
@@ -45,6 +48,10 @@ constexpr const char* kUsage =
     "  --split N              send each reply in N pieces ...\n"
     "  --split-gap-ms N       ... N ms apart (default 5)\n"
     "  --trailing N           send N stray bytes after every reply\n"
+    "GPS:\n"
+    "  --gps                  also simulate a GPS receiver on a second pseudo-terminal,\n"
+    "                         printed as \"GPS <device>\"; it follows --speed-knots\n"
+    "  --gps-baud 4800|9600   the receiver's line speed (default 4800)\n"
     "Output:\n"
     "  --log                  print every command received as \"CMD\" and 27 hex bytes\n"
     "  --help                 this text\n";
@@ -73,6 +80,8 @@ struct Options {
     HeadServerOptions server;
     bool log = false;
     bool start_silent = false;
+    bool gps = false;
+    kelvanor::NmeaServerOptions gps_server;
 };
 
 // Nothing printed and a result when the arguments are good; otherwise the exit code.
@@ -129,6 +138,11 @@ std::optional<int> parse_arguments(int argc, char** argv, Options& o) {
             ok = int_option(0, 10000, f.split_gap_ms);
         } else if (arg == "--trailing") {
             ok = int_option(0, 4096, f.trailing_bytes);
+        } else if (arg == "--gps") {
+            o.gps = true;
+        } else if (arg == "--gps-baud") {
+            ok = value(v) && (v == "4800" || v == "9600");
+            if (ok) o.gps_server.baud = v == "9600" ? 9600 : 4800;
         } else if (arg == "--log") {
             o.log = true;
         } else {
@@ -173,9 +187,23 @@ int main(int argc, char** argv) {
         });
     }
     std::printf("HEAD %s\n", server->device_path().c_str());
+
+    std::unique_ptr<kelvanor::NmeaServer> gps;
+    if (options.gps) {
+        options.gps_server.track.speed_knots = options.server.speed_knots;
+        options.gps_server.track.start_utc = std::time(nullptr);
+        gps = kelvanor::NmeaServer::create(options.gps_server, &error);
+        if (!gps) {
+            std::fprintf(stderr, "marlinray-sim: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("GPS %s\n", gps->device_path().c_str());
+    }
     std::fflush(stdout);
 
     std::thread serving([&server] { server->run(); });
+    std::thread gps_serving;
+    if (gps) gps_serving = std::thread([&gps] { gps->run(); });
     for (;;) {
         int received = 0;
         if (sigwait(&signals, &received) != 0) continue;
@@ -189,5 +217,9 @@ int main(int argc, char** argv) {
     }
     server->stop();
     serving.join();
+    if (gps) {
+        gps->stop();
+        gps_serving.join();
+    }
     return 0;
 }
