@@ -14,8 +14,13 @@
 
 #include "app/menu_marks.h"
 #include "app/startup_logo.h"
+#include "capture/qt_save_screen.h"
 #include "capture/qt_window_grab.h"
 #include "control/link_devices.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/channel_balance_dialog.h"
+#include "dialogs/comport_setup_dialog.h"
+#include "dialogs/manual_speed_dialog.h"
 #include "headlink/busy_wait.h"
 #include "panel/keyboard_entry.h"
 #include "panel/panel_buttons.h"
@@ -23,6 +28,7 @@
 #include "panel/readouts.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
+#include "waterfall/target_measurement.h"
 
 namespace kelvanor {
 
@@ -110,6 +116,7 @@ Application::Application(StartOptions options)
     connect(view, &SurfaceView::pointer_moved, this, &Application::on_pointer_moved);
     connect(view, &SurfaceView::left_pressed, this, &Application::on_left_pressed);
     connect(view, &SurfaceView::left_released, this, &Application::on_left_released);
+    connect(view, &SurfaceView::right_pressed, this, &Application::on_right_pressed);
     connect(view, &SurfaceView::character_typed, this, &Application::on_character);
     connect(view, &SurfaceView::key_pressed, this, &Application::on_key_pressed);
     connect(view, &SurfaceView::key_released, this, [this] { reset_cursor_step(state_.run); });
@@ -280,6 +287,7 @@ void Application::on_pointer_moved(QPoint at) {
     if (over_image && state_.run.zoom_shown == 1 && state_.run.zoom_frozen == 0) {
         zoom_picture_->show_view(update_zoom(state_.waterfall, p));
     }
+    if (target_pointer_move(state_, p)) schedule_refresh();
     follow_pointer_readouts(state_, surface_, services_, p);
 }
 
@@ -293,9 +301,18 @@ void Application::on_left_pressed(QPoint at) {
     } else {
         state_.run.zoom_frozen = 0;
     }
+    if (target_left_click(state_, p)) schedule_refresh();
     const PanelClick click = panel_left_button_down(state_, surface_, services_, *program_, p);
     if (click.repeat_timer_ms > 0) repeat_timer_->start(click.repeat_timer_ms);
     schedule_playback();
+}
+
+void Application::on_right_pressed(QPoint at) {
+    const Point p{at.x(), at.y()};
+    if (state_.panel.repeat.button != PanelButton::None) return;
+    state_.panel.mouse_x = p.x;
+    state_.panel.mouse_y = p.y;
+    if (target_right_click(state_, p)) schedule_refresh();
 }
 
 void Application::on_left_released(QPoint at) {
@@ -354,6 +371,43 @@ void Application::on_command(int id) {
         case menu::kDiagnostics:
         case menu::kZoom:
             toggle_tool_window(id);
+            break;
+        case menu::kManualSpeed:
+            run_manual_speed_dialog(window_.get(), state_, *services_);
+            state_.run.heading_degrees = 0.0f;
+            draw_speed(state_, surface_, services_, state_.run.speed_knots, true);
+            draw_heading(state_, surface_, services_, state_.run.heading_degrees, true);
+            break;
+        case menu::kComPorts:
+            if (state_.settings.RunMode == 0) {
+                ComPortActions actions;
+                actions.stop_head_port = [this] { program_->stop_head(); };
+                actions.start_head_port = [this] { program_->start_head(); };
+                actions.stop_gps = [this] { program_->stop_gps_port(); };
+                actions.start_gps = [this] { program_->start_gps_port(); };
+                actions.show_no_position = [this] {
+                    draw_gps_position(state_, surface_, services_, false);
+                };
+                run_comport_setup_dialog(window_.get(), state_, *services_,
+                                         present_com_ports(state_), actions);
+            }
+            break;
+        case menu::kChannelBalance:
+            if (state_.settings.RunMode == 0) {
+                run_channel_balance_dialog(window_.get(), state_,
+                                           [this] { draw_balance(state_, surface_, services_); });
+                draw_balance(state_, surface_, services_);
+            }
+            break;
+        case menu::kAbout:
+            run_about_dialog(window_.get(), state_, make_startup_logo());
+            break;
+        case menu::kSaveScreen:
+            save_screen(*window_, *services_, [this] {
+                if (program_->refresh_image()) window_->view()->repaint();
+                show_cursor_values(state_, surface_, services_,
+                                   Point{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()});
+            });
             break;
         default:
             program_->command(id);

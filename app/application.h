@@ -81,6 +81,7 @@ class Application : public QObject {
     void on_pointer_moved(QPoint at);
     void on_left_pressed(QPoint at);
     void on_left_released(QPoint at);
+    void on_right_pressed(QPoint at);
     void on_character(int character);
     void on_key_pressed(int key);
     void end_auto_repeat();

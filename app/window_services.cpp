@@ -91,8 +91,8 @@ std::optional<std::string> WindowServices::open_file_dialog(const FileDialogSpec
     bool had_answer = false;
     if (auto answer = take_answer(had_answer); had_answer) return answer;
     if (unattended_) return std::nullopt;
-    const QString path = QFileDialog::getOpenFileName(&window_, QString::fromStdString(request.title),
-                                                      QString(), filter_text(request));
+    const QString path = QFileDialog::getOpenFileName(
+        &window_, QString::fromStdString(request.title), QString(), filter_text(request));
     if (path.isEmpty()) return std::nullopt;
     return path.toLocal8Bit().toStdString();
 }
@@ -101,7 +101,8 @@ std::optional<std::string> WindowServices::save_file_dialog(const FileDialogSpec
     bool had_answer = false;
     if (auto answer = take_answer(had_answer); had_answer) return answer;
     if (unattended_) return std::nullopt;
-    QFileDialog dialog(&window_, QString::fromStdString(request.title), QString(), filter_text(request));
+    QFileDialog dialog(&window_, QString::fromStdString(request.title), QString(),
+                       filter_text(request));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QString::fromStdString(request.default_extension));
     if (!request.prompt_overwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);

@@ -43,16 +43,16 @@ bool same_picture(const QImage& part, const QImage& own) {
 }  // namespace
 
 FileDialogSpec save_screen_dialog_spec() {
-    FileDialogSpec spec;
-    spec.title = kCaption;
+    FileDialogSpec request;
+    request.title = kCaption;
     // Shown as "BITMAP File    (*.BMP *.bmp)": files are created with lower-case names, and
     // a case-sensitive file system lists them only under the lower-case pattern.
-    spec.filter_name = "BITMAP File   ";
-    spec.patterns = {"*.BMP", "*.bmp"};
-    spec.default_extension = "BMP";
-    spec.prompt_overwrite = true;
-    spec.must_exist = false;
-    return spec;
+    request.filter_name = "BITMAP File   ";
+    request.patterns = {"*.BMP", "*.bmp"};
+    request.default_extension = "BMP";
+    request.prompt_overwrite = true;
+    request.must_exist = false;
+    return request;
 }
 
 QImage capture_main_window(QWidget& main_window) {

@@ -15,6 +15,7 @@
 #include "waterfall/grid.h"
 #include "waterfall/image.h"
 #include "waterfall/palette.h"
+#include "waterfall/target_measurement.h"
 
 namespace kelvanor {
 
@@ -114,7 +115,7 @@ bool Program::refresh_image() {
         std::lock_guard lock(surface_.mutex());
         surface_.set_palette(surface_palette_with_white(make_palette(app_.settings.Colors)));
     }
-    blit_image(app_.waterfall, surface_);
+    blit_image_with_overlays(app_, surface_);
     return true;
 }
 
@@ -297,11 +298,13 @@ void Program::command(int id) {
             run.target_height_mode = 0;
             ui_.check_menu_item(menu::kTargetHeight, false);
             toggle(run.target_length_mode, menu::kTargetLength);
+            target_tool_changed(app_);
             break;
         case menu::kTargetHeight:
             run.target_length_mode = 0;
             ui_.check_menu_item(menu::kTargetLength, false);
             toggle(run.target_height_mode, menu::kTargetHeight);
+            target_tool_changed(app_);
             break;
         case menu::kLow:
         case menu::kHigh:

@@ -112,6 +112,10 @@ class Program : public AcquisitionHooks, public PanelHooks {
     // PanelHooks: what the panel's buttons and keys ask for.
     void select_data_source(int32_t run_mode) override;
     void toggle_rec_pause() override;
+    void start_gps_port() { devices_->start_gps(); }
+    void stop_gps_port() { devices_->stop_gps(); }
+    void start_head() { devices_->start_head_port(); }
+    void stop_head() { devices_->stop_head_port(); }
     void draw_rec_pause() override { draw_rec_pause_box(true); }
 
     // PingHooks: what ping processing shows and records. The read-outs are the panel's.

@@ -54,11 +54,11 @@ class Window {
 };
 
 TEST(SaveScreen, DialogAsksForABitmapFileAndConfirmsReplacing) {
-    const FileDialogSpec spec = save_screen_dialog_spec();
-    EXPECT_EQ(spec.title, "Save Screen As");
-    EXPECT_EQ(spec.default_extension, "BMP");
-    EXPECT_TRUE(spec.prompt_overwrite);
-    EXPECT_EQ(spec.patterns.front(), "*.BMP");
+    const FileDialogSpec request = save_screen_dialog_spec();
+    EXPECT_EQ(request.title, "Save Screen As");
+    EXPECT_EQ(request.default_extension, "BMP");
+    EXPECT_TRUE(request.prompt_overwrite);
+    EXPECT_EQ(request.patterns.front(), "*.BMP");
 }
 
 TEST(SaveScreen, WindowEightHundredAndOnePixelsWideGivesPaddedRowsOfTheWindowAsShown) {
