@@ -101,17 +101,7 @@ Application::Application(StartOptions options)
     // timer's period; events go to the repeat until it ends.
     repeat_timer_ = new QTimer(this);
     repeat_timer_->setSingleShot(true);
-    connect(repeat_timer_, &QTimer::timeout, this, [this] {
-        const Point p{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()};
-        const RepeatStep step =
-            panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::Timer, p);
-        if (!step.running) {
-            end_auto_repeat();
-        } else if (step.restart_timer_ms > 0) {
-            repeat_timer_->start(step.restart_timer_ms);
-        }
-        schedule_playback();
-    });
+    connect(repeat_timer_, &QTimer::timeout, this, &Application::repeat_tick);
     SurfaceView* view = window_->view();
     connect(view, &SurfaceView::pointer_moved, this, &Application::on_pointer_moved);
     connect(view, &SurfaceView::left_pressed, this, &Application::on_left_pressed);
@@ -156,8 +146,12 @@ void Application::start() {
         std::fprintf(stderr, "kelvanor: %s\n", problem.c_str());
     state_.panel.layout = compute_panel_layout(panel_font().metrics);
     program_->set_font(panel_font().metrics);
-    devices_ = std::make_unique<LinkDevices>(*program_, clock_, *services_);
-    program_->set_devices(devices_.get());
+    if (options_.devices != nullptr) {
+        program_->set_devices(options_.devices);
+    } else {
+        devices_ = std::make_unique<LinkDevices>(*program_, clock_, *services_);
+        program_->set_devices(devices_.get());
+    }
 
     // The logo stays up while the busy wait is calibrated (one to two seconds).
     std::unique_ptr<QSplashScreen> splash;
@@ -323,6 +317,19 @@ void Application::on_left_released(QPoint at) {
         return;
     }
     panel_left_button_up(state_, surface_, services_, p);
+}
+
+void Application::repeat_tick() {
+    if (state_.panel.repeat.button == PanelButton::None) return;
+    const Point p{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()};
+    const RepeatStep step =
+        panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::Timer, p);
+    if (!step.running) {
+        end_auto_repeat();
+    } else if (step.restart_timer_ms > 0) {
+        repeat_timer_->start(step.restart_timer_ms);
+    }
+    schedule_playback();
 }
 
 void Application::end_auto_repeat() {

@@ -37,7 +37,8 @@ struct StartOptions {
     bool unattended = false;                 // no message box or dialog waits for a person
     bool show_logo = true;
     bool watch_signals = true;
-    Clock* clock = nullptr;  // the system clock when null
+    Clock* clock = nullptr;      // the system clock when null
+    Devices* devices = nullptr;  // the real head port (and GPS) when null
 };
 
 enum class CloseOrigin { Window, Signal, Timer };
@@ -63,6 +64,10 @@ class Application : public QObject {
     // Asks for the close handling; it runs once, from the top of the event loop, after any
     // modal dialog has ended.
     void request_close(CloseOrigin origin);
+
+    // One period of the arrow buttons' auto-repeat, as its timer runs it (tests drive it).
+    void repeat_tick();
+    const QTimer* repeat_timer() const { return repeat_timer_; }
 
   signals:
     void finished();

@@ -24,8 +24,10 @@ using test::wait_until;
 using test::WorkingFolder;
 
 StartOptions test_options(Clock& clock) {
+    static Devices no_devices;  // no serial port of the test machine is touched
     StartOptions options;
     options.clock = &clock;
+    options.devices = &no_devices;
     options.show_logo = false;
     options.watch_signals = false;
     return options;
