@@ -10,6 +10,7 @@
 #include "panel/keyboard_entry.h"
 #include "panel/panel_colours.h"
 #include "panel/panel_paint.h"
+#include "panel/readouts.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
 #include "waterfall/grid.h"
@@ -172,6 +173,7 @@ void Program::run_mode_switch() {
         ui_.enable_menu_item(menu::kChannelBalance, false);
         if (run.playback_file_open == 0) set_title("[No File]");
         app_.head.date_time_text.fill(0);
+        draw_date_time(app_, surface_, &ui_, "");
     } else {
         app_.datafile.playback_restart = 0;
         apply_range_readout_state(app_);

@@ -52,12 +52,16 @@ bool RecordWriter::append_locked(std::span<const uint8_t> bytes) {
     do {
         written = ::write(fd_, bytes.data(), bytes.size());
     } while (written < 0 && errno == EINTR);
-    if (written > 0) bytes_written_ += written;
-    if (written != static_cast<ssize_t>(bytes.size())) {
-        ++failed_writes_;
-        return false;
+    if (written == static_cast<ssize_t>(bytes.size())) {
+        bytes_written_ += written;
+        return true;
     }
-    return true;
+    // A short write leaves part of a record: cut it off again, so that the file holds whole
+    // records only and the next record, if any, starts where a reader expects one.
+    if (written > 0 && ::ftruncate(fd_, bytes_written_) == 0)
+        ::lseek(fd_, bytes_written_, SEEK_SET);
+    ++failed_writes_;
+    return false;
 }
 
 int64_t RecordWriter::bytes_written() const {
