@@ -131,8 +131,14 @@ Application::Application(StartOptions options)
 Application::~Application() {
     // The head port's thread stops before the simulated head it talks to goes away.
     devices_.reset();
+    stop_demo_devices();
+}
+
+void Application::stop_demo_devices() {
     if (demo_head_) demo_head_->stop();
     if (demo_head_thread_.joinable()) demo_head_thread_.join();
+    if (demo_gps_) demo_gps_->stop();
+    if (demo_gps_thread_.joinable()) demo_gps_thread_.join();
 }
 
 void Application::start() {
@@ -149,7 +155,7 @@ void Application::start() {
     if (options_.devices != nullptr) {
         program_->set_devices(options_.devices);
     } else {
-        devices_ = std::make_unique<LinkDevices>(*program_, clock_, *services_);
+        devices_ = std::make_unique<LinkDevices>(*program_, clock_, *services_, surface_);
         program_->set_devices(devices_.get());
     }
 
@@ -257,6 +263,18 @@ void Application::start_demo_head() {
     demo_head_thread_ = std::thread([server = demo_head_.get()] { server->run(); });
     options_.port_options.insert(options_.port_options.begin(),
                                  "COM1=" + demo_head_->device_path());
+    // And a GPS receiver on the survey line, as COM2, at the line speed the settings give.
+    NmeaServerOptions gps_options;
+    gps_options.baud = state_.settings.GPSBaudRate == 1 ? 9600 : 4800;
+    demo_gps_ = NmeaServer::create(gps_options, &error);
+    if (demo_gps_) {
+        demo_gps_thread_ = std::thread([server = demo_gps_.get()] { server->run(); });
+        options_.port_options.insert(options_.port_options.begin() + 1,
+                                     "COM2=" + demo_gps_->device_path());
+        state_.settings.ComPortGPS = 1;
+    } else {
+        std::fprintf(stderr, "kelvanor: the simulated GPS could not start: %s\n", error.c_str());
+    }
     if (state_.settings.RunMode != 0) {
         services_->check_menu_item(menu::kHead, true);
         services_->check_menu_item(menu::kFile, false);
@@ -472,10 +490,7 @@ void Application::run_close_handling() {
     // No operator may be there to acknowledge a "Close Record File" box of a signal or timer.
     if (close_from_signal_ || close_from_timer_) services_->set_unattended(true);
     program_->close_handling();
-    if (demo_head_) {
-        demo_head_->stop();
-        if (demo_head_thread_.joinable()) demo_head_thread_.join();
-    }
+    stop_demo_devices();
     window_->allow_close();
     window_->close();
     emit finished();

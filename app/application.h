@@ -21,6 +21,7 @@
 #include "platform/qt_surface.h"
 #include "settings/app_state.h"
 #include "sim/head_server.h"
+#include "sim/nmea_server.h"
 
 class QSlider;
 class QTimer;
@@ -33,8 +34,8 @@ struct StartOptions {
     std::optional<std::string> play_path;    // FILE mode plays this file instead of asking
     std::optional<std::string> record_path;  // HEAD mode records to this new file at start
     std::vector<std::string> port_options;   // "COMn=PATH" mappings of the serial ports
-    bool demo = false;                       // a simulated head on a pseudo-terminal as COM1
-    bool unattended = false;                 // no message box or dialog waits for a person
+    bool demo = false;        // a simulated head and GPS on pseudo-terminals as COM1 and COM2
+    bool unattended = false;  // no message box or dialog waits for a person
     bool show_logo = true;
     bool watch_signals = true;
     Clock* clock = nullptr;      // the system clock when null
@@ -82,6 +83,7 @@ class Application : public QObject {
     void show_slider(bool shown);
     void refresh_zoom();
     void start_demo_head();
+    void stop_demo_devices();
     // Window input, in client coordinates.
     void on_pointer_moved(QPoint at);
     void on_left_pressed(QPoint at);
@@ -103,6 +105,8 @@ class Application : public QObject {
     std::unique_ptr<Devices> devices_;
     std::unique_ptr<HeadServer> demo_head_;
     std::thread demo_head_thread_;
+    std::unique_ptr<NmeaServer> demo_gps_;
+    std::thread demo_gps_thread_;
     QTimer* repeat_timer_ = nullptr;
     QTimer* close_timer_ = nullptr;
     QTimer* playback_timer_ = nullptr;

@@ -1,26 +1,34 @@
 #pragma once
-// The real devices behind the program: the head port with its acquisition thread (and the
-// GPS port with its reader once it is there), started and stopped by the run-mode switch and
-// the close handling.
+// The real devices behind the program: the head port with its acquisition thread and the GPS
+// port with its reader thread, started and stopped by the run-mode switch, the ComPort Setup
+// dialog and the close handling.
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "control/program.h"
+#include "gps/gps_reader.h"
 #include "headlink/head_port.h"
 
 namespace kelvanor {
 
 class LinkDevices final : public Devices {
   public:
-    LinkDevices(Program& program, Clock& clock, UiServices& ui);
+    LinkDevices(Program& program, Clock& clock, UiServices& ui, Surface& surface);
     void start_head_port() override;
     void stop_head_port() override;
+    // The GPS port is COM(ComPortGPS + 1); its reader draws the position, speed and heading
+    // read-outs itself.
+    void start_gps() override;
+    void stop_gps() override;
 
   private:
     Program& program_;
+    UiServices& ui_;
     HeadPort head_;
+    GpsReader gps_;
+    bool gps_permission_reported_ = false;
 };
 
 // Finds the serial ports: the command line's "COMn=PATH" mappings, then the INI section
