@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "panel/panel_hooks.h"
+#include "panel/panel_layout.h"
+#include "panel/panel_paint.h"
+#include "panel/readouts.h"
+#include "platform/qt_surface.h"
+#include "settings/app_state.h"
+
+namespace kelvanor {
+namespace {
+
+// The window's surface with the panel font, recording where every text went and how far
+// it reached.
+class RecordingSurface final : public Surface {
+  public:
+    struct Text {
+        std::string text;
+        Rect extent;
+    };
+    RecordingSurface() : inner_(Size{792, 600}) {}
+    Size size() const override { return inner_.size(); }
+    void set_palette(const PaletteEntries& e) override { inner_.set_palette(e); }
+    void fill_rect(Rect r, PaletteIndex c) override { inner_.fill_rect(r, c); }
+    void frame_rect(Rect r, PaletteIndex c) override { inner_.frame_rect(r, c); }
+    void line(Point a, Point b, PaletteIndex c) override { inner_.line(a, b, c); }
+    void ellipse(Rect r, PaletteIndex p, std::optional<PaletteIndex> f) override {
+        inner_.ellipse(r, p, f);
+    }
+    void text(Point at, std::string_view t, PaletteIndex c,
+              std::optional<PaletteIndex> bg) override {
+        const Size s = inner_.text_extent(t);
+        texts.push_back({std::string(t), {at.x, at.y, at.x + s.width, at.y + s.height}});
+        inner_.text(at, t, c, bg);
+    }
+    Size text_extent(std::string_view t) const override { return inner_.text_extent(t); }
+    void glyph(SystemGlyph g, Rect r) override { inner_.glyph(g, r); }
+    void set_clip(std::optional<Rect> r) override {
+        clip = r;
+        inner_.set_clip(r);
+    }
+    void blit_indexed(Point at, Size s, const uint8_t* p, int stride) override {
+        inner_.blit_indexed(at, s, p, stride);
+    }
+    Rgb pixel(Point at) const override { return inner_.pixel(at); }
+
+    std::vector<Text> texts;
+    std::optional<Rect> clip;
+
+  private:
+    QtSurface inner_;
+};
+
+bool inside(Rect inner, Rect outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Every text whose origin lies in a read-out box or button fits inside it, with the real
+// panel font, for every value the panel can show.
+TEST(PanelLayout, EveryTextFitsItsBox) {
+    AppState app;
+    app.panel.layout = compute_panel_layout(panel_font().metrics);
+    const PanelLayout& l = app.panel.layout;
+    const std::vector<std::pair<const char*, Rect>> boxes = {
+        {"range", l.range_box},         {"gain", l.gain_box},
+        {"channel", l.channel_box},     {"head", l.head_button.rect()},
+        {"file", l.file_button.rect()}, {"date and time", l.date_time_box},
+        {"position", l.position_box},
+    };
+    PanelHooks hooks;
+    RecordingSurface surface;
+    int checked = 0;
+    auto check_texts = [&](const std::string& situation) {
+        for (const auto& t : surface.texts) {
+            for (const auto& [name, box] : boxes) {
+                if (!box.contains({t.extent.left, t.extent.top})) continue;
+                ++checked;
+                EXPECT_TRUE(inside(t.extent, box))
+                    << '"' << t.text << "\" leaves the " << name << " box (" << situation
+                    << "): text " << t.extent.left << ".." << t.extent.right << " x "
+                    << t.extent.top << ".." << t.extent.bottom << ", box " << box.left << ".."
+                    << box.right << " x " << box.top << ".." << box.bottom;
+            }
+        }
+        surface.texts.clear();
+    };
+    for (int run_mode : {0, 1}) {
+        for (int units : {0, 1}) {
+            for (int range = 0; range <= 8; ++range) {
+                for (int frequency : {0, 1}) {
+                    app.settings.RunMode = run_mode;
+                    app.settings.Units = units;
+                    app.settings.SSRange = range;
+                    app.settings.Frequency = frequency;
+                    app.settings.file_frequency = frequency;
+                    app.settings.SSGain = range * 5;
+                    app.settings.SSTrain = range % 3;
+                    app.settings.ChannelBalance = range * 7;
+                    app.settings.PlotSpeed = range * 10;
+                    paint_panel(app, surface, nullptr, hooks);
+                    check_texts("mode " + std::to_string(run_mode) + ", units " +
+                                std::to_string(units) + ", range " + std::to_string(range));
+                }
+            }
+        }
+    }
+    draw_date_time(app, surface, nullptr, "28-SEP-2026  23:58:59");
+    check_texts("date and time");
+    app.settings.RunMode = 1;
+    draw_line_position(app, surface, nullptr, "5420.1234N 01007.5678E  ", true);
+    check_texts("line position");
+    EXPECT_GT(checked, 100);
+}
+
+}  // namespace
+}  // namespace kelvanor
