@@ -2,7 +2,7 @@
 # Plays a synthetic recording unattended in the real program and checks that it exits
 # cleanly and that the screenshot shows a waterfall.
 set -euo pipefail
-bin=$1
+bin=$(cd "$1" && pwd)
 src=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
