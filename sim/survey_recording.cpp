@@ -69,6 +69,7 @@ SurveyRecording::SurveyRecording(const SurveyRecordingConfig& config)
       latitude_minutes_(config.start_latitude_minutes),
       longitude_minutes_(config.start_longitude_minutes) {
     head_.config.model = config.model;
+    head_.config.scene = config.scene;
     if (interval_ms_ == 0) interval_ms_ = 198;
 }
 

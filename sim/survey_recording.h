@@ -22,6 +22,7 @@ struct SurveyRecordingConfig {
     double start_latitude_minutes = 54.0 * 60 + 21.0;  // 54°21' N
     double start_longitude_minutes = 10.0 * 60 + 7.0;  // 10°07' E
     double heading_degrees = 45.0;
+    SurveyScene scene;  // what the head sees along the line
 };
 
 class SurveyRecording {
@@ -32,6 +33,9 @@ class SurveyRecording {
     // range code turned into metres) and its stamp. Returns the reply, empty if the head
     // gave none.
     std::span<const uint8_t> next(RecordStamp& stamp);
+
+    // Where along the scene's line the next ping is taken.
+    float along_metres() const { return head_.along_metres; }
 
   private:
     SurveyRecordingConfig config_;

@@ -13,10 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "datafile/playback.h"
-#include "ping/ping_state.h"
-#include "ping/process_ping.h"
-#include "platform/clock.h"
+#include "datafile/render_file.h"
 #include "settings/app_state.h"
 #include "vkd_commands.h"
 #include "waterfall/image.h"
@@ -80,17 +77,6 @@ std::string parse(Args args, RenderOptions& o) {
     if (o.output.empty()) return "no output file (-o OUT.png)";
     return {};
 }
-
-// The pipeline runs as in FILE mode; nothing here waits.
-class NoWaitClock final : public Clock {
-  public:
-    std::time_t calendar_seconds() override { return system_.calendar_seconds(); }
-    uint64_t monotonic_ms() override { return system_.monotonic_ms(); }
-    void sleep_ms(int) override {}
-
-  private:
-    SystemClock system_;
-};
 
 // Rows of RGB pixels for the encoder, made one at a time.
 class RowSource {
@@ -187,61 +173,36 @@ int render(Args args) {
     auto file = open_data_file(o.input);
     if (!file) return 1;
 
-    AppState app;
-    Settings& s = app.settings;
-    s.RunMode = 1;
-    s.PlotSpeed = 100;
-    s.Grid = o.grid ? 1 : 0;
-    s.Colors = o.colours;
-    s.SpeedCorrection = o.speed_correction ? 1 : 0;
-    s.AlongTrackMarks = o.marks ? 1 : 0;
-    build_palette(app.waterfall, o.colours);
-
-    // Opening a file for playback: fresh read-out copies, line history and screen.
-    reset_tracking_for_new_file(app.ping);
-    clear_line_history(app.waterfall);
-    clear_screen(app.waterfall, s,
-                 std::as_writable_bytes(std::span(app.ping.column_history.records)));
-    if (!start_playback(app, *file)) return file_error(o.input, "not a data file");
-
     std::vector<uint8_t> spill;
-    if (o.strip) app.waterfall.column_spill = &spill;
-
-    PingHooks ping_hooks;
-    NoWaitClock clock;
-    PlaybackHooks hooks;
-    hooks.process_ping = [&](AppState& a) { process_ping(a, ping_hooks, clock); };
-    hooks.reset_ping_tracking = [](AppState& a) { reset_previous_ping_tracking(a.ping); };
-
-    const bool progress = ::isatty(STDERR_FILENO) == 1;
-    int32_t shown_percent = -1;
-    int64_t played = 0;
-    bool cut = false;
-    RecordBuffer buffer{};
-    for (;;) {
-        const PlaybackStep step = playback_step(app, *file, buffer, hooks);
-        if (step == PlaybackStep::Wrapped || step == PlaybackStep::Stalled) break;
-        if (step == PlaybackStep::Played) ++played;
-        if (progress && app.datafile.playback_percent != shown_percent) {
-            shown_percent = app.datafile.playback_percent;
-            std::fprintf(stderr, "\rvkd render: %s %3d%%", o.input.c_str(), shown_percent);
-        }
-        if (spill.size() / kImageHeight > kMaxStripColumns) {
-            cut = true;
-            break;
-        }
+    FileRenderOptions render_options;
+    render_options.colours = o.colours;
+    render_options.grid = o.grid;
+    render_options.speed_correction = o.speed_correction;
+    render_options.marks = o.marks;
+    if (o.strip) {
+        render_options.column_spill = &spill;
+        render_options.max_spill_columns = kMaxStripColumns;
     }
+    const bool progress = ::isatty(STDERR_FILENO) == 1;
+    if (progress) {
+        render_options.show_progress = [&o](int32_t percent) {
+            std::fprintf(stderr, "\rvkd render: %s %3d%%", o.input.c_str(), percent);
+        };
+    }
+
+    AppState app;
+    const auto rendered = render_file(app, *file, render_options);
+    if (!rendered) return file_error(o.input, "not a data file");
     if (progress)
         std::fprintf(stderr, "\rvkd render: %s done, %lld records\n", o.input.c_str(),
-                     static_cast<long long>(played));
-    if (cut) {
+                     static_cast<long long>(rendered->played));
+    if (rendered->cut) {
         std::fprintf(stderr, "%s: the strip is cut after %zu columns\n", o.input.c_str(),
                      kMaxStripColumns);
     }
 
     std::string error;
     if (o.strip) {
-        app.waterfall.column_spill = nullptr;
         // Every column that left the image, then the image itself; the first 784 of these are
         // the empty screen the file started on.
         const size_t old_size = spill.size();
