@@ -9,24 +9,10 @@
 
 #include "headlink/head_state.h"
 #include "platform/port_resolver.h"
+#include "settings/copyable_mutex.h"
 #include "settings/settings.h"
 
 namespace kelvanor {
-
-// A mutex that does not stop the struct holding it from being copied: a copy gets a fresh,
-// unlocked mutex of its own.
-class CopyableMutex {
-  public:
-    CopyableMutex() = default;
-    CopyableMutex(const CopyableMutex&) noexcept {}
-    CopyableMutex& operator=(const CopyableMutex&) noexcept { return *this; }
-    void lock() { mutex_.lock(); }
-    void unlock() { mutex_.unlock(); }
-    bool try_lock() { return mutex_.try_lock(); }
-
-  private:
-    std::mutex mutex_;
-};
 
 // What the Diagnostics window shows of a reply: its header and its last byte.
 inline constexpr size_t kReplyHeaderCopyLength = 12;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "settings/copyable_mutex.h"
 #include "settings/settings.h"
 
 namespace kelvanor {
@@ -46,20 +47,7 @@ inline constexpr size_t kPositionTextSize = 24;  // latitude 12 characters, long
 // Range index (SSRange 0..8) to metres.
 inline constexpr std::array<int32_t, 9> kRangeMetres = {15, 30, 60, 90, 120, 150, 180, 210, 240};
 
-// A mutex that does not stop the struct holding it from being copied: a copy gets a fresh,
-// unlocked mutex of its own.
-class PositionTextLock {
-  public:
-    PositionTextLock() = default;
-    PositionTextLock(const PositionTextLock&) noexcept {}
-    PositionTextLock& operator=(const PositionTextLock&) noexcept { return *this; }
-    void lock() { mutex_.lock(); }
-    void unlock() { mutex_.unlock(); }
-    bool try_lock() { return mutex_.try_lock(); }
-
-  private:
-    std::mutex mutex_;
-};
+using PositionTextLock = CopyableMutex;
 
 struct HeadState {
     // Head model, re-derived before every command from head_type_h_flag (HEAD mode) or

@@ -9,15 +9,10 @@
 #include <cstdint>
 #include <mutex>
 
+#include "settings/copyable_mutex.h"
 namespace kelvanor {
 
-// A mutex that lets the struct holding it be copied: the copy gets its own unlocked mutex.
-class OverlayMutex : public std::mutex {
-  public:
-    OverlayMutex() = default;
-    OverlayMutex(const OverlayMutex&) noexcept : std::mutex() {}
-    OverlayMutex& operator=(const OverlayMutex&) noexcept { return *this; }
-};
+using OverlayMutex = CopyableMutex;
 
 struct TargetState {
     // The overlay lock (length_overlay_busy). Every field below is read and written under it.

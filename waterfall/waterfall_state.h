@@ -11,7 +11,10 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+
 #include <vector>
+
+#include "settings/copyable_mutex.h"
 
 #include "platform/geometry.h"
 #include "platform/palette_colour.h"
@@ -37,14 +40,7 @@ using SampleBuffer = std::array<uint8_t, kSampleBufferSize>;
 
 using ImageLock = std::unique_lock<std::mutex>;
 
-// A mutex that lets the struct holding it be copied: the copy gets its own unlocked mutex.
-// (A whole AppState is returned by value in tests; a lock never travels with the data.)
-class ImageMutex : public std::mutex {
-  public:
-    ImageMutex() = default;
-    ImageMutex(const ImageMutex&) noexcept : std::mutex() {}
-    ImageMutex& operator=(const ImageMutex&) noexcept { return *this; }
-};
+using ImageMutex = CopyableMutex;
 
 // The image as a ring of columns: every row keeps its pixels in one 784-byte stride, and
 // logical column c (0 = oldest, 783 = newest) lives at byte (first_column + c) mod 784 of the
