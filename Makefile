@@ -14,7 +14,7 @@ PACKAGES := cmake ninja-build g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test demo bench fuzz clean format
+.PHONY: all deps configure build test check demo bench fuzz clean format
 
 all: build
 
@@ -39,6 +39,11 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The unit tests, the tools and the fuzz corpora under ASan+UBSan, the threading tests under
+# TSan, in $(BUILD_DIR)-asan and $(BUILD_DIR)-tsan.
+check: deps
+	scripts/check.sh $(BUILD_DIR) $(JOBS)
+
 demo: build
 	scripts/demo.sh $(BUILD_DIR)
 
@@ -54,4 +59,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-fuzz
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-fuzz $(BUILD_DIR)-asan $(BUILD_DIR)-tsan
