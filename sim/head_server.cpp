@@ -27,11 +27,6 @@ int64_t monotonic_ms() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-void close_fd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-}
-
 // Metres the command asks for: an 'H' command carries them, a 'G' command a range code.
 int32_t commanded_range_metres(const SimCommand& c) {
     if (c[19] == 50) return c[3];
@@ -63,55 +58,21 @@ struct HeadServer::Pending {
 
 std::unique_ptr<HeadServer> HeadServer::create(const HeadServerOptions& options,
                                                std::string* error) {
-    auto fail = [error](const char* what) -> std::unique_ptr<HeadServer> {
-        if (error) *error = std::string(what) + ": " + std::strerror(errno);
-        return nullptr;
-    };
     std::unique_ptr<HeadServer> server(new HeadServer());
     server->options_ = options;
     server->head_.config = options.head;
     server->random_state_ = options.faults.seed == 0 ? 1 : options.faults.seed;
     server->options_.faults.split_pieces = std::max(options.faults.split_pieces, 1);
 
-    server->master_fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (server->master_fd_ < 0) return fail("posix_openpt");
-    if (::grantpt(server->master_fd_) != 0) return fail("grantpt");
-    if (::unlockpt(server->master_fd_) != 0) return fail("unlockpt");
-    char name[128];
-    if (::ptsname_r(server->master_fd_, name, sizeof name) != 0) return fail("ptsname");
-    server->device_path_ = name;
-    // Holding the terminal open ourselves keeps it alive while the program has it closed,
-    // and makes it raw before the program first opens it: a fresh terminal would echo our
-    // replies back to us as if they were commands.
-    server->slave_hold_fd_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (server->slave_hold_fd_ < 0) return fail("open pseudo-terminal");
-    termios raw{};
-    if (::tcgetattr(server->slave_hold_fd_, &raw) != 0) return fail("tcgetattr");
-    ::cfmakeraw(&raw);
-    raw.c_cflag |= CLOCAL | CREAD;
-    if (::tcsetattr(server->slave_hold_fd_, TCSANOW, &raw) != 0) return fail("tcsetattr");
-    const int flags = ::fcntl(server->master_fd_, F_GETFL);
-    if (flags < 0 || ::fcntl(server->master_fd_, F_SETFL, flags | O_NONBLOCK) != 0) {
-        return fail("fcntl");
-    }
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return fail("pipe");
-    server->wake_read_fd_ = fds[0];
-    server->wake_write_fd_ = fds[1];
+    if (!server->terminal_.open(error)) return nullptr;
     return server;
 }
 
-HeadServer::~HeadServer() {
-    close_fd(slave_hold_fd_);
-    close_fd(master_fd_);
-    close_fd(wake_read_fd_);
-    close_fd(wake_write_fd_);
-}
+HeadServer::~HeadServer() = default;
 
 void HeadServer::stop() {
     stopping_ = true;
-    const uint8_t byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wake_write_fd_, &byte, 1);
+    terminal_.wake();
 }
 
 void HeadServer::set_command_observer(std::function<void(const SimCommand&)> observer) {
@@ -152,17 +113,17 @@ void HeadServer::run() {
         const int64_t due = next_due_ms();
         int timeout = 100;
         if (due >= 0) timeout = static_cast<int>(std::clamp<int64_t>(due - now, 0, 100));
-        pollfd fds[2] = {{wake_read_fd_, POLLIN, 0}, {master_fd_, POLLIN, 0}};
+        pollfd fds[2] = {{terminal_.wake_read_fd, POLLIN, 0}, {terminal_.master_fd, POLLIN, 0}};
         const int n = ::poll(fds, 2, timeout);
         if (n < 0 && errno != EINTR) break;
         if (n <= 0) continue;
         if (fds[0].revents & POLLIN) {
-            while (::read(wake_read_fd_, buffer, sizeof buffer) > 0) {
+            while (::read(terminal_.wake_read_fd, buffer, sizeof buffer) > 0) {
             }
             continue;
         }
         if (fds[1].revents & POLLIN) {
-            const ssize_t got = ::read(master_fd_, buffer, sizeof buffer);
+            const ssize_t got = ::read(terminal_.master_fd, buffer, sizeof buffer);
             if (got > 0) take_bytes(buffer, static_cast<size_t>(got), monotonic_ms());
         } else if (fds[1].revents & (POLLHUP | POLLERR)) {
             // Cannot happen while we hold the terminal, but never spin on it.
@@ -259,7 +220,8 @@ void HeadServer::write_due(int64_t now_ms) {
         const Pending& p = *pending_.front();
         size_t done = 0;
         while (done < p.bytes.size()) {
-            const ssize_t n = ::write(master_fd_, p.bytes.data() + done, p.bytes.size() - done);
+            const ssize_t n =
+                ::write(terminal_.master_fd, p.bytes.data() + done, p.bytes.size() - done);
             if (n > 0) {
                 done += static_cast<size_t>(n);
             } else if (n < 0 && errno == EINTR) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "sim/head_sim.h"
+#include "sim/sim_terminal.h"
 
 namespace kelvanor {
 
@@ -54,7 +55,7 @@ class HeadServer {
     HeadServer& operator=(const HeadServer&) = delete;
 
     // The terminal the program opens as its head port, e.g. /dev/pts/3.
-    const std::string& device_path() const { return device_path_; }
+    const std::string& device_path() const { return terminal_.device_path; }
 
     // Serves until stop(). Runs on one thread; everything below is safe from any thread.
     void run();
@@ -87,11 +88,7 @@ class HeadServer {
 
     HeadServerOptions options_;
     SimHead head_;
-    std::string device_path_;
-    int master_fd_ = -1;
-    int slave_hold_fd_ = -1;
-    int wake_read_fd_ = -1;
-    int wake_write_fd_ = -1;
+    SimTerminal terminal_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> silent_{false};
     std::atomic<bool> garbage_{false};

@@ -12,6 +12,8 @@
 
 #include "sim/nmea_track.h"
 
+#include "sim/sim_terminal.h"
+
 namespace kelvanor {
 
 struct NmeaServerOptions {
@@ -32,7 +34,7 @@ class NmeaServer {
     NmeaServer& operator=(const NmeaServer&) = delete;
 
     // The terminal the program opens as its GPS port, e.g. /dev/pts/4.
-    const std::string& device_path() const { return device_path_; }
+    const std::string& device_path() const { return terminal_.device_path; }
 
     // Sends fixes until stop(). Runs on one thread; stop() and fixes_sent() are safe from any.
     void run();
@@ -43,11 +45,7 @@ class NmeaServer {
     NmeaServer() = default;
 
     NmeaServerOptions options_;
-    std::string device_path_;
-    int master_fd_ = -1;
-    int slave_hold_fd_ = -1;
-    int wake_read_fd_ = -1;
-    int wake_write_fd_ = -1;
+    SimTerminal terminal_;
     std::atomic<bool> stopping_{false};
     std::atomic<uint64_t> fixes_sent_{0};
 };
