@@ -11,27 +11,6 @@ bool strictly_inside(Rect r, Point p) {
     return r.left < p.x && p.x < r.right && r.top < p.y && p.y < r.bottom;
 }
 
-int32_t& arrow_state(ArrowStates& arrows, PanelButton button) {
-    switch (button) {
-        case PanelButton::RangeUp:
-            return arrows.range_up_state;
-        case PanelButton::RangeDown:
-            return arrows.range_down_state;
-        case PanelButton::GainUp:
-            return arrows.gain_up_state;
-        case PanelButton::GainDown:
-            return arrows.gain_down_state;
-        case PanelButton::ChannelUp:
-            return arrows.train_up_state;
-        case PanelButton::ChannelDown:
-            return arrows.train_down_state;
-        case PanelButton::PlotSpeedUp:
-            return arrows.plot_up_state;
-        default:
-            return arrows.plot_down_state;
-    }
-}
-
 bool is_arrow(PanelButton b) {
     return b == PanelButton::RangeUp || b == PanelButton::RangeDown || b == PanelButton::GainUp ||
            b == PanelButton::GainDown || b == PanelButton::ChannelUp ||

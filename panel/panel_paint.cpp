@@ -55,27 +55,6 @@ Rect channel_area(const PanelLayout& l) {
                       channel_marker_rect(l, l.y0, l.y0 + 2 * l.bh));
 }
 
-int32_t& arrow_state_field(ArrowStates& arrows, PanelButton button) {
-    switch (button) {
-        case PanelButton::RangeUp:
-            return arrows.range_up_state;
-        case PanelButton::RangeDown:
-            return arrows.range_down_state;
-        case PanelButton::GainUp:
-            return arrows.gain_up_state;
-        case PanelButton::GainDown:
-            return arrows.gain_down_state;
-        case PanelButton::ChannelUp:
-            return arrows.train_up_state;
-        case PanelButton::ChannelDown:
-            return arrows.train_down_state;
-        case PanelButton::PlotSpeedUp:
-            return arrows.plot_up_state;
-        default:
-            return arrows.plot_down_state;
-    }
-}
-
 }  // namespace
 
 void request_panel_repaint(UiServices* ui, Rect area) {
@@ -504,7 +483,7 @@ void paint_panel(AppState& app, Surface& surface, UiServices* ui, PanelHooks& ho
         for (PanelButton b :
              {PanelButton::RangeUp, PanelButton::RangeDown, PanelButton::GainUp,
               PanelButton::GainDown, PanelButton::ChannelUp, PanelButton::ChannelDown}) {
-            arrow_state_field(panel.arrows, b) = kArrowReleased;
+            arrow_state(panel.arrows, b) = kArrowReleased;
             paint_arrow(app, surface, held, b, kArrowReleased);
         }
         // 7. Hold.

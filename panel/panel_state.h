@@ -53,6 +53,28 @@ struct ArrowStates {
     int32_t plot_down_state = kArrowReleased;
 };
 
+// The draw state of an arrow button (the plot-speed-down one for any other button).
+inline int32_t& arrow_state(ArrowStates& arrows, PanelButton button) {
+    switch (button) {
+        case PanelButton::RangeUp:
+            return arrows.range_up_state;
+        case PanelButton::RangeDown:
+            return arrows.range_down_state;
+        case PanelButton::GainUp:
+            return arrows.gain_up_state;
+        case PanelButton::GainDown:
+            return arrows.gain_down_state;
+        case PanelButton::ChannelUp:
+            return arrows.train_up_state;
+        case PanelButton::ChannelDown:
+            return arrows.train_down_state;
+        case PanelButton::PlotSpeedUp:
+            return arrows.plot_up_state;
+        default:
+            return arrows.plot_down_state;
+    }
+}
+
 // A gain or plot speed button held down.
 struct AutoRepeat {
     PanelButton button = PanelButton::None;  // None: no repeat running

@@ -1,5 +1,7 @@
 #include "sim/head_server.h"
 
+#include "ping/echo_conversion.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -29,23 +31,7 @@ int64_t monotonic_ms() {
 
 // Metres the command asks for: an 'H' command carries them, a 'G' command a range code.
 int32_t commanded_range_metres(const SimCommand& c) {
-    if (c[19] == 50) return c[3];
-    switch (c[3]) {
-        case 20:
-            return 15;
-        case 40:
-            return 30;
-        case 75:
-            return 60;
-        case 115:
-            return 90;
-        case 190:
-            return 150;
-        case 225:
-            return 180;
-        default:
-            return 120;
-    }
+    return c[19] == 50 ? c[3] : g_range_code_to_metres(c[3]);
 }
 
 }  // namespace
