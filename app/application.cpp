@@ -491,6 +491,17 @@ void Application::run_close_handling() {
     if (close_from_signal_ || close_from_timer_) services_->set_unattended(true);
     program_->close_handling();
     stop_demo_devices();
+    if (options_.unattended) {
+        // The accounting of an unattended run: every command was answered or re-sent after
+        // silence, and every accepted reply was recorded while recording was on.
+        const HeadLinkState& link = state_.link;
+        std::fprintf(stderr,
+                     "kelvanor: head link: %d commands sent, %d replies read, %d accepted, "
+                     "%d no-data re-sends; %lld records written\n",
+                     link.commands_sent.load(), link.replies_read.load(),
+                     link.replies_accepted.load(), link.no_data_resends.load(),
+                     static_cast<long long>(program_->records_written()));
+    }
     window_->allow_close();
     window_->close();
     emit finished();

@@ -513,6 +513,7 @@ void Program::write_ping_record() {
             const bool ok = record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
             record_bytes_ = record_file_->bytes_written();
             outcome = ok ? Outcome::Written : Outcome::WriteFailed;
+            if (ok) ++records_written_;
         }
     }
     switch (outcome) {

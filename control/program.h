@@ -7,6 +7,7 @@
 // In HEAD mode the acquisition thread runs ping processing through this object's PingHooks;
 // everything else runs on the GUI thread.
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -108,6 +109,8 @@ class Program : public AcquisitionHooks, public PanelHooks {
     // Bytes written to the record file since Record Start; failed record writes.
     int64_t record_bytes() const;
     int64_t record_failures() const;
+    // Records written since the start of the program, over every recording.
+    int64_t records_written() const { return records_written_; }
 
     // PanelHooks: what the panel's buttons and keys ask for.
     void select_data_source(int32_t run_mode) override;
@@ -178,6 +181,7 @@ class Program : public AcquisitionHooks, public PanelHooks {
     std::optional<RecordWriter> record_file_;
     std::string record_path_;
     int64_t record_bytes_ = 0;
+    std::atomic<int64_t> records_written_{0};
     int32_t record_kb_shown_ = 0;
     int32_t disk_full_count_ = 0;
     int32_t rec_pause_flash_phase_ = 0;

@@ -49,9 +49,11 @@ void handle_complete_reply(AcquisitionContext& c, size_t waiting) {
     // A failed or short read drops the reply; the no-data path sends again.
     if (!got || *got != wanted || wanted == 0) return;
 
+    ++link.replies_read;
     // The head pings again while this ping is processed.
-    send_switch_command(app, &c.port, c.clock);
+    if (send_switch_command(app, &c.port, c.clock)) ++link.commands_sent;
     process_head_reply(app, c.hooks, c.clock, reply.data(), wanted);
+    if (app.head.reply_valid == 1) ++link.replies_accepted;
     publish_reply_copy(app);
 }
 
@@ -79,7 +81,10 @@ void count_no_data_second(AcquisitionContext& c) {
     }
     c.port.flush(SerialQueue::Both);
     c.hooks.update_ping_indicator(false);
-    send_switch_command(app, &c.port, c.clock);
+    if (send_switch_command(app, &c.port, c.clock)) {
+        ++link.commands_sent;
+        ++link.no_data_resends;
+    }
 }
 
 }  // namespace
@@ -146,7 +151,8 @@ void poll_head_reply(AcquisitionContext& c) {
 
 void run_acquisition(AcquisitionContext& c) {
     AppState& app = c.app;
-    if (app.settings.RunMode == 0) send_switch_command(app, &c.port, c.clock);
+    if (app.settings.RunMode == 0 && send_switch_command(app, &c.port, c.clock))
+        ++app.link.commands_sent;
     // The head's first answer waits in the queue meanwhile; a stop cuts the pause short.
     c.port.wait_woken(kStartupWaitUs);
     while (app.link.acquisition_running == 1) {

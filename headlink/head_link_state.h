@@ -39,6 +39,13 @@ struct HeadLinkState {
     int32_t no_data_last_second = -1;
     int64_t last_stamped_time = -1;  // calendar seconds of the last formatted time stamp
 
+    // What crossed the line since the start, for the accounting that shows no ping was lost:
+    // every command sent is answered by a reply read, or followed by a no-data re-send.
+    SharedInt commands_sent = 0;
+    SharedInt replies_read = 0;
+    SharedInt replies_accepted = 0;
+    SharedInt no_data_resends = 0;
+
     // Phase of the blinking ping indicator.
     SharedInt ping_star_phase = 0;
 

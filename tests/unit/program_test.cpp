@@ -259,6 +259,7 @@ TEST_F(ProgramFixture, RecordPauseWritesNothing) {
     feed_head_reply();
     program.stop_recording();
     EXPECT_EQ(read_bytes(dir.file("p.vkd")).size(), static_cast<size_t>(2 * kRecord));
+    EXPECT_EQ(program.records_written(), 2);
 }
 
 TEST_F(ProgramFixture, AFailingWriteStopsTheRecordingWithAWarning) {
