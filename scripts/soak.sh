@@ -77,4 +77,10 @@ echo "VmRSS at start            $rss_start"
 echo "VmRSS at end              $last_rss"
 echo "CPU                       $ticks ticks of $(getconf CLK_TCK) per second"
 cat kelvanor.err
-[ "$status" -eq 0 ] && [ "$dump_status" -eq 0 ] && [ $((commands - records)) -le 1 ]
+# The program's own accounting: commands sent = replies read + no-data re-sends (+ the one in
+# flight at the close); records written = replies accepted (no REC Pause in a soak).
+read -r sent replies accepted resends written < <(sed -n \
+    's/.*head link: \([0-9]*\) commands sent, \([0-9]*\) replies read, \([0-9]*\) accepted, \([0-9]*\) no-data re-sends; \([0-9]*\) records written.*/\1 \2 \3 \4 \5/p' kelvanor.err)
+echo "accounting                sent $sent = read $replies + re-sends $resends + in flight $((sent - replies - resends)); written $written of $accepted accepted"
+[ "$status" -eq 0 ] && [ "$dump_status" -eq 0 ] && [ $((commands - records)) -le 1 ] &&
+    [ $((sent - replies - resends)) -le 1 ] && [ "$written" -eq "$accepted" ] && [ "$written" -eq "$records" ]
