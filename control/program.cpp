@@ -503,12 +503,14 @@ void Program::flash_rec_pause() {
 void Program::write_ping_record() {
     // Runs on the acquisition thread while recording, REC Pause off.
     enum class Outcome { Written, NotRecording, DiskFull, WriteFailed } outcome;
+    bool first_disk_full = false;
     {
         std::lock_guard lock(record_mutex_);
         if (app_.run.recording == 0 || !record_file_) {
             outcome = Outcome::NotRecording;
         } else if (free_space_(record_path_) < kMinimumFreeBytes) {
             outcome = Outcome::DiskFull;
+            first_disk_full = disk_full_count_++ == 0;
         } else {
             const bool ok = record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
             record_bytes_ = record_file_->bytes_written();
@@ -521,7 +523,7 @@ void Program::write_ping_record() {
         case Outcome::NotRecording:
             break;
         case Outcome::DiskFull:
-            if (disk_full_count_++ == 0) {
+            if (first_disk_full) {
                 stop_recording_after("Disk Drive is full.\nData will NOT be recorded.",
                                      kDiskCaption);
             }
