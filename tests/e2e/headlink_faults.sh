@@ -13,31 +13,7 @@
 set -uo pipefail
 bin=$(cd "$1" && pwd)
 src=$(cd "$2" && pwd)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -m 700 "$work/xdg"
-failures=0
-check() {  # check NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then echo "ok: $name"; else echo "FAIL: $name"; failures=$((failures + 1)); fi
-}
-
-wait_for_line() {  # wait_for_line FILE WORD: the second field of the line "WORD x"
-    local value=""
-    for _ in $(seq 1 100); do
-        value=$(awk -v w="$2" '$1 == w {print $2; exit}' "$1")
-        [ -n "$value" ] && break
-        sleep 0.05
-    done
-    echo "$value"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/lib/common.bash"
 
 printf '[Settings]\nRunMode=0\nSSRange=1\n' >"$work/KELVANOR.INI"  # 30 m: about 45 ms a ping
 
