@@ -5,18 +5,28 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/application.h"
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts: a board reached over ssh has no display to connect to.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kelvanor %s\n", KELVANOR_VERSION);
+            return 0;
+        }
+    }
     QApplication qt_app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelvanor"));
+    QApplication::setApplicationVersion(QStringLiteral(KELVANOR_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Marlinray side-scan sonar acquisition and playback"));
     parser.addHelpOption();
+    parser.addVersionOption();
     QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
         QStringLiteral("Write the main window as a BMP to FILE when closing."),
