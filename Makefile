@@ -14,7 +14,7 @@ PACKAGES := cmake ninja-build g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test check demo bench fuzz clean format
+.PHONY: all deps configure build test check demo bench fuzz clean format arm64 arm64-deps
 
 all: build
 
@@ -54,6 +54,28 @@ fuzz: deps
 	cmake -S . -B $(BUILD_DIR)-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKELVANOR_FUZZ=ON -DKELVANOR_QT=OFF
 	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS)
+
+# ARM64 (a boat's small board): cross-built in $(ARM64_BUILD_DIR)/ with Debian's multi-arch
+# libraries, then the core tests and the tools' end-to-end scripts run under qemu. Extend
+# ARM64_PACKAGES with the :arm64 form of every library the build links.
+ARM64_BUILD_DIR ?= $(BUILD_DIR)-arm64
+ARM64_PACKAGES := crossbuild-essential-arm64 qemu-user-static qt6-base-dev-tools \
+    qt6-base-dev:arm64 libgl-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64 libpng-dev:arm64
+
+arm64-deps: deps
+	@dpkg --print-foreign-architectures | grep -qx arm64 || $(SUDO) dpkg --add-architecture arm64
+	@missing=$$(for p in $(ARM64_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed$$' || echo $$p; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+	    --no-install-recommends $$missing; \
+	fi
+
+arm64: arm64-deps build
+	scripts/arm64.sh $(ARM64_BUILD_DIR) $(BUILD_DIR) $(JOBS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

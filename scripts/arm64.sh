@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The ARM64 pass of the continuous integration (make arm64), after make test and make check:
+# - the whole program cross-built for 64-bit ARM in BUILD/ (benchmarks left out);
+# - the program answers --version, the core tests, the fuzz corpora and the tools' end-to-end
+#   scripts run under qemu's user-mode emulation;
+# - the same recordings dumped and rendered by the native and the ARM64 tools give the same
+#   bytes (tests/cross/same_output.sh).
+# Usage: scripts/arm64.sh [BUILD] [NATIVE_BUILD] [JOBS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-arm64}
+native=${2:-build}
+jobs=${3:-$(nproc)}
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "ARM64 cross build in $build"
+if [ ! -f "$build/build.ninja" ]; then
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+        -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
+fi
+cmake --build "$build" -j "$jobs"
+
+# Every binary behind a launcher that runs it under qemu, so that scripts taking a binary
+# folder run the ARM64 build unchanged (and without binfmt_misc, which a container may lack).
+qemu=$(command -v qemu-aarch64-static || command -v qemu-aarch64)
+run="$build/qemu-bin"
+mkdir -p "$run"
+for exe in "$build"/bin/*; do
+    [ -f "$exe" ] && [ -x "$exe" ] || continue
+    printf '#!/bin/sh\nexec %s %s "$@"\n' "$qemu" "$(realpath "$exe")" >"$run/${exe##*/}"
+    chmod +x "$run/${exe##*/}"
+done
+run=$(cd "$run" && pwd)
+
+step "the program is an ARM64 binary and answers --version under qemu"
+file "$build/bin/kelvanor" | tee /dev/stderr | grep -q 'ARM aarch64'
+"$run/kelvanor" --version | tee /dev/stderr | grep -qx "kelvanor [0-9.]*"
+
+step "unit tests under qemu"
+"$run/core_tests" --gtest_brief=1
+
+step "fuzz corpora replayed under qemu"
+for replay in "$run"/replay_*; do
+    "$replay" "fuzz/corpus/${replay##*/replay_}"
+done
+
+step "end-to-end scripts of the tools under qemu"
+for script in tests/e2e/*.sh; do
+    # Scripts that start the Qt program stay with the native build.
+    if grep -qE '/kelvanor[" ]' "$script"; then continue; fi
+    echo "-- $script"
+    bash "$script" "$run" "$(pwd)"
+done
+
+step "the same outputs natively and on ARM64"
+bash tests/cross/same_output.sh "$(cd "$native/bin" && pwd)" "$run"
+
+step "make arm64: all passed"
