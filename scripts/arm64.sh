@@ -35,11 +35,14 @@ done
 run=$(cd "$run" && pwd)
 
 step "the program is an ARM64 binary and answers --version under qemu"
-file "$build/bin/kelvanor" | tee /dev/stderr | grep -q 'ARM aarch64'
-"$run/kelvanor" --version | tee /dev/stderr | grep -qx "kelvanor [0-9.]*"
+file "$build/bin/kelvanor" | tee /dev/stderr | grep 'ARM aarch64' >/dev/null
+"$run/kelvanor" --version | tee /dev/stderr | grep -x "kelvanor [0-9.]*" >/dev/null
 
 step "unit tests under qemu"
-"$run/core_tests" --gtest_brief=1
+# The live head-link suites answer a simulated head on a pseudo-terminal within wall-clock
+# time-outs that code emulated several times slower than the machine does not keep; they run
+# natively in make test (and natively on a board).
+"$run/core_tests" --gtest_brief=1 --gtest_filter='-HeadLink.*:HHeadLink.*:GarblingHeadLink.*:*FaultyHeadLink.*'
 
 step "fuzz corpora replayed under qemu"
 for replay in "$run"/replay_*; do
