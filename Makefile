@@ -54,8 +54,12 @@ demo: configure
 	@echo "== Running the demo: live from a simulated head and GPS"
 	scripts/demo.sh $(BUILD_DIR)
 
-# The Debian package of the three programs, in $(BUILD_DIR)/: kelvanor_VERSION_ARCH.deb.
-package: build
+# The Debian package of the programs, in $(BUILD_DIR)/: kelvanor_VERSION_ARCH.deb. Only what
+# the package holds is built, not the tests.
+package: configure
+	@echo "== Building the programs and their files in $(BUILD_DIR)/"
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target installable
+	@echo "== Packaging"
 	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
