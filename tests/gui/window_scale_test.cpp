@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "app/application.h"
+#include "capture/qt_save_screen.h"
 #include "dialogs/dialog_layout.h"
 #include "gui_support.h"
 #include "panel/panel_layout.h"
@@ -155,6 +156,27 @@ TEST_F(WindowScale, MenuSizesTheWindowAndTheScaleIsRememberedInItsOwnSection) {
         EXPECT_EQ(view()->size(), QSize(792, 600) * c.scale);
         EXPECT_TRUE(marked(c.item));
         close();
+    }
+}
+
+TEST_F(WindowScale, SaveScreenCapturesTheWindowAsDisplayed) {
+    start();
+    app->window().resize(1700, 1320);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(view()->scale(), 2);
+    const QImage shot = capture_main_window(app->window());
+    EXPECT_EQ(shot.size(), app->window().size());
+    // Every client pixel of the panel's Hold box appears doubled where the view shows it.
+    const QImage surface = surface_copy();
+    const QPoint view_at = view()->mapTo(&app->window(), QPoint(0, 0));
+    for (int y = 500; y < 520; ++y) {
+        for (int x = 100; x < 150; ++x) {
+            const QPoint corner = view_at + view()->to_view({x, y}) - QPoint(1, 1);
+            for (const QPoint d : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)}) {
+                ASSERT_EQ(shot.pixel(corner + d) | 0xff000000u, surface.pixel(x, y) | 0xff000000u)
+                    << x << "," << y;
+            }
+        }
     }
 }
 
