@@ -10,11 +10,13 @@ PACKAGES := cmake ninja-build g++ pkg-config \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     nlohmann-json3-dev libpng-dev \
     clang libclang-rt-14-dev \
-    xvfb xauth fonts-dejavu-core fonts-dejavu-extra python3
+    xvfb xauth fonts-dejavu-core fonts-dejavu-extra python3 \
+    openbox xdotool x11-utils imagemagick \
+    desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test check demo bench fuzz clean format arm64 arm64-deps
+.PHONY: all deps configure build test check demo package bench fuzz clean format arm64 arm64-deps
 
 all: build
 
@@ -23,13 +25,14 @@ deps:
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed$$' || echo $$p; \
 	  done); \
 	if [ -n "$$missing" ]; then \
-	  echo "Installing: $$missing"; \
+	  echo "== Installing Debian packages: $$missing"; \
 	  $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
 
 configure: deps
 	@if [ ! -f $(BUILD_DIR)/build.ninja ]; then \
+	  echo "== Configuring $(BUILD_DIR)/"; \
 	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); \
 	fi
 
@@ -44,8 +47,20 @@ test: build
 check: deps
 	scripts/check.sh $(BUILD_DIR) $(JOBS)
 
-demo: build
+# Only the program itself is built for the demo, not the tests.
+demo: configure
+	@echo "== Building the program (kelvanor only) in $(BUILD_DIR)/"
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target kelvanor
+	@echo "== Running the demo: live from a simulated head and GPS"
 	scripts/demo.sh $(BUILD_DIR)
+
+# The Debian package of the programs, in $(BUILD_DIR)/: kelvanor_VERSION_ARCH.deb. Only what
+# the package holds is built, not the tests.
+package: configure
+	@echo "== Building the programs and their files in $(BUILD_DIR)/"
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target installable
+	@echo "== Packaging"
+	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	@for b in $(BUILD_DIR)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done

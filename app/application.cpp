@@ -28,6 +28,7 @@
 #include "panel/readouts.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
+#include "settings/window_scale_io.h"
 #include "waterfall/target_measurement.h"
 
 namespace kelvanor {
@@ -53,6 +54,7 @@ Application::Application(StartOptions options)
     window_->diagnostics_window()->setFixedSize(diagnostics_view_->size());
     zoom_picture_ = new ZoomPicture(surface_, window_->zoom_window());
     window_->zoom_window()->setFixedSize(zoom_picture_->size());
+    connect(window_->view(), &SurfaceView::scale_changed, this, &Application::on_scale_changed);
 
     program_ = std::make_unique<Program>(state_, *services_, surface_, clock_);
     WindowHooks hooks;
@@ -145,6 +147,8 @@ void Application::start() {
     // Creation handling of the main window.
     load_settings(state_);
     apply_creation_menu_marks(state_, *services_);
+    window_->set_client_scale(load_window_scale(state_.run.ini_path));
+    on_scale_changed(window_->view()->scale());
     if (options_.demo) start_demo_head();
     std::vector<std::string> problems;
     set_up_ports(state_, options_.port_options, "/sys/class/tty", problems);
@@ -216,7 +220,7 @@ void Application::show_slider(bool shown) {
     if (slider_ != nullptr) return;
     slider_ = new QSlider(Qt::Horizontal, window_->view());
     slider_->setObjectName(QStringLiteral("Trackbar Control"));
-    slider_->setGeometry(658, 504, 133, 16);
+    window_->view()->anchor(slider_, Rect{658, 504, 658 + 133, 504 + 16});
     slider_->setRange(0, 100);
     slider_->setPageStep(10);
     slider_->setTickInterval(10);
@@ -368,12 +372,13 @@ void Application::on_key_pressed(int key) {
     if (key == Qt::Key_Right) nav = NavigationKey::Right;
     if (key == Qt::Key_Up) nav = NavigationKey::Up;
     if (key == Qt::Key_Down) nav = NavigationKey::Down;
-    const QPoint global = QCursor::pos();
-    const QPoint local = window_->view()->mapFromGlobal(global);
+    // The step is in client pixels: on an enlarged surface the pointer moves by scaled steps.
+    SurfaceView* view = window_->view();
+    const QPoint local = view->to_client(view->mapFromGlobal(QCursor::pos()));
     if (std::optional<Point> moved =
             pointer_after_key_down(state_.run, nav, Point{local.x(), local.y()})) {
         // Some desktops ignore a program moving the pointer: the move is handled here too.
-        QCursor::setPos(window_->view()->mapToGlobal(QPoint(moved->x, moved->y)));
+        QCursor::setPos(view->mapToGlobal(view->to_view(*moved)));
         on_pointer_moved(QPoint(moved->x, moved->y));
     }
 }
@@ -427,6 +432,13 @@ void Application::on_command(int id) {
         case menu::kAbout:
             run_about_dialog(window_.get(), state_, make_startup_logo());
             break;
+        case menu::kWindowSize1x:
+        case menu::kWindowSize2x:
+        case menu::kWindowSize3x:
+            window_->set_client_scale(id - menu::kWindowSize1x + 1);
+            // Where the screen is too small, the scale that fits is the one marked.
+            on_scale_changed(window_->view()->scale());
+            break;
         case menu::kSaveScreen:
             save_screen(*window_, *services_, [this] {
                 if (program_->refresh_image()) window_->view()->repaint();
@@ -438,6 +450,15 @@ void Application::on_command(int id) {
             program_->command(id);
             break;
     }
+}
+
+void Application::on_scale_changed(int scale) {
+    for (int id : {menu::kWindowSize1x, menu::kWindowSize2x, menu::kWindowSize3x})
+        services_->check_menu_item(id, id == menu::kWindowSize1x + scale - 1);
+    diagnostics_view_->set_scale(scale);
+    window_->diagnostics_window()->setFixedSize(diagnostics_view_->size());
+    zoom_picture_->set_scale(scale);
+    window_->zoom_window()->setFixedSize(zoom_picture_->size());
 }
 
 void Application::toggle_tool_window(int id) {
@@ -490,6 +511,7 @@ void Application::run_close_handling() {
     // No operator may be there to acknowledge a "Close Record File" box of a signal or timer.
     if (close_from_signal_ || close_from_timer_) services_->set_unattended(true);
     program_->close_handling();
+    save_window_scale(state_.run.ini_path, window_->view()->scale());
     stop_demo_devices();
     if (options_.unattended) {
         // The accounting of an unattended run: every command was answered or re-sent after

@@ -75,6 +75,8 @@ class Application : public QObject {
 
   private:
     void on_command(int id);
+    // The surface is now shown at `scale`: marks, tool windows.
+    void on_scale_changed(int scale);
     void toggle_tool_window(int id);
     void run_close_handling();
     void schedule_playback();

@@ -6,21 +6,33 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "app/application.h"
 
-int main(int argc, char** argv) {
-    // Answered before Qt starts: a board reached over ssh has no display to connect to.
+namespace {
+
+// --help and --version only print: they need no display, so that they work on a machine
+// without one (a package check, a terminal over ssh).
+bool prints_only(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("kelvanor %s\n", KELVANOR_VERSION);
-            return 0;
+        for (const char* option : {"-h", "--help", "-help", "-?", "-v", "--version"}) {
+            if (std::strcmp(argv[i], option) == 0) return true;
         }
     }
-    QApplication qt_app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kelvanor"));
-    QApplication::setApplicationVersion(QStringLiteral(KELVANOR_VERSION));
-    QApplication::setQuitOnLastWindowClosed(false);
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool print_only = prints_only(argc, argv);
+    const std::unique_ptr<QCoreApplication> qt_app =
+        print_only ? std::make_unique<QCoreApplication>(argc, argv)
+                   : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kelvanor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVANOR_VERSION));
+    if (!print_only) QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -61,7 +73,7 @@ int main(int argc, char** argv) {
     parser.addOption(unattended);
     parser.addOption(port);
     parser.addOption(demo);
-    parser.process(qt_app);
+    parser.process(*qt_app);
 
     kelvanor::StartOptions options;
     if (parser.isSet(screenshot))
@@ -87,7 +99,7 @@ int main(int argc, char** argv) {
 
     kelvanor::Application app(std::move(options));
     QObject::connect(
-        &app, &kelvanor::Application::finished, &qt_app, [] { QApplication::quit(); },
+        &app, &kelvanor::Application::finished, qt_app.get(), [] { QApplication::quit(); },
         Qt::QueuedConnection);
     app.start();
     return QApplication::exec();

@@ -7,37 +7,113 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
+#include <QResizeEvent>
 
 #include <vector>
 
 #include "app/menu_layout.h"
+#include "waterfall/palette.h"
 
 namespace kelvanor {
 
+namespace {
+
+QRect to_qrect(Rect r) {
+    return QRect(r.left, r.top, r.width(), r.height());
+}
+
+Rect from_qrect(const QRect& r) {
+    return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+Size surface_size(const QtSurface& surface) {
+    return {surface.image().width(), surface.image().height()};
+}
+
+}  // namespace
+
 SurfaceView::SurfaceView(QtSurface& surface, QWidget* parent) : QWidget(parent), surface_(surface) {
-    setFixedSize(surface.image().size());
+    setMinimumSize(surface.image().size());
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
 }
 
+void SurfaceView::set_preferred_scale(int scale) {
+    preferred_scale_ = valid_scale(scale);
+    updateGeometry();
+}
+
+QSize SurfaceView::sizeHint() const {
+    return surface_.image().size() * preferred_scale_;
+}
+
+void SurfaceView::anchor(QWidget* child, Rect client_rect) {
+    anchored_.emplace_back(child, client_rect);
+    place_anchored();
+}
+
+void SurfaceView::place_anchored() {
+    std::erase_if(anchored_, [](const auto& entry) { return entry.first.isNull(); });
+    for (const auto& [child, rect] : anchored_)
+        child->setGeometry(to_qrect(client_rect_to_view(placement_, rect)));
+}
+
+void SurfaceView::update_client(Rect client_rect) {
+    update(to_qrect(client_rect_to_view(placement_, client_rect)));
+}
+
+QPoint SurfaceView::to_view(Point client) const {
+    const Point p = client_to_view(placement_, client);
+    return {p.x, p.y};
+}
+
+QPoint SurfaceView::to_client(QPoint view) const {
+    const Point p = view_to_client(placement_, Point{view.x(), view.y()});
+    return {p.x, p.y};
+}
+
+void SurfaceView::resizeEvent(QResizeEvent* event) {
+    const int previous = placement_.scale;
+    placement_ =
+        place_client(Size{event->size().width(), event->size().height()}, surface_size(surface_));
+    place_anchored();
+    update();
+    if (placement_.scale != previous) emit scale_changed(placement_.scale);
+}
+
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    const Size client = surface_size(surface_);
+    const QRect shown =
+        to_qrect(client_rect_to_view(placement_, {0, 0, client.width, client.height}));
+    // Only the surface's own pixels, each repeated scale times: no smoothing.
+    const QRect dirty = event->rect() & shown;
+    const QRegion margin = QRegion(event->rect()) - shown;
     std::lock_guard lock(surface_.mutex());
-    painter.drawImage(event->rect(), surface_.image(), event->rect());
+    for (const QRect& part : margin)
+        painter.fillRect(part, QColor(surface_.rgb(kPalettePanelBackground)));
+    if (dirty.isEmpty()) return;
+    const Rect source = view_rect_to_client(placement_, from_qrect(dirty));
+    painter.drawImage(to_qrect(client_rect_to_view(placement_, source)), surface_.image(),
+                      to_qrect(source));
 }
 
 void SurfaceView::mouseMoveEvent(QMouseEvent* event) {
-    emit pointer_moved(event->position().toPoint());
+    emit pointer_moved(to_client(event->position().toPoint()));
 }
 
 void SurfaceView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) emit left_pressed(event->position().toPoint());
-    if (event->button() == Qt::RightButton) emit right_pressed(event->position().toPoint());
+    const QPoint at = to_client(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) emit left_pressed(at);
+    if (event->button() == Qt::RightButton) emit right_pressed(at);
 }
 
 void SurfaceView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) emit left_released(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        emit left_released(to_client(event->position().toPoint()));
 }
 
 void SurfaceView::keyPressEvent(QKeyEvent* event) {
@@ -87,7 +163,14 @@ MainWindow::MainWindow(QtSurface& surface) {
     zoom_ = new ToolWindow(QStringLiteral("Zoom x3"), QSize(306, 325), this);
     diagnostics_->move(10, 10);
     zoom_->move(2, 2);
-    setFixedSize(sizeHint());
+    resize(sizeHint());
+}
+
+void MainWindow::set_client_scale(int scale) {
+    view_->set_preferred_scale(scale);
+    if (isMaximized() || isFullScreen()) showNormal();
+    // The layout's size hint: the menu bar above the view at its preferred size.
+    resize(sizeHint());
 }
 
 QAction* MainWindow::action(int id) const {

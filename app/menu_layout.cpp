@@ -56,6 +56,12 @@ const std::vector<MenuEntry>& main_menu_layout() {
         {K::End},
         {K::Separator},
         {K::Command, "Channel &Balance...", menu::kChannelBalance},
+        {K::Separator},
+        {K::Submenu, "&Window Size"},
+        {K::Command, "&1x", menu::kWindowSize1x},
+        {K::Command, "&2x", menu::kWindowSize2x},
+        {K::Command, "&3x", menu::kWindowSize3x},
+        {K::End},
         {K::End},
         {K::Command, "&About...", menu::kAbout},
     };

@@ -4,9 +4,24 @@
 #include <QPainter>
 
 #include "headlink/diagnostics_view.h"
+#include "platform/client_scale.h"
 #include "waterfall/palette.h"
 
 namespace kelvanor {
+
+namespace {
+
+// Copies the part of `image` that the dirty view rectangle shows, each pixel a square of
+// scale x scale, without smoothing.
+void draw_scaled(QPainter& painter, const QRect& dirty, const QImage& image, int scale) {
+    const QRect source = QRect(dirty.left() / scale, dirty.top() / scale,
+                               (dirty.right() / scale) - (dirty.left() / scale) + 1,
+                               (dirty.bottom() / scale) - (dirty.top() / scale) + 1) &
+                         image.rect();
+    painter.drawImage(QRect(source.topLeft() * scale, source.size() * scale), image, source);
+}
+
+}  // namespace
 
 DiagnosticsView::DiagnosticsView(AppState& app, QWidget* parent)
     : QWidget(parent), app_(app), surface_(diagnostics_window_size(panel_font().metrics)) {
@@ -25,7 +40,13 @@ void DiagnosticsView::paintEvent(QPaintEvent* event) {
     }
     QPainter painter(this);
     std::lock_guard lock(surface_.mutex());
-    painter.drawImage(event->rect(), surface_.image(), event->rect());
+    draw_scaled(painter, event->rect(), surface_.image(), scale_);
+}
+
+void DiagnosticsView::set_scale(int scale) {
+    scale_ = valid_scale(scale);
+    setFixedSize(surface_.image().size() * scale_);
+    update();
 }
 
 ZoomPicture::ZoomPicture(Surface& client, QWidget* parent)
@@ -49,9 +70,15 @@ void ZoomPicture::show_view(const ZoomView& view) {
     update();
 }
 
+void ZoomPicture::set_scale(int scale) {
+    scale_ = valid_scale(scale);
+    setFixedSize(image_.size() * scale_);
+    update();
+}
+
 void ZoomPicture::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(event->rect(), image_, event->rect());
+    draw_scaled(painter, event->rect(), image_, scale_);
 }
 
 }  // namespace kelvanor

@@ -1,7 +1,8 @@
 #pragma once
 // The contents of the two tool windows. Both only show: the Diagnostics view draws a snapshot
 // of the head link into its own surface when it is painted; the Zoom view shows the square of
-// the main window's surface round the zoom centre, stretched three times.
+// the main window's surface round the zoom centre, stretched three times. Both are shown at
+// the main window's scale, each pixel repeated.
 
 #include <QWidget>
 
@@ -17,6 +18,8 @@ class DiagnosticsView : public QWidget {
     Q_OBJECT
   public:
     DiagnosticsView(AppState& app, QWidget* parent);
+    // Shows the view at a whole-number scale (its size follows).
+    void set_scale(int scale);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -24,6 +27,7 @@ class DiagnosticsView : public QWidget {
   private:
     AppState& app_;
     QtSurface surface_;
+    int scale_ = 1;
 };
 
 class ZoomPicture : public QWidget {
@@ -32,6 +36,8 @@ class ZoomPicture : public QWidget {
     ZoomPicture(Surface& client, QWidget* parent);
     // Shows the square round `view` (the caller has limited and stored the centre).
     void show_view(const ZoomView& view);
+    // Shows the picture at a whole-number scale (its size follows).
+    void set_scale(int scale);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -40,6 +46,7 @@ class ZoomPicture : public QWidget {
     Surface& client_;
     std::vector<Rgb> pixels_;
     QImage image_;
+    int scale_ = 1;
 };
 
 }  // namespace kelvanor

@@ -75,6 +75,17 @@ void WindowServices::message_box(std::string_view text, std::string_view caption
                         : kind == MessageKind::Error     ? QMessageBox::Critical
                                                          : QMessageBox::Warning,
                         title, body, QMessageBox::Ok, &window_);
+        // The box grows with the main window's scale, as the dialogs do.
+        const int scale = window_.view()->scale();
+        if (scale > 1) {
+            QFont font = box.font();
+            if (font.pointSizeF() > 0) {
+                font.setPointSizeF(font.pointSizeF() * scale);
+            } else {
+                font.setPixelSize(font.pixelSize() * scale);
+            }
+            box.setFont(font);
+        }
         box.exec();
     });
 }
@@ -124,9 +135,7 @@ void WindowServices::request_repaint() {
 
 void WindowServices::request_repaint(Rect area) {
     QMetaObject::invokeMethod(
-        this,
-        [this, area] { window_.view()->update(area.left, area.top, area.width(), area.height()); },
-        Qt::QueuedConnection);
+        this, [this, area] { window_.view()->update_client(area); }, Qt::QueuedConnection);
 }
 
 }  // namespace kelvanor

@@ -19,7 +19,7 @@ constexpr std::array<int, 7> kAboutLineTops{93, 103, 114, 133, 143, 152, 163};
 
 AboutDialog::AboutDialog(QWidget* owner, const QPixmap& logo) : QDialog(owner) {
     setWindowTitle(QStringLiteral("About KELVANOR"));
-    setFont(dialog_font());
+    setFont(dialog_font(client_scale(owner)));
     const DialogUnits du(font());
     setFixedSize(du.size(180, 205));
 

@@ -45,7 +45,7 @@ ChannelBalanceDialog::ChannelBalanceDialog(QWidget* owner, AppState& app,
                                            std::function<void()> redraw_balance_readout)
     : QDialog(owner), app_(app), redraw_balance_readout_(std::move(redraw_balance_readout)) {
     setWindowTitle(QStringLiteral("Channel Balance"));
-    setFont(dialog_font());
+    setFont(dialog_font(client_scale(owner)));
     const DialogUnits du(font());
     setFixedSize(du.size(150, 73));
 
@@ -115,8 +115,9 @@ void ChannelBalanceDialog::accept() {
 bool run_channel_balance_dialog(QWidget* owner, AppState& app,
                                 const std::function<void()>& redraw_balance_readout) {
     ChannelBalanceDialog dialog(owner, app, redraw_balance_readout);
-    QPoint at = centred_dialog_position(placement_frame(owner, app), dialog.size(), kBalanceCentre);
-    at.ry() -= kBalanceLift;
+    const PlacementFrame frame = placement_frame(owner, app);
+    QPoint at = centred_dialog_position(frame, dialog.size(), kBalanceCentre);
+    at.ry() -= kBalanceLift * frame.scale;
     dialog.move(at);
     return dialog.exec() == QDialog::Accepted;
 }

@@ -53,7 +53,7 @@ ComPortSetupDialog::ComPortSetupDialog(QWidget* owner, AppState& app, UiServices
       actions_(std::move(actions)),
       gps_enabled_(app.run.gps_enabled != 0) {
     setWindowTitle(QString::fromLatin1(kCaption));
-    setFont(dialog_font());
+    setFont(dialog_font(client_scale(owner)));
     const DialogUnits du(font());
     setFixedSize(du.size(200, 163));
 

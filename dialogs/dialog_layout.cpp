@@ -7,14 +7,35 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "platform/client_scale.h"
 #include "settings/app_state.h"
 
 namespace kelvanor {
 
-QFont dialog_font() {
-    QFont font(QStringLiteral("Helvetica"), 8);
+namespace {
+
+const QWidget* central_widget(const QWidget* owner) {
+    if (owner == nullptr) return nullptr;
+    const auto* main = qobject_cast<const QMainWindow*>(owner->window());
+    return main != nullptr ? main->centralWidget() : nullptr;
+}
+
+ClientPlacement central_placement(const QWidget* owner) {
+    const QWidget* central = central_widget(owner);
+    if (central == nullptr) return {};
+    return place_client(Size{central->width(), central->height()}, kClientSize);
+}
+
+}  // namespace
+
+QFont dialog_font(int scale) {
+    QFont font(QStringLiteral("Helvetica"), 8 * valid_scale(scale));
     font.setStyleHint(QFont::SansSerif);
     return font;
+}
+
+int client_scale(const QWidget* owner) {
+    return central_placement(owner).scale;
 }
 
 DialogUnits::DialogUnits(const QFont& font) {
@@ -30,9 +51,10 @@ DialogUnits::DialogUnits(const QFont& font) {
 QPoint centred_dialog_position(const PlacementFrame& frame, QSize size, QPoint centre) {
     const int w = size.width();
     const int h = size.height();
-    int x = frame.window.left() + centre.x() - w / 2;
+    const QPoint shown = centre * frame.scale + frame.client_offset;
+    int x = frame.window.left() + shown.x() - w / 2;
     if (x + w >= frame.screen.width()) x = frame.screen.width() - w - 11;
-    const int top = frame.window.top() + centre.y() - h / 2;
+    const int top = frame.window.top() + shown.y() - h / 2;
     int y = top + frame.caption;
     if (top + h + frame.menu_bar + frame.caption >= frame.screen.height()) {
         y = frame.screen.height() - h - frame.caption - 10;
@@ -52,6 +74,9 @@ PlacementFrame placement_frame(const QWidget* owner, const AppState& app) {
             }
         }
     }
+    const ClientPlacement placement = central_placement(owner);
+    frame.scale = placement.scale;
+    frame.client_offset = QPoint(placement.origin.x, placement.origin.y);
     frame.screen = QSize(app.run.screen_width, app.run.screen_height);
     if (frame.screen.width() <= 0 || frame.screen.height() <= 0) {
         const QScreen* screen =
@@ -63,11 +88,11 @@ PlacementFrame placement_frame(const QWidget* owner, const AppState& app) {
 
 QPoint client_origin(const QWidget* owner) {
     if (owner == nullptr) return {};
-    const QWidget* window = owner->window();
-    if (const auto* main = qobject_cast<const QMainWindow*>(window)) {
-        if (main->centralWidget() != nullptr) return main->centralWidget()->mapToGlobal(QPoint());
+    if (const QWidget* central = central_widget(owner)) {
+        const Point origin = central_placement(owner).origin;
+        return central->mapToGlobal(QPoint(origin.x, origin.y));
     }
-    return window->mapToGlobal(QPoint());
+    return owner->window()->mapToGlobal(QPoint());
 }
 
 }  // namespace kelvanor

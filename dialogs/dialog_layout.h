@@ -18,8 +18,13 @@ namespace kelvanor {
 
 struct AppState;
 
-// The font the dialog templates are laid out for.
-QFont dialog_font();
+// The font the dialog templates are laid out for, enlarged by the scale the main window shows
+// its client area at: the dialog units, and so the whole dialog, grow with it.
+QFont dialog_font(int scale = 1);
+
+// The whole-number scale the owner's main window shows its client area at (1 for any other
+// owner).
+int client_scale(const QWidget* owner);
 
 class DialogUnits {
   public:
@@ -41,14 +46,17 @@ class DialogUnits {
 
 // Where the main window stands and what the screen offers, as the placement needs them.
 struct PlacementFrame {
-    QRect window;      // the main window on the screen, frame included
-    int caption = 0;   // height of the caption
-    int menu_bar = 0;  // height of the menu bar
-    QSize screen;      // the screen's size
+    QRect window;          // the main window on the screen, frame included
+    int caption = 0;       // height of the caption
+    int menu_bar = 0;      // height of the menu bar
+    QSize screen;          // the screen's size
+    int scale = 1;         // the scale the client area is shown at
+    QPoint client_offset;  // where the enlarged client area stands in the central widget
 };
 
-// Top-left corner of a dialog of `size` centred on `centre` (relative to the window's
-// top-left corner), kept off the right and bottom edges of the screen.
+// Top-left corner of a dialog of `size` centred on `centre` (a client point, taken relative
+// to the window's top-left corner at scale 1), kept off the right and bottom edges of the
+// screen. At a larger scale the point is where the enlarged client area shows it.
 QPoint centred_dialog_position(const PlacementFrame& frame, QSize size, QPoint centre);
 
 // The middle of the waterfall: About and ComPort Setup open around it.
@@ -61,7 +69,8 @@ inline constexpr int kBalanceLift = 50;
 // known there.
 PlacementFrame placement_frame(const QWidget* owner, const AppState& app);
 
-// The top-left corner of the owner window's client area (below its menu bar) on the screen.
+// The top-left corner of the owner window's client area (below its menu bar, where the
+// enlarged client surface starts) on the screen.
 QPoint client_origin(const QWidget* owner);
 
 }  // namespace kelvanor

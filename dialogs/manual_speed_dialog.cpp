@@ -52,7 +52,7 @@ float parse_manual_speed(std::string_view text) {
 ManualSpeedDialog::ManualSpeedDialog(QWidget* owner, AppState& app, UiServices& ui)
     : QDialog(owner), app_(app), ui_(ui) {
     setWindowTitle(QString::fromLatin1(kCaption));
-    setFont(dialog_font());
+    setFont(dialog_font(client_scale(owner)));
     const DialogUnits du(font());
     setFixedSize(du.size(150, 48));
 

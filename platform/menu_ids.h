@@ -1,6 +1,7 @@
 #pragma once
 // Command ids of the main window's menu. Several encode values: colour item = 80 + Colors,
-// units item = 250 + Units, frequency item = 850 + Frequency, data-source item = 5 + RunMode.
+// units item = 250 + Units, frequency item = 850 + Frequency, data-source item = 5 + RunMode,
+// window size item = 870 + the scale (1..3).
 
 namespace kelvanor::menu {
 
@@ -32,5 +33,8 @@ inline constexpr int kTargetHeight = 801;
 inline constexpr int kLow = 850;
 inline constexpr int kHigh = 851;
 inline constexpr int kChannelBalance = 860;
+inline constexpr int kWindowSize1x = 871;
+inline constexpr int kWindowSize2x = 872;
+inline constexpr int kWindowSize3x = 873;
 
 }  // namespace kelvanor::menu

@@ -38,6 +38,8 @@ class QtSurface final : public Surface {
 
     // The picture to copy to the screen; read it while holding mutex().
     const QImage& image() const { return image_; }
+    // The colour a palette index stands for; read it while holding mutex().
+    QRgb rgb(PaletteIndex index) const { return lookup_[index]; }
 
   private:
     QRgb colour(PaletteIndex index) const { return lookup_[index]; }

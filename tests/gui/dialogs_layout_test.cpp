@@ -39,7 +39,8 @@ TEST(DialogPlacement, CentresOnThePointAndKeepsOffTheScreenEdges) {
         {"bottom edge", {100, 800}, {358, 658}},
     };
     for (const Case& c : cases) {
-        const PlacementFrame frame{QRect(c.window, QSize(808, 670)), 23, 20, QSize(1280, 1024)};
+        const PlacementFrame frame{
+            QRect(c.window, QSize(808, 670)), 23, 20, QSize(1280, 1024), 1, QPoint()};
         EXPECT_EQ(centred_dialog_position(frame, QSize(270, 333), kWaterfallCentre), c.expected)
             << c.name;
     }
