@@ -12,7 +12,8 @@ PACKAGES := cmake ninja-build g++ pkg-config \
     clang libclang-rt-14-dev \
     xvfb xauth fonts-dejavu-core fonts-dejavu-extra python3 \
     openbox xdotool x11-utils imagemagick \
-    desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db
+    desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db \
+    libgdal-dev gdal-bin libcli11-dev gpsbabel
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

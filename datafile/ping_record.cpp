@@ -113,23 +113,7 @@ void compose_date_time(HeadState& head) {
 }
 
 void restore_date(std::span<const uint8_t, kRecordHeaderLength> header, HeadState& head) {
-    auto field = header.subspan(kDateAt, kDateFieldLength);
-    if (field[kDateFieldLength - 1] == 0) {
-        take_text(field, head.date_text);
-        return;
-    }
-    // A five-character year (such as "19113" for 2013) runs into the NUL's place: the first
-    // two characters are the century, the last three the year within it.
-    int32_t century = leading_number(field.subspan(7, 2));
-    int32_t year_part = leading_number(field.subspan(9, 3));
-    int32_t year = 100 * century + year_part;
-    if (year < 0 || year > 9999) {
-        take_text(field, head.date_text);  // cannot be repaired: kept as stored
-        return;
-    }
-    head.date_text.fill(0);
-    for (size_t i = 0; i < 7; ++i) head.date_text[i] = static_cast<char>(field[i]);
-    std::snprintf(head.date_text.data() + 7, head.date_text.size() - 7, "%04d", year);
+    head.date_text = record_date_text(header);
 }
 
 }  // namespace
@@ -147,6 +131,28 @@ std::optional<size_t> record_length_for_size_code(int32_t size_code) {
         default:
             return std::nullopt;
     }
+}
+
+std::array<char, kDateTextSize> record_date_text(
+    std::span<const uint8_t, kRecordHeaderLength> header) {
+    std::array<char, kDateTextSize> date{};
+    auto field = header.subspan(kDateAt, kDateFieldLength);
+    if (field[kDateFieldLength - 1] == 0) {
+        take_text(field, date);
+        return date;
+    }
+    // A five-character year (such as "19113" for 2013) runs into the NUL's place: the first
+    // two characters are the century, the last three the year within it.
+    int32_t century = leading_number(field.subspan(7, 2));
+    int32_t year_part = leading_number(field.subspan(9, 3));
+    int32_t year = 100 * century + year_part;
+    if (year < 0 || year > 9999) {
+        take_text(field, date);  // cannot be repaired: kept as stored
+        return date;
+    }
+    for (size_t i = 0; i < 7; ++i) date[i] = static_cast<char>(field[i]);
+    std::snprintf(date.data() + 7, date.size() - 7, "%04d", year);
+    return date;
 }
 
 uint16_t read_be16(const uint8_t* p) {

@@ -85,6 +85,10 @@ RecordFault check_record_header(std::span<const uint8_t, kRecordHeaderLength> he
 
 uint16_t read_be16(const uint8_t* p);
 
+// The date text of a record header, a date stored with a five-character year repaired.
+std::array<char, kDateTextSize> record_date_text(
+    std::span<const uint8_t, kRecordHeaderLength> header);
+
 // Restores the header of a checked record into the shared state (size code, reply length,
 // date and time, settings block, position, ping interval, speed and heading with their
 // fall-backs, frequency, balance and format flag).
