@@ -56,11 +56,22 @@ bool ReopeningSerialPort::set_line(const SerialLineSettings& settings) {
 std::optional<size_t> ReopeningSerialPort::bytes_waiting() {
     if (!present()) return path_.empty() ? std::nullopt : std::optional<size_t>(0);
     const std::optional<size_t> waiting = inner_->bytes_waiting();
-    // Nothing queued may be a hang-up: a pseudo-terminal whose other side closed, or an
-    // adapter pulled out, still answers the count with zero.
-    if (!waiting || (*waiting == 0 && inner_->hung_up())) {
+    if (!waiting) {
         lose();
         return 0;
+    }
+    // Nothing queued may be a hang-up: a pseudo-terminal whose other side closed, or an
+    // adapter pulled out, still answers the count with zero. Asked a few times a second, not
+    // at every look of a reader that polls every few milliseconds.
+    if (*waiting == 0) {
+        const uint64_t now = clock_.monotonic_ms();
+        if (now >= next_hangup_check_ms_) {
+            next_hangup_check_ms_ = now + kHangUpCheckIntervalMs;
+            if (inner_->hung_up()) {
+                lose();
+                return 0;
+            }
+        }
     }
     return waiting;
 }

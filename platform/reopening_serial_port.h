@@ -20,6 +20,7 @@
 namespace kelvanor {
 
 inline constexpr uint64_t kReopenIntervalMs = 1000;
+inline constexpr uint64_t kHangUpCheckIntervalMs = 200;
 
 class ReopeningSerialPort final : public SerialPort {
   public:
@@ -60,6 +61,7 @@ class ReopeningSerialPort final : public SerialPort {
     std::atomic<bool> missing_{false};
     std::atomic<int32_t> losses_{0};
     uint64_t next_attempt_ms_ = 0;
+    uint64_t next_hangup_check_ms_ = 0;
 };
 
 }  // namespace kelvanor
