@@ -13,7 +13,8 @@ PACKAGES := cmake ninja-build g++ pkg-config \
     xvfb xauth fonts-dejavu-core fonts-dejavu-extra python3 \
     openbox xdotool x11-utils imagemagick \
     desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db \
-    libgdal-dev gdal-bin libcli11-dev gpsbabel
+    libgdal-dev gdal-bin libcli11-dev gpsbabel \
+    gpsd gpsd-clients python3-gps strace
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

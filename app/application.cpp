@@ -151,7 +151,7 @@ void Application::start() {
     on_scale_changed(window_->view()->scale());
     if (options_.demo) start_demo_head();
     std::vector<std::string> problems;
-    set_up_ports(state_, options_.port_options, "/sys/class/tty", problems);
+    set_up_ports(state_, options_.port_options, "/sys/class/tty", problems, options_.gps_source);
     for (const std::string& problem : problems)
         std::fprintf(stderr, "kelvanor: %s\n", problem.c_str());
     state_.panel.layout = compute_panel_layout(panel_font().metrics);
@@ -519,10 +519,12 @@ void Application::run_close_handling() {
         const HeadLinkState& link = state_.link;
         std::fprintf(stderr,
                      "kelvanor: head link: %d commands sent, %d replies read, %d accepted, "
-                     "%d no-data re-sends; %lld records written\n",
+                     "%d no-data re-sends; %lld records written; devices lost: head %d, "
+                     "GPS %d\n",
                      link.commands_sent.load(), link.replies_read.load(),
                      link.replies_accepted.load(), link.no_data_resends.load(),
-                     static_cast<long long>(program_->records_written()));
+                     static_cast<long long>(program_->records_written()), link.device_losses.load(),
+                     state_.gps.device_losses.load());
     }
     window_->allow_close();
     window_->close();

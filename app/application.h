@@ -34,6 +34,7 @@ struct StartOptions {
     std::optional<std::string> play_path;    // FILE mode plays this file instead of asking
     std::optional<std::string> record_path;  // HEAD mode records to this new file at start
     std::vector<std::string> port_options;   // "COMn=PATH" mappings of the serial ports
+    std::string gps_source;   // COMn or a network source (gpsd, tcp://, udp://); INI when empty
     bool demo = false;        // a simulated head and GPS on pseudo-terminals as COM1 and COM2
     bool unattended = false;  // no message box or dialog waits for a person
     bool show_logo = true;

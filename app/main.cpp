@@ -60,6 +60,11 @@ int main(int argc, char** argv) {
         QStringLiteral("port"),
         QStringLiteral("Use PATH as serial port COMn (repeatable); only mapped ports exist then."),
         QStringLiteral("COMn=PATH"));
+    QCommandLineOption gps(
+        QStringLiteral("gps"),
+        QStringLiteral("Read the GPS from SOURCE: COMn, gpsd[://HOST[:PORT]], tcp://HOST:PORT "
+                       "or udp://[ADDR]:PORT."),
+        QStringLiteral("SOURCE"));
     QCommandLineOption demo(
         QStringLiteral("demo"),
         QStringLiteral("Run live from a simulated head on a pseudo-terminal as COM1."));
@@ -72,6 +77,7 @@ int main(int argc, char** argv) {
     parser.addOption(record);
     parser.addOption(unattended);
     parser.addOption(port);
+    parser.addOption(gps);
     parser.addOption(demo);
     parser.process(*qt_app);
 
@@ -95,6 +101,7 @@ int main(int argc, char** argv) {
     options.demo = parser.isSet(demo);
     for (const QString& value : parser.values(port))
         options.port_options.push_back(value.toLocal8Bit().toStdString());
+    if (parser.isSet(gps)) options.gps_source = parser.value(gps).toLocal8Bit().toStdString();
     if (parser.isSet(play)) options.play_path = parser.value(play).toLocal8Bit().toStdString();
 
     kelvanor::Application app(std::move(options));

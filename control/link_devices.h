@@ -18,13 +18,15 @@ class LinkDevices final : public Devices {
     LinkDevices(Program& program, Clock& clock, UiServices& ui, Surface& surface);
     void start_head_port() override;
     void stop_head_port() override;
-    // The GPS port is COM(ComPortGPS + 1); its reader draws the position, speed and heading
-    // read-outs itself.
+    // The GPS source is the network source when one is set, else COM(ComPortGPS + 1); its
+    // reader draws the position, speed and heading read-outs itself. Both serial lines are
+    // reopened by their paths when their devices go away.
     void start_gps() override;
     void stop_gps() override;
 
   private:
     Program& program_;
+    Clock& clock_;
     UiServices& ui_;
     HeadPort head_;
     GpsReader gps_;
@@ -33,9 +35,12 @@ class LinkDevices final : public Devices {
 
 // Finds the serial ports: the command line's "COMn=PATH" mappings, then the INI section
 // "Ports", then (without any mapping) the devices present under `sysfs_tty_root`; records the
-// table in the shared state and moves ComPort and ComPortGPS to ports that exist. A bad
-// mapping is named in `problems`.
+// table in the shared state and moves ComPort and ComPortGPS to ports that exist. Then the GPS
+// source: `gps_option` (the command line's --gps) or else the key "GPS" of the section
+// "Ports": "COMn" chooses that port, a network source (gpsd, tcp://, udp://) takes the GPS
+// port's place and turns the GPS on. A bad mapping or source is named in `problems`.
 void set_up_ports(AppState& app, const std::vector<std::string>& port_options,
-                  const std::filesystem::path& sysfs_tty_root, std::vector<std::string>& problems);
+                  const std::filesystem::path& sysfs_tty_root, std::vector<std::string>& problems,
+                  const std::string& gps_option = {});
 
 }  // namespace kelvanor

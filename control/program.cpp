@@ -403,14 +403,18 @@ void Program::start_recording() {
 }
 
 void Program::close_record_file() {
+    std::optional<RecordWriter> closing;
     {
         // Clearing the flag and closing under the writer's lock: a ping being written on the
         // acquisition thread finishes first, and no later one starts.
         std::lock_guard lock(record_mutex_);
         app_.run.recording = 0;
-        if (record_file_) record_file_->close();
+        if (record_file_) closing.emplace(std::move(*record_file_));
         record_file_.reset();
     }
+    // The last flush to storage may take a while on a slow card: outside the record lock, so
+    // that the acquisition thread never waits for it.
+    if (closing) closing->close();
     set_title("");
     ui_.set_menu_label(menu::kRecord, "&Record Start...");
     draw_rec_pause_box(false);

@@ -11,14 +11,18 @@
 
 namespace kelvanor {
 
-std::optional<RecordWriter> RecordWriter::create(const std::string& path, std::string& error) {
+std::optional<RecordWriter> RecordWriter::create(const std::string& path, std::string& error,
+                                                 SyncOptions sync) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         error = std::strerror(errno);
         return std::nullopt;
     }
-    return RecordWriter(fd);
+    return RecordWriter(fd, std::move(sync));
 }
+
+RecordWriter::RecordWriter(int fd, SyncOptions sync)
+    : fd_(fd), syncer_(std::make_unique<RecordSyncer>(fd, std::move(sync))) {}
 
 RecordWriter::RecordWriter(RecordWriter&& other) noexcept {
     std::lock_guard lock(other.mutex_);
@@ -26,6 +30,7 @@ RecordWriter::RecordWriter(RecordWriter&& other) noexcept {
     bytes_written_ = other.bytes_written_;
     failed_writes_ = other.failed_writes_;
     previous_record_length_ = other.previous_record_length_;
+    syncer_ = std::move(other.syncer_);
 }
 
 RecordWriter::~RecordWriter() {
@@ -33,9 +38,19 @@ RecordWriter::~RecordWriter() {
 }
 
 void RecordWriter::close() {
-    std::lock_guard lock(mutex_);
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    std::unique_ptr<RecordSyncer> syncer;
+    {
+        std::lock_guard lock(mutex_);
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+        syncer = std::move(syncer_);
+    }
+    // The syncer flushes through its own descriptor: the last flush needs no append lock.
+    if (syncer) {
+        syncer->stop();
+        std::lock_guard lock(mutex_);
+        closed_sync_failures_ = syncer->failures();
+    }
 }
 
 bool RecordWriter::append(std::span<const uint8_t> bytes) {
@@ -54,6 +69,7 @@ bool RecordWriter::append_locked(std::span<const uint8_t> bytes) {
     } while (written < 0 && errno == EINTR);
     if (written == static_cast<ssize_t>(bytes.size())) {
         bytes_written_ += written;
+        if (syncer_) syncer_->note_written(bytes_written_);
         return true;
     }
     // A short write leaves part of a record: cut it off again, so that the file holds whole
@@ -72,6 +88,11 @@ int64_t RecordWriter::bytes_written() const {
 int64_t RecordWriter::failed_writes() const {
     std::lock_guard lock(mutex_);
     return failed_writes_;
+}
+
+int64_t RecordWriter::failed_syncs() const {
+    std::lock_guard lock(mutex_);
+    return syncer_ ? syncer_->failures() : closed_sync_failures_;
 }
 
 int32_t RecordWriter::previous_record_length() const {

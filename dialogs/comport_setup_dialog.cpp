@@ -104,6 +104,13 @@ ComPortSetupDialog::ComPortSetupDialog(QWidget* owner, AppState& app, UiServices
     if (gps_enabled_) {
         working_gps_ = app_.settings.ComPortGPS;
         fill_port_list(gps_list_, working_gps_);
+        // A network source stands first and is the selection: Ok keeps it unless the
+        // operator picks a port.
+        network_source_ = app_.link.gps_network_source;
+        if (!network_source_.empty()) {
+            gps_list_->insertItem(0, QString::fromStdString(network_source_), -1);
+            gps_list_->setCurrentIndex(0);
+        }
         for (int i = 0; i < 3; ++i) position_[i]->setAutoExclusive(true);
         if (working_choice_ >= 0 && working_choice_ < 3)
             position_[working_choice_]->setChecked(true);
@@ -148,8 +155,12 @@ void ComPortSetupDialog::accept() {
         if (i >= 0 && i < static_cast<int>(ports_.size())) working = ports_[i].com_number - 1;
     };
     chosen(head_list_, working_head_);
-    if (gps_enabled_) chosen(gps_list_, working_gps_);
-    if (gps_enabled_ && working_head_ == working_gps_) {
+    const bool keep_network = !network_source_.empty() && gps_list_->currentIndex() == 0;
+    if (gps_enabled_ && !keep_network) {
+        const int i = gps_list_->currentIndex() - (network_source_.empty() ? 0 : 1);
+        if (i >= 0 && i < static_cast<int>(ports_.size())) working_gps_ = ports_[i].com_number - 1;
+    }
+    if (gps_enabled_ && !keep_network && working_head_ == working_gps_) {
         ui_.message_box(kSamePorts, kCaption, MessageKind::Warning);
         return;
     }
@@ -160,7 +171,12 @@ void ComPortSetupDialog::accept() {
     call(actions_.start_head_port);
     app_.settings.GPSHeadingType = working_choice_;
     if (gps_enabled_) {
-        app_.settings.ComPortGPS = working_gps_;
+        if (keep_network) {
+            app_.link.gps_network_source = network_source_;
+        } else {
+            app_.link.gps_network_source.clear();
+            app_.settings.ComPortGPS = working_gps_;
+        }
         call(actions_.start_gps);
     } else {
         call(actions_.show_no_position);

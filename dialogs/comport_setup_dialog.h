@@ -1,6 +1,8 @@
 #pragma once
 // "ComPort Setup": the head's port, the GPS port and the NMEA sentence that gives the
-// position. Ok restarts the head link (and the GPS reader) on the chosen ports.
+// position. Ok restarts the head link (and the GPS reader) on the chosen ports. A GPS network
+// source (gpsd, tcp://, udp://) is listed first among the GPS ports and kept unless the
+// operator picks a port.
 
 #include <QDialog>
 
@@ -74,6 +76,7 @@ class ComPortSetupDialog : public QDialog {
     int working_head_ = 0;
     int working_gps_ = 0;
     int working_choice_ = 0;
+    std::string network_source_;  // the GPS's network source when it has one, first in the list
     QComboBox* head_list_ = nullptr;
     QComboBox* gps_list_ = nullptr;
     QLabel* baud_label_ = nullptr;

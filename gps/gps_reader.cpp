@@ -29,7 +29,26 @@ int gps_baud_for_setting(int32_t gps_baud_rate) {
     return gps_baud_rate == 1 ? 9600 : 4800;
 }
 
-void gps_reader_pass(AppState& app, SerialPort& port, const GpsReadoutHooks& hooks) {
+void gps_reader_pass(AppState& app, SerialPort& port, const GpsReadoutHooks& hooks,
+                     GpsInput input) {
+    if (input == GpsInput::Stream) {
+        // A source that keeps sending cannot hold the reader here.
+        constexpr int kMaxChunks = 256;
+        for (int i = 0; i < kMaxChunks; ++i) {
+            const std::optional<size_t> waiting = port.bytes_waiting();
+            if (!waiting || *waiting == 0) return;
+            std::array<uint8_t, kGpsChunkSize> chunk{};
+            const std::optional<size_t> got =
+                port.read(std::span(chunk).first(std::min(*waiting, chunk.size())));
+            if (!got || *got == 0) return;
+            if (app.settings.RunMode != kHeadRunMode || app.run.hold == 1) {
+                clear_gps_line(app.gps.line);
+                continue;
+            }
+            assemble_gps_chunk(app, std::span(chunk).first(std::min(*got, chunk.size())), hooks);
+        }
+        return;
+    }
     const std::optional<size_t> waiting = port.bytes_waiting();
     if (!waiting || *waiting == 0) return;
 
@@ -80,9 +99,14 @@ GpsReader::~GpsReader() {
     stop_gps();
 }
 
-SerialOpenResult GpsReader::open_gps_port(const std::string& device_path) {
+SerialOpenResult GpsReader::open_gps_port(const std::string& device_path,
+                                          std::unique_ptr<SerialPort> port, GpsInput input) {
     stop_gps();
     std::lock_guard lock(control_mutex_);
+    if (port) {
+        port_ = std::move(port);
+        input_ = input;
+    }
     SerialOpenResult result = port_->open(device_path);
     if (result.ok()) port_->flush(SerialQueue::Both);
     return result;
@@ -136,8 +160,11 @@ void GpsReader::run() {
         // The pass interval is a wait that stop_gps() ends at once.
         port_->wait_woken(kGpsPassInterval_us);
         if (app_.gps.gps_running != 1) break;
-        gps_reader_pass(app_, *port_, hooks_);
+        gps_reader_pass(app_, *port_, hooks_, input_);
+        app_.gps.device_missing = port_->device_missing() ? 1 : 0;
+        app_.gps.device_losses = port_->losses();
     }
+    app_.gps.device_missing = 0;
 }
 
 }  // namespace kelvanor

@@ -19,6 +19,12 @@ struct AppState;
 
 inline constexpr int64_t kGpsPassInterval_us = 100'000;
 
+// How the input arrives. A serial line brings a few bytes per pass, and what queued up behind
+// a finished line is stale; a network source brings each second's sentences at once, and all
+// of them are read, so that the sentence chosen for the position is never among those
+// thrown away.
+enum class GpsInput { Serial, Stream };
+
 // Line speed of a GPSBaudRate value: 9600 for 1, 4800 for anything else.
 int gps_baud_for_setting(int32_t gps_baud_rate);
 
@@ -26,8 +32,10 @@ int gps_baud_for_setting(int32_t gps_baud_rate);
 // while Hold is on, and otherwise assembles and dispatches it. After a line has ended the
 // port's queued input is thrown away, so that the program works on the newest data; a line
 // begun in the chunk is then dropped too when its continuation was among what was thrown
-// away. Runs on the reader thread; the tests call it directly.
-void gps_reader_pass(AppState& app, SerialPort& port, const GpsReadoutHooks& hooks);
+// away. A Stream input is read chunk by chunk until nothing is queued (bounded), and nothing is
+// thrown away. Runs on the reader thread; the tests call it directly.
+void gps_reader_pass(AppState& app, SerialPort& port, const GpsReadoutHooks& hooks,
+                     GpsInput input = GpsInput::Serial);
 
 // Reads and throws away what the port has queued; returns how many bytes that was.
 size_t discard_queued_input(SerialPort& port);
@@ -42,8 +50,11 @@ class GpsReader {
     GpsReader& operator=(const GpsReader&) = delete;
 
     // Opens the device for the receiver and throws away whatever it had queued. A reader
-    // still running on an earlier port is stopped first.
-    SerialOpenResult open_gps_port(const std::string& device_path);
+    // still running on an earlier port is stopped first. A given `port` takes the place of
+    // the one held (a network source instead of a serial line), read as `input` says.
+    SerialOpenResult open_gps_port(const std::string& device_path,
+                                   std::unique_ptr<SerialPort> port = nullptr,
+                                   GpsInput input = GpsInput::Serial);
 
     // Sets the line (4800 or 9600 baud by GPSBaudRate, 8N1) and starts the thread. False,
     // with no thread, when the port is not open or refuses the line settings. Starting a
@@ -65,6 +76,7 @@ class GpsReader {
 
     AppState& app_;
     std::unique_ptr<SerialPort> port_;
+    GpsInput input_ = GpsInput::Serial;
     GpsReadoutHooks hooks_;
     std::thread thread_;
     mutable std::mutex control_mutex_;  // open, start and stop from more than one caller

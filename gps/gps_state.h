@@ -81,6 +81,11 @@ struct GpsState {
     SharedInt sentences_dispatched = 0;
     SharedInt positions_taken = 0;
 
+    // The receiver's device or network source: 1 while it is away and being reopened or
+    // reconnected; how many times it went away.
+    SharedInt device_missing = 0;
+    SharedInt device_losses = 0;
+
     GpsLine line;
     NmeaWorkFields work;
 };

@@ -90,12 +90,14 @@ void count_no_data_second(AcquisitionContext& c) {
 }  // namespace
 
 void stamp_ping_time(AppState& app, Clock& clock) {
+    // Called on every look at the port: the conversion to local time (a time-zone lookup)
+    // runs once per calendar second, not once per look.
     const std::time_t now = clock.calendar_seconds();
-    const std::tm local = clock.local_time(now);
     HeadLinkState& link = app.link;
-    link.clock_second = local.tm_sec;
     if (static_cast<int64_t>(now) == link.last_stamped_time) return;
     link.last_stamped_time = static_cast<int64_t>(now);
+    const std::tm local = clock.local_time(now);
+    link.clock_second = local.tm_sec;
 
     HeadState& head = app.head;
     const int month = std::clamp(local.tm_mon, 0, 11);
@@ -166,6 +168,8 @@ void run_acquisition(AcquisitionContext& c) {
             continue;
         }
         poll_head_reply(c);
+        app.link.device_missing = c.port.device_missing() ? 1 : 0;
+        app.link.device_losses = c.port.losses();
     }
 }
 

@@ -45,8 +45,8 @@ inline constexpr int64_t kStartupWaitUs = 500000;
 // Line time of one byte at 115200 baud (start, 8 data, stop bits), rounded up.
 inline constexpr int64_t kByteTimeUs = 87;
 
-// The time stamp: clock_second every call; date_text, time_text, date_time_text and
-// time_seconds when the calendar second changed since the last stamp.
+// The time stamp: clock_second, date_text, time_text, date_time_text and time_seconds when
+// the calendar second changed since the last stamp; nothing else.
 void stamp_ping_time(AppState& app, Clock& clock);
 
 // Microseconds the rest of a reply needs on the line when `queued` of `reply_length` bytes

@@ -1,5 +1,7 @@
 #pragma once
-// The short spin waits of the head's RTS framing, calibrated once at start-up.
+// The loop count of the start-up calibration, which Diagnostics shows. The RTS lead and hold
+// times themselves are waited with sleeps to absolute deadlines (switch_command.cpp): a spin
+// on this count kept a core busy for nothing.
 
 #include <cstdint>
 
@@ -11,13 +13,5 @@ namespace kelvanor {
 // one second: waits for the seconds value to change, then counts reads until it changes
 // again. Takes between one and two seconds on the system clock.
 int32_t calibrate_delay(Clock& clock);
-
-// How many such reads make a wait of `microseconds`: trunc(loops x us x 1e-6 + 0.5) in single
-// precision, and at least one, however small the calibration.
-int32_t busy_wait_reads(int32_t delay_loops_per_second, int32_t microseconds);
-
-// Spins for about `microseconds` by repeating the calibrated read. It never sleeps or
-// yields: the RTS window around a switch command is far shorter than a sleep's resolution.
-void busy_wait(Clock& clock, int32_t delay_loops_per_second, int32_t microseconds);
 
 }  // namespace kelvanor

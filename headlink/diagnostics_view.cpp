@@ -62,12 +62,15 @@ DiagnosticsSnapshot take_diagnostics_snapshot(const AppState& app) {
     s.lines_per_ping = app.ping.lines_per_ping;
     s.columns_per_mark = app.ping.columns_per_mark;
     s.speed_knots = app.run.speed_knots;
+    s.head_missing = app.link.acquisition_running == 1 && app.link.device_missing == 1;
+    s.gps_missing = app.gps.gps_running == 1 && app.gps.device_missing == 1;
     return s;
 }
 
 std::array<std::string, kDiagnosticsRows> diagnostics_labels() {
-    return {"Head ID",    "Header",    "Status", "Range",      "Type",      "Data Bytes", "Term",
-            "Switch Del", "Delay Cnt", "PRF",    "lines/shot", "at_marker", "speed"};
+    return {"Head ID",    "Header",    "Status",     "Range",     "Type",
+            "Data Bytes", "Term",      "Switch Del", "Delay Cnt", "PRF",
+            "lines/shot", "at_marker", "speed",      "Missing"};
 }
 
 std::string diagnostics_range_text(int32_t range_metres, int32_t units) {
@@ -103,6 +106,7 @@ std::array<std::string, kDiagnosticsRows> diagnostics_values(const DiagnosticsSn
     v[10] = format("%3.2f", static_cast<double>(s.lines_per_ping));
     v[11] = format("%d", static_cast<int>(s.columns_per_mark));
     v[12] = format("%3.1f KTS", static_cast<double>(s.speed_knots));
+    v[13] = s.head_missing ? (s.gps_missing ? "BOTH" : "HEAD") : (s.gps_missing ? "GPS" : "none");
     return v;
 }
 

@@ -15,7 +15,7 @@ namespace kelvanor {
 
 struct AppState;
 
-inline constexpr int kDiagnosticsRows = 13;
+inline constexpr int kDiagnosticsRows = 14;
 
 struct DiagnosticsSnapshot {
     ReplyHeaderCopy reply;
@@ -27,6 +27,9 @@ struct DiagnosticsSnapshot {
     float lines_per_ping = 0.0f;
     int32_t columns_per_mark = 0;
     float speed_knots = 0.0f;
+    // A device that went away (unplugged, hung up, network source down) and is being reopened.
+    bool head_missing = false;
+    bool gps_missing = false;
 
     // Byte 0 stays 0 until the first reply arrives.
     bool has_reply() const { return reply.header[0] != 0; }
@@ -49,6 +52,7 @@ std::array<std::string, kDiagnosticsRows> diagnostics_values(const DiagnosticsSn
 // "%d M", or "%d FT" in feet for the ranges of the table and "??? FT" for any other value.
 std::string diagnostics_range_text(int32_t range_metres, int32_t units);
 
+// The last row names the devices that are away: "none", "HEAD", "GPS" or "BOTH".
 // Client size of the window: 15 characters wide, 15 rows and 2 pixels high.
 Size diagnostics_window_size(const FontMetrics& font);
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "headlink/head_state.h"
 #include "platform/port_resolver.h"
@@ -27,6 +28,9 @@ struct HeadLinkState {
     PortTable ports;
     std::array<int32_t, kMaxComPorts> port_present{};     // entry n - 1 for COMn
     std::array<int32_t, kMaxComPorts> available_ports{};  // zero-based numbers, then -1
+    // The GPS source when it is on the network (gpsd://, tcp://, udp://); empty when the GPS is
+    // COM(ComPortGPS + 1). GUI thread only.
+    std::string gps_network_source;
 
     // 1 while the acquisition thread must keep looping.
     SharedInt acquisition_running = 0;
@@ -45,6 +49,11 @@ struct HeadLinkState {
     SharedInt replies_read = 0;
     SharedInt replies_accepted = 0;
     SharedInt no_data_resends = 0;
+
+    // The head's device while the thread runs: 1 while it is away (unplugged, hung up) and
+    // being reopened; how many times it went away.
+    SharedInt device_missing = 0;
+    SharedInt device_losses = 0;
 
     // Phase of the blinking ping indicator.
     SharedInt ping_star_phase = 0;

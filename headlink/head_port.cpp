@@ -6,6 +6,7 @@
 #include "headlink/switch_command.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
+#include "platform/reopening_serial_port.h"
 #include "platform/ui_services.h"
 #include "settings/app_state.h"
 
@@ -41,7 +42,9 @@ void enumerate_ports(AppState& app, const PortTable& table) {
 HeadPort::HeadPort(AppState& app, AcquisitionHooks& hooks, Clock& clock, UiServices& ui,
                    std::unique_ptr<SerialPort> port)
     : app_(app), hooks_(hooks), clock_(clock), ui_(ui), port_(std::move(port)) {
-    if (!port_) port_ = std::make_unique<PosixSerialPort>();
+    // A device that goes away is reopened by its path until it is back.
+    if (!port_)
+        port_ = std::make_unique<ReopeningSerialPort>(std::make_unique<PosixSerialPort>(), clock_);
 }
 
 HeadPort::~HeadPort() {

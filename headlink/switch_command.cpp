@@ -1,9 +1,10 @@
 #include "headlink/switch_command.h"
 
+#include "platform/clock.h"
+
 #include <pthread.h>
 #include <sched.h>
 
-#include "headlink/busy_wait.h"
 #include "platform/serial_port.h"
 #include "settings/app_state.h"
 
@@ -155,15 +156,15 @@ bool send_switch_command(AppState& app, SerialPort* port, Clock& clock) {
     if (port == nullptr || !port->is_open()) return false;
     const RealtimeSection realtime;
     const SwitchCommand command = prepare_switch_command(app);
-    const int32_t loops = app.run.delay_loops_per_second;
-    // A pseudo-terminal has no modem lines; the command still goes out.
+    // The lead and hold times are minimums: sleeps to absolute deadlines keep them without
+    // keeping a core busy. A pseudo-terminal has no modem lines; the command still goes out.
     port->set_rts(true);
-    busy_wait(clock, loops, kRtsLeadMicroseconds);
+    clock.sleep_until_us(clock.monotonic_us() + kRtsLeadMicroseconds);
     const std::optional<size_t> written = port->write(command);
     // write() returns while the bytes are still queued (27 bytes are 2.3 ms on the line):
     // the hold time counts from the last stop bit.
     port->drain();
-    busy_wait(clock, loops, kRtsHoldMicroseconds);
+    clock.sleep_until_us(clock.monotonic_us() + kRtsHoldMicroseconds);
     port->set_rts(false);
     // Only bytes that arrive after the command count as its reply. The output side was
     // drained above; flushing it too would, on a pseudo-terminal, discard the command before

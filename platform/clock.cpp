@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -11,7 +12,25 @@ std::tm Clock::local_time(std::time_t seconds) {
     return out;
 }
 
-std::time_t SystemClock::calendar_seconds() { return std::time(nullptr); }
+int64_t Clock::monotonic_us() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+}
+
+void Clock::sleep_until_us(int64_t deadline_us) {
+    if (deadline_us <= 0) return;
+    timespec deadline{};
+    deadline.tv_sec = static_cast<time_t>(deadline_us / 1'000'000);
+    deadline.tv_nsec = static_cast<long>((deadline_us % 1'000'000) * 1000);
+    // A signal handler ends the sleep early; the deadline stays the same on the next try.
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    }
+}
+
+std::time_t SystemClock::calendar_seconds() {
+    return std::time(nullptr);
+}
 
 uint64_t SystemClock::monotonic_ms() {
     using namespace std::chrono;

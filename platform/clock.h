@@ -8,7 +8,7 @@
 namespace kelvanor {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Local calendar time in whole seconds (the time stamp texts and the busy-wait calibration).
     virtual std::time_t calendar_seconds() = 0;
@@ -18,10 +18,15 @@ public:
     virtual uint64_t monotonic_ms() = 0;
     // Pauses the calling thread.
     virtual void sleep_ms(int milliseconds) = 0;
+    // Microseconds on CLOCK_MONOTONIC: the time base of sleep_until_us().
+    virtual int64_t monotonic_us();
+    // Sleeps until monotonic_us() has reached `deadline_us` (at once when it has already), to
+    // an absolute deadline so that a wake-up that comes late never adds up over a wait.
+    virtual void sleep_until_us(int64_t deadline_us);
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     std::time_t calendar_seconds() override;
     uint64_t monotonic_ms() override;
     void sleep_ms(int milliseconds) override;

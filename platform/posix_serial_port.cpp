@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 namespace kelvanor {
 
@@ -40,19 +39,6 @@ std::optional<speed_t> speed_for_baud(int baud) {
     }
 }
 
-timespec timespec_for_us(int64_t timeout_us) {
-    if (timeout_us < 0) timeout_us = 0;
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(timeout_us / 1000000);
-    ts.tv_nsec = static_cast<long>((timeout_us % 1000000) * 1000);
-    return ts;
-}
-
-void close_quietly(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-}
-
 }  // namespace
 
 SerialOpenStatus open_status_for_errno(int error_number) {
@@ -75,18 +61,10 @@ SerialOpenStatus open_status_for_errno(int error_number) {
     }
 }
 
-PosixSerialPort::PosixSerialPort() {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-        wake_read_fd_ = fds[0];
-        wake_write_fd_ = fds[1];
-    }
-}
+PosixSerialPort::PosixSerialPort() = default;
 
 PosixSerialPort::~PosixSerialPort() {
     close();
-    close_quietly(wake_read_fd_);
-    close_quietly(wake_write_fd_);
 }
 
 SerialOpenResult PosixSerialPort::open(const std::string& path) {
@@ -263,43 +241,37 @@ bool PosixSerialPort::take_line_error() {
     return changed;
 }
 
-void PosixSerialPort::consume_wake() {
-    uint8_t sink[64];
-    while (::read(wake_read_fd_, sink, sizeof sink) > 0) {
-    }
-}
-
 SerialWait PosixSerialPort::wait_readable(int64_t timeout_us) {
-    pollfd fds[2] = {{wake_read_fd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+    pollfd fds[2] = {{wake_.read_fd(), POLLIN, 0}, {fd_, POLLIN, 0}};
     const nfds_t count = fd_ >= 0 ? 2 : 1;
     const timespec ts = timespec_for_us(timeout_us);
     const int n = ::ppoll(fds, count, &ts, nullptr);
     if (n < 0) return errno == EINTR ? SerialWait::TimedOut : SerialWait::Failed;
     if (n == 0) return SerialWait::TimedOut;
     if (fds[0].revents & POLLIN) {
-        consume_wake();
+        wake_.consume();
         return SerialWait::Woken;
     }
+    // A hang-up or an error: the device is gone or its other side closed. What poll() may
+    // still call readable then only gives EIO.
+    if (count == 2 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) return SerialWait::Failed;
     if (count == 2 && (fds[1].revents & POLLIN)) return SerialWait::Readable;
-    // POLLHUP or POLLERR alone: the device is gone or its other side closed.
     return SerialWait::Failed;
 }
 
 void PosixSerialPort::wake() {
-    if (wake_write_fd_ < 0) return;
-    const uint8_t byte = 1;
-    // A full pipe already holds a wake-up; nothing is lost when this write fails.
-    [[maybe_unused]] const ssize_t n = ::write(wake_write_fd_, &byte, 1);
+    wake_.wake();
 }
 
 bool PosixSerialPort::wait_woken(int64_t timeout_us) {
-    pollfd p{wake_read_fd_, POLLIN, 0};
-    const timespec ts = timespec_for_us(timeout_us);
-    if (::ppoll(&p, 1, &ts, nullptr) > 0 && (p.revents & POLLIN)) {
-        consume_wake();
-        return true;
-    }
-    return false;
+    return wake_.wait(timeout_us);
+}
+
+bool PosixSerialPort::hung_up() {
+    if (fd_ < 0) return false;
+    pollfd p{fd_, 0, 0};
+    if (::poll(&p, 1, 0) <= 0) return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 }  // namespace kelvanor

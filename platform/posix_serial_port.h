@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/serial_port.h"
+#include "platform/wake_pipe.h"
 
 namespace kelvanor {
 
@@ -38,18 +39,17 @@ class PosixSerialPort final : public SerialPort {
     SerialWait wait_readable(int64_t timeout_us) override;
     void wake() override;
     bool wait_woken(int64_t timeout_us) override;
+    bool hung_up() override;
 
   private:
     bool set_modem_line(int line, bool on);
-    void consume_wake();
 
     int fd_ = -1;
     std::string path_;
     std::optional<termios> saved_termios_;
     std::optional<uint64_t> line_error_count_;
-    // A self-pipe: wake() writes a byte to it, the waits poll its read end beside the line.
-    int wake_read_fd_ = -1;
-    int wake_write_fd_ = -1;
+    // wake() writes to it; the waits poll it beside the line.
+    WakePipe wake_;
 };
 
 // The open status of an errno from open() or the exclusive-use ioctl.

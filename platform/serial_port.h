@@ -91,6 +91,15 @@ class SerialPort {
     // Waits up to `timeout_us` microseconds for wake() alone, ignoring the line. True when
     // woken.
     virtual bool wait_woken(int64_t timeout_us) = 0;
+
+    // True when the device reports a hang-up or an error: it was unplugged, or a
+    // pseudo-terminal lost its other side. Never waits.
+    virtual bool hung_up() { return false; }
+    // True while the device (or network source) this port was opened on is away and the port
+    // is trying to get it back by itself.
+    virtual bool device_missing() const { return false; }
+    // How many times the device went away since the open.
+    virtual int32_t losses() const { return 0; }
 };
 
 // Baud rate of a baud index of the port set-up (0..5: 9600, 14400, 19200, 38400, 57600,

@@ -111,6 +111,35 @@ TEST_F(ComPortSetupTest, OkRestartsHeadAndGpsOnTheChosenPorts) {
     EXPECT_EQ(app.settings.GPSHeadingType, 2);
 }
 
+TEST_F(ComPortSetupTest, ANetworkGpsSourceIsListedFirstAndOkKeepsItUnlessAPortIsPicked) {
+    struct Case {
+        int gps_index;  // what the operator leaves selected in the GPS list
+        const char* source_after;
+        int gps_port_after;
+    };
+    const Case cases[] = {
+        {0, "gpsd://127.0.0.1:2947", 3},  // untouched: the source stays
+        {1, "", 0},                       // COM1 picked: the port replaces the source
+        {3, "", 3},                       // COM4 picked
+    };
+    for (const Case& c : cases) {
+        app.link.gps_network_source = "gpsd://127.0.0.1:2947";
+        app.settings.ComPortGPS = 3;
+        calls.clear();
+        ComPortSetupDialog dialog(nullptr, app, ui, ports, actions);
+        dialog.show();
+        ASSERT_EQ(dialog.gps_list()->count(), 4);
+        EXPECT_EQ(dialog.gps_list()->itemText(0), QStringLiteral("gpsd://127.0.0.1:2947"));
+        EXPECT_EQ(dialog.gps_list()->currentIndex(), 0);
+        dialog.gps_list()->setCurrentIndex(c.gps_index);
+        dialog.ok_button()->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted) << c.gps_index;
+        EXPECT_EQ(app.link.gps_network_source, c.source_after) << c.gps_index;
+        EXPECT_EQ(app.settings.ComPortGPS, c.gps_port_after) << c.gps_index;
+        EXPECT_EQ(calls.back(), "start gps COM" + std::to_string(c.gps_port_after + 1));
+    }
+}
+
 TEST_F(ComPortSetupTest, WithoutGpsTheGpsListIsNotAvailableAndThePositionButtonsTakeNoChoice) {
     app.run.gps_enabled = 0;
     ports.resize(1);

@@ -163,6 +163,41 @@ TEST(GpsReaderPass, ReadsOneChunkAndPurgesWhatArrivedAfterIt) {
     EXPECT_EQ(port.queued(), 0u);
 }
 
+// A network source delivers a second's sentences at once: all of them are read, through the
+// same assembler, whatever their number; FILE mode and Hold drop them all.
+TEST(GpsReaderPass, StreamInputReadsEverySentenceQueuedOrDropsThemAll) {
+    struct Case {
+        int32_t run_mode;
+        int32_t hold;
+        int dispatched;
+        const char* position;
+    };
+    const std::string gpsd_reply =
+        "{\"class\":\"VERSION\",\"release\":\"3.22\"," + std::string(100, ' ') + "}\r\n";
+    const Case cases[] = {
+        {0, 0, 6, " 38.52.111 N145.58.222 W"},
+        {1, 0, 0, ""},
+        {0, 1, 0, ""},
+    };
+    for (const Case& c : cases) {
+        auto app = make_app();
+        app->settings.RunMode = c.run_mode;
+        app->run.hold = c.hold;
+        FakeGpsPort port;
+        port.open("gpsd://localhost");
+        // gpsd's JSON greeting (no sentence), then six sentences in one burst, the last one
+        // the newest, more than one serial chunk holds.
+        port.push(gpsd_reply + kGll + kGll + kGll + kGll + kGll + kGll2);
+        gps_reader_pass(*app, port, {}, GpsInput::Stream);
+        EXPECT_EQ(app->gps.sentences_dispatched, c.dispatched) << c.run_mode << c.hold;
+        if (c.dispatched > 0) {
+            EXPECT_EQ(position_of(*app), c.position);
+        }
+        EXPECT_EQ(port.queued(), 0u);
+        EXPECT_EQ(app->gps.line.length, 0);
+    }
+}
+
 TEST(GpsReaderPass, ReadsAtMostOneChunk) {
     auto app = make_app();
     FakeGpsPort port;

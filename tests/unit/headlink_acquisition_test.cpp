@@ -403,11 +403,15 @@ TEST(HeadPortOpen, AComNumberWithoutADeviceFailsQuietly) {
 class FixedClock final : public Clock {
   public:
     std::time_t calendar_seconds() override { return seconds; }
-    std::tm local_time(std::time_t) override { return tm; }
+    std::tm local_time(std::time_t) override {
+        ++conversions;
+        return tm;
+    }
     uint64_t monotonic_ms() override { return 0; }
     void sleep_ms(int) override {}
     std::time_t seconds = 100;
     std::tm tm{};
+    int conversions = 0;
 };
 
 TEST(StampPingTime, FormatsDateAndTimeOncePerSecond) {
@@ -426,11 +430,13 @@ TEST(StampPingTime, FormatsDateAndTimeOncePerSecond) {
     EXPECT_EQ(app.link.clock_second, 9);
     EXPECT_EQ(app.head.time_seconds, 9);
 
-    // The same second is not formatted again; the seconds field is still taken.
+    // The same calendar second is neither converted nor formatted again, however often the
+    // port is looked at within it.
     clock.tm.tm_sec = 10;
-    stamp_ping_time(app, clock);
+    for (int i = 0; i < 100; ++i) stamp_ping_time(app, clock);
     EXPECT_STREQ(app.head.time_text.data(), "16:05:09");
-    EXPECT_EQ(app.link.clock_second, 10);
+    EXPECT_EQ(app.link.clock_second, 9);
+    EXPECT_EQ(clock.conversions, 1);
 
     clock.seconds = 101;
     clock.tm.tm_mon = 0;
@@ -438,6 +444,8 @@ TEST(StampPingTime, FormatsDateAndTimeOncePerSecond) {
     stamp_ping_time(app, clock);
     EXPECT_STREQ(app.head.time_text.data(), "16:05:10");
     EXPECT_STREQ(app.head.date_text.data(), "07-JAN-12345");
+    EXPECT_EQ(app.link.clock_second, 10);
+    EXPECT_EQ(clock.conversions, 2);
 }
 
 TEST(RestOfReplyWait, IsTheLineTimeOfTheMissingBytesCappedAt50Ms) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "headlink/diagnostics_view.h"
@@ -83,6 +84,26 @@ TEST(DiagnosticsValues, BeforeTheFirstReplyReplyRowsShowNa) {
     EXPECT_EQ(v[10], "1.00");
     EXPECT_EQ(v[11], "0");
     EXPECT_EQ(v[12], "3.0 KTS");
+}
+
+TEST(DiagnosticsValues, TheLastRowNamesTheDevicesThatAreAway) {
+    const std::tuple<bool, bool, const char*> cases[] = {
+        {false, false, "none"}, {true, false, "HEAD"}, {false, true, "GPS"}, {true, true, "BOTH"}};
+    for (const auto& [head, gps, text] : cases) {
+        DiagnosticsSnapshot s;
+        s.head_missing = head;
+        s.gps_missing = gps;
+        EXPECT_EQ(diagnostics_values(s)[13], text);
+    }
+    // Taken from the running threads' flags only.
+    AppState app;
+    app.link.device_missing = 1;
+    app.gps.device_missing = 1;
+    EXPECT_FALSE(take_diagnostics_snapshot(app).head_missing);
+    app.link.acquisition_running = 1;
+    app.gps.gps_running = 1;
+    EXPECT_TRUE(take_diagnostics_snapshot(app).head_missing);
+    EXPECT_TRUE(take_diagnostics_snapshot(app).gps_missing);
 }
 
 TEST(DiagnosticsValues, ReplyRowsShowTheHeader) {

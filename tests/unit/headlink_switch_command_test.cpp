@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
-#include "headlink/busy_wait.h"
 #include "headlink/switch_command.h"
 #include "ping/readout_state.h"
+#include "platform/clock.h"
+#include "platform/serial_port.h"
 #include "settings/app_state.h"
 
 namespace kelvanor {
@@ -165,33 +168,87 @@ TEST(SendSwitchCommand, WithoutAPortNothingIsSentButReplyValidIsCleared) {
     EXPECT_EQ(app.head.head_type, kHeadTypeUnset);  // no model derivation without a port
 }
 
-TEST(BusyWait, ReadCountRoundsAndNeverDropsBelowOne) {
-    EXPECT_EQ(busy_wait_reads(1000, 1), 1);
-    EXPECT_EQ(busy_wait_reads(0, 1500), 1);
-    EXPECT_EQ(busy_wait_reads(1000000, 200), 200);
-    EXPECT_EQ(busy_wait_reads(1000000, 1500), 1500);
-    EXPECT_EQ(busy_wait_reads(3000, 500), 2);  // 1.5 rounds up
-    EXPECT_EQ(busy_wait_reads(2999, 500), 1);
-    EXPECT_EQ(busy_wait_reads(2000000000, 500000), 1000000000);
-}
-
-class CountingClock : public Clock {
-  public:
-    std::time_t calendar_seconds() override {
-        ++reads;
-        return 0;
-    }
-    uint64_t monotonic_ms() override { return 0; }
-    void sleep_ms(int) override { ++sleeps; }
-    int reads = 0;
-    int sleeps = 0;
+// A line and a clock that write what is done to them into one log, so that the order of the
+// RTS framing and its waits can be read back. The clock advances 7 us per read.
+struct FramingLog {
+    std::vector<std::string> events;
+    int64_t now_us = 1'000'000;
 };
 
-TEST(BusyWait, SpinsWithTheCalibratedReadsAndNeverSleeps) {
-    CountingClock clock;
-    busy_wait(clock, 100000, 1500);
-    EXPECT_EQ(clock.reads, 150);
-    EXPECT_EQ(clock.sleeps, 0);
+class LoggingPort final : public SerialPort {
+  public:
+    explicit LoggingPort(FramingLog& log) : log_(log) {}
+    SerialOpenResult open(const std::string&) override { return {SerialOpenStatus::Ok, 0}; }
+    void close() override {}
+    bool is_open() const override { return true; }
+    const std::string& path() const override { return path_; }
+    bool set_line(const SerialLineSettings&) override { return true; }
+    std::optional<size_t> bytes_waiting() override { return 0; }
+    std::optional<size_t> read(std::span<uint8_t>) override { return 0; }
+    std::optional<size_t> write(std::span<const uint8_t> bytes) override {
+        log_.events.push_back("write " + std::to_string(bytes.size()));
+        return bytes.size();
+    }
+    bool drain() override {
+        log_.events.push_back("drain");
+        return true;
+    }
+    void flush(SerialQueue) override { log_.events.push_back("flush"); }
+    bool set_rts(bool on) override {
+        log_.events.push_back(on ? "rts on" : "rts off");
+        return false;  // as on a pseudo-terminal
+    }
+    bool set_dtr(bool) override { return false; }
+    bool take_line_error() override { return false; }
+    SerialWait wait_readable(int64_t) override { return SerialWait::TimedOut; }
+    void wake() override {}
+    bool wait_woken(int64_t) override { return false; }
+
+  private:
+    FramingLog& log_;
+    std::string path_;
+};
+
+class LoggingClock final : public Clock {
+  public:
+    explicit LoggingClock(FramingLog& log) : log_(log) {}
+    std::time_t calendar_seconds() override {
+        log_.events.push_back("calendar read");
+        return 0;
+    }
+    uint64_t monotonic_ms() override { return static_cast<uint64_t>(log_.now_us / 1000); }
+    void sleep_ms(int) override { log_.events.push_back("sleep_ms"); }
+    int64_t monotonic_us() override { return log_.now_us += 7; }
+    void sleep_until_us(int64_t deadline_us) override {
+        log_.events.push_back("sleep " + std::to_string(deadline_us - log_.now_us));
+        log_.now_us = std::max(log_.now_us, deadline_us);
+    }
+
+  private:
+    FramingLog& log_;
+};
+
+TEST(SendSwitchCommand, RtsLeadAndHoldAreSleepsToDeadlinesAroundTheDrainedWrite) {
+    FramingLog log;
+    LoggingPort port(log);
+    LoggingClock clock(log);
+    AppState app;
+    app.run.delay_loops_per_second = 5'000'000;  // shown in Diagnostics; no longer spun on
+    EXPECT_TRUE(send_switch_command(app, &port, clock));
+    // The deadline is taken after RTS rises and after the drain, so each wait is at least its
+    // minimum from that moment; nothing reads the calendar clock or spins.
+    const std::vector<std::string> expected = {"rts on",     "sleep 200", "write 27", "drain",
+                                               "sleep 1500", "rts off",   "flush"};
+    EXPECT_EQ(log.events, expected);
+}
+
+TEST(SleepUntil, APassedDeadlineReturnsAtOnceAndAFutureOneIsReached) {
+    SystemClock clock;
+    const int64_t start = clock.monotonic_us();
+    clock.sleep_until_us(start - 1'000'000);
+    clock.sleep_until_us(0);
+    clock.sleep_until_us(start + 300);
+    EXPECT_GE(clock.monotonic_us(), start + 300);
 }
 
 }  // namespace
