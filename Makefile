@@ -92,6 +92,7 @@ arm64-deps: deps
 	fi
 
 arm64: arm64-deps build
+	scripts/arm64_gdal.sh $(ARM64_BUILD_DIR)-gdal
 	scripts/arm64.sh $(ARM64_BUILD_DIR) $(BUILD_DIR) $(JOBS)
 
 format:

@@ -23,6 +23,6 @@ set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${KELVANOR_HOST_MULTIARCH}/cmake CACHE PATH 
 
 # Tests and tools run under qemu's user-mode emulation on an x86-64 machine.
 find_program(KELVANOR_QEMU NAMES qemu-aarch64-static qemu-aarch64)
-if(KELVANOR_QEMU)
+if(KELVANOR_QEMU AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${KELVANOR_QEMU})
 endif()

@@ -15,21 +15,28 @@ jobs=${3:-$(nproc)}
 step() { printf '\n== %s\n' "$*"; }
 
 step "ARM64 cross build in $build"
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-        -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON
-fi
+# GDAL's arm64 libraries are unpacked beside the build (scripts/arm64_gdal.sh): the linker
+# and qemu (also where the build runs the tests to list them) are told where.
+gdal_root=$(realpath -m "$build-gdal")
+gdal_lib="$gdal_root/usr/lib/aarch64-linux-gnu/libgdal.so"
+gdal_path="$gdal_root/usr/lib/aarch64-linux-gnu:$gdal_root/usr/lib"
+qemu=$(command -v qemu-aarch64-static || command -v qemu-aarch64)
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
+    -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
+    -DFindGDAL_SKIP_GDAL_CONFIG=ON -DGDAL_INCLUDE_DIR=/usr/include/gdal -DGDAL_LIBRARY="$gdal_lib" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$qemu;-E;LD_LIBRARY_PATH=$gdal_path" \
+    -DCMAKE_EXE_LINKER_FLAGS="-Wl,-rpath-link,${gdal_path//:/ -Wl,-rpath-link,}"
 cmake --build "$build" -j "$jobs"
 
 # Every binary behind a launcher that runs it under qemu, so that scripts taking a binary
 # folder run the ARM64 build unchanged (and without binfmt_misc, which a container may lack).
-qemu=$(command -v qemu-aarch64-static || command -v qemu-aarch64)
 run="$build/qemu-bin"
 mkdir -p "$run"
 for exe in "$build"/bin/*; do
     [ -f "$exe" ] && [ -x "$exe" ] || continue
-    printf '#!/bin/sh\nexec %s %s "$@"\n' "$qemu" "$(realpath "$exe")" >"$run/${exe##*/}"
+    printf '#!/bin/sh\nexec %s -E LD_LIBRARY_PATH=%s %s "$@"\n' "$qemu" "$gdal_path" \
+        "$(realpath "$exe")" >"$run/${exe##*/}"
     chmod +x "$run/${exe##*/}"
 done
 run=$(cd "$run" && pwd)

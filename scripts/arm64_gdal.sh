@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# GDAL for the ARM64 cross build. Debian's libgdal32, and a few libraries it needs, cannot be
+# installed for two architectures at once (they are not Multi-Arch: same): installing their
+# arm64 form would remove the host's GDAL. Those are unpacked into DIR instead; every other
+# arm64 library they need goes in through apt as a :arm64 package beside the host's. The
+# headers are the host's: GDAL's configuration header is the same for both 64-bit
+# little-endian machines. The ARM64 binaries find the unpacked libraries through
+# LD_LIBRARY_PATH under qemu (scripts/arm64.sh).
+# Usage: scripts/arm64_gdal.sh DIR
+set -euo pipefail
+dir=$1
+sudo=$([ "$(id -u)" = 0 ] || echo sudo)
+lib="$dir/usr/lib/aarch64-linux-gnu"
+[ -e "$lib/libgdal.so" ] && exit 0
+
+depends_of() {  # the run-time dependencies of an arm64 package, one name a line
+    apt-cache show --no-all-versions "$1:arm64" |
+        awk '/^(Pre-)?Depends:/ { sub(/^(Pre-)?Depends: /, ""); print }' | tr ',' '\n' |
+        sed 's/(.*)//; s/|.*//; s/:any//; s/ //g' | grep -v -e '^gdal-' -e '^$' || true
+}
+# (The answers are read whole before grep looks at them: grep -q stops reading early, and
+# under pipefail the writer's broken pipe would count as a failure.)
+coinstallable() {  # beside the host's own, as multi-arch
+    local fields
+    fields=$(apt-cache show --no-all-versions "$1:arm64" 2>/dev/null || true)
+    grep -q '^Multi-Arch: \(same\|foreign\)' <<<"$fields"
+}
+shared_by_all() {
+    local fields
+    fields=$(apt-cache show --no-all-versions "$1" 2>/dev/null || true)
+    grep -q '^Architecture: all' <<<"$fields"
+}
+
+# gdal-data and the format plugins are left out: the data is the host's, the plugins unused.
+unpack=(libgdal32)
+install=()
+seen=" libgdal32 "
+queue=(libgdal32)
+while [ ${#queue[@]} -gt 0 ]; do
+    package=${queue[0]}
+    queue=("${queue[@]:1}")
+    for dep in $(depends_of "$package"); do
+        case "$seen" in *" $dep "*) continue ;; esac
+        seen="$seen$dep "
+        if shared_by_all "$dep"; then
+            install+=("$dep")  # shared by every architecture
+        elif coinstallable "$dep"; then
+            install+=("$dep:arm64")
+        else
+            unpack+=("$dep")
+            queue+=("$dep")
+        fi
+    done
+done
+
+missing=$(for p in "${install[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
+done)
+if [ -n "$missing" ]; then
+    echo "Installing for GDAL on ARM64:" $missing
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+        --no-install-recommends $missing
+fi
+
+download=$(mktemp -d)
+chmod 777 "$download"  # apt fetches as its own user
+trap 'rm -rf "$download"' EXIT
+echo "Unpacking for GDAL on ARM64: ${unpack[*]}"
+(cd "$download" && apt-get download -qq $(printf '%s:arm64 ' "${unpack[@]}"))
+mkdir -p "$dir"
+for deb in "$download"/*.deb; do dpkg-deb -x "$deb" "$dir"; done
+ln -sfn "$(cd "$lib" && ls libgdal.so.* | sort | head -n 1)" "$lib/libgdal.so"
+echo "GDAL for ARM64 in $dir"
