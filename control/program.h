@@ -18,7 +18,6 @@
 #include "datafile/record_source.h"
 #include "datafile/record_writer.h"
 #include "headlink/acquisition.h"
-#include "headlink/head_state.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_ping_hooks.h"
 #include "ping/process_ping.h"
@@ -26,6 +25,7 @@
 #include "platform/surface.h"
 #include "platform/ui_services.h"
 #include "settings/app_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 

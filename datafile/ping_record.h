@@ -9,7 +9,7 @@
 #include <optional>
 #include <span>
 
-#include "headlink/head_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 

@@ -12,7 +12,7 @@
 #include <span>
 
 #include "gps/gps_state.h"
-#include "headlink/head_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <mutex>
 
-#include "headlink/head_state.h"
 #include "platform/port_resolver.h"
 #include "settings/copyable_mutex.h"
+#include "settings/head_state.h"
 #include "settings/settings.h"
 
 namespace kelvanor {
