@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "headlink/diagnostics_view.h"
 #include "platform/qt_surface.h"
 #include "settings/app_state.h"
 #include "waterfall/zoom.h"
@@ -23,6 +24,7 @@ class DiagnosticsView : public QWidget {
 
   private:
     AppState& app_;
+    DiagnosticsLayout layout_;
     QtSurface surface_;
 };
 
