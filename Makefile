@@ -10,7 +10,8 @@ PACKAGES := cmake ninja-build g++ pkg-config \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     nlohmann-json3-dev libpng-dev \
     clang libclang-rt-14-dev \
-    xvfb xauth fonts-dejavu-core fonts-dejavu-extra python3
+    xvfb xauth fonts-dejavu-core fonts-dejavu-extra python3 \
+    openbox xdotool x11-utils imagemagick
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
