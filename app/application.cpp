@@ -507,6 +507,10 @@ void Application::run_close_handling() {
                      link.replies_accepted.load(), link.no_data_resends.load(),
                      static_cast<long long>(program_->records_written()));
     }
+    // A visible tool window refuses to close (its close box only hides it), and the quit
+    // that follows would wait for it for ever: they go first.
+    window_->diagnostics_window()->hide();
+    window_->zoom_window()->hide();
     window_->allow_close();
     window_->close();
     emit finished();

@@ -163,7 +163,9 @@ TEST(Operator, ToolWindowsOpenOverTheMainWindow) {
         EXPECT_EQ(t.window->pos(), app.window().view()->mapToGlobal(t.offset));
     }
     EXPECT_GE(app.window().diagnostics_window()->width(), 170);
+    // Closing with the tool windows open: they go too, or they would hold up the quit.
     close(app);
+    for (const auto& t : tools) EXPECT_FALSE(t.window->isVisible()) << t.id;
 }
 
 // Only the items whose state the menu shows carry a check mark.
