@@ -118,6 +118,7 @@ Application::Application(StartOptions options)
             panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::ButtonUp, p);
             end_auto_repeat();
         }
+        leave_waterfall_readouts(state_, surface_, services_);
     });
 
     close_timer_ = new QTimer(this);
@@ -442,9 +443,13 @@ void Application::on_command(int id) {
         case menu::kSaveScreen:
             save_screen(*window_, *services_, [this] {
                 if (program_->refresh_image()) window_->view()->repaint();
-                show_cursor_values(state_, surface_, services_,
-                                   Point{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()});
+                show_capture_readout(state_, surface_, services_);
             });
+            // The capture set history_view; the pointer is no longer over the waterfall
+            // unless it is seen there again.
+            if (!window_->view()->underMouse()) {
+                leave_waterfall_readouts(state_, surface_, services_);
+            }
             break;
         default:
             program_->command(id);
@@ -468,7 +473,7 @@ void Application::toggle_tool_window(int id) {
     if (shown == 0) {
         shown = 1;
         services_->check_menu_item(id, true);
-        tool->show();
+        tool->show_over(window_->view());
         tool->raise();
         if (!diagnostics) refresh_zoom();
         tool->repaint();
@@ -526,6 +531,10 @@ void Application::run_close_handling() {
                      static_cast<long long>(program_->records_written()), link.device_losses.load(),
                      state_.gps.device_losses.load());
     }
+    // A visible tool window refuses to close (its close box only hides it), and the quit
+    // that follows would wait for it for ever: they go first.
+    window_->diagnostics_window()->hide();
+    window_->zoom_window()->hide();
     window_->allow_close();
     window_->close();
     emit finished();

@@ -141,11 +141,18 @@ void SurfaceView::leaveEvent(QEvent*) {
     emit input_lost();
 }
 
-ToolWindow::ToolWindow(const QString& title, QSize size, QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+ToolWindow::ToolWindow(const QString& title, QSize size, QPoint offset, QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), offset_(offset) {
     setWindowTitle(title);
     resize(size);
     hide();
+}
+
+void ToolWindow::show_over(const QWidget* client) {
+    // A top-level window's position is in screen coordinates: without this it would open at
+    // the screen's corner, wherever the main window is.
+    move(client->mapToGlobal(offset_));
+    show();
 }
 
 void ToolWindow::closeEvent(QCloseEvent* event) {
@@ -159,10 +166,9 @@ MainWindow::MainWindow(QtSurface& surface) {
     view_ = new SurfaceView(surface, this);
     setCentralWidget(view_);
     build_menu();
-    diagnostics_ = new ToolWindow(QStringLiteral("Diagnostics"), QSize(170, 170), this);
-    zoom_ = new ToolWindow(QStringLiteral("Zoom x3"), QSize(306, 325), this);
-    diagnostics_->move(10, 10);
-    zoom_->move(2, 2);
+    diagnostics_ =
+        new ToolWindow(QStringLiteral("Diagnostics"), QSize(170, 170), QPoint(10, 10), this);
+    zoom_ = new ToolWindow(QStringLiteral("Zoom x3"), QSize(306, 325), QPoint(2, 2), this);
     resize(sizeHint());
 }
 
@@ -199,7 +205,7 @@ void MainWindow::build_menu() {
                 QAction* action =
                     open.empty() ? bar->addAction(label) : open.back()->addAction(label);
                 action->setData(entry.id);
-                action->setCheckable(!open.empty());
+                action->setCheckable(entry.marked);
                 const int id = entry.id;
                 // A checkable action flips its own mark when clicked; the marks are the
                 // program's to set, so the click only reports the command.

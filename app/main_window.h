@@ -78,17 +78,24 @@ class SurfaceView : public QWidget {
     std::vector<std::pair<QPointer<QWidget>, Rect>> anchored_;
 };
 
-// A small tool window with its own caption and close box; closing it only hides it.
+// A small tool window with its own caption and close box; closing it only hides it. It
+// opens at `offset` from the top-left corner of its owner's client area.
 class ToolWindow : public QWidget {
     Q_OBJECT
   public:
-    ToolWindow(const QString& title, QSize size, QWidget* owner);
+    ToolWindow(const QString& title, QSize size, QPoint offset, QWidget* owner);
+
+    // Moves the window to its offset from `client` as it is now, and shows it.
+    void show_over(const QWidget* client);
 
   signals:
     void closed();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QPoint offset_;
 };
 
 class MainWindow : public QMainWindow {

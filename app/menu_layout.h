@@ -10,6 +10,7 @@ struct MenuEntry {
     Kind kind;
     const char* label = nullptr;  // "&" marks the mnemonic
     int id = 0;                   // command id (Command only)
+    bool marked = false;          // a check mark shows its state (Command only)
 };
 
 // Top-level menus and submenus are opened by a Submenu entry and closed by an End entry. A

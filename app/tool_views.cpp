@@ -24,7 +24,10 @@ void draw_scaled(QPainter& painter, const QRect& dirty, const QImage& image, int
 }  // namespace
 
 DiagnosticsView::DiagnosticsView(AppState& app, QWidget* parent)
-    : QWidget(parent), app_(app), surface_(diagnostics_window_size(panel_font().metrics)) {
+    : QWidget(parent),
+      app_(app),
+      layout_(diagnostics_layout(panel_font().metrics, QtSurface({1, 1}))),
+      surface_(layout_.window) {
     setFixedSize(surface_.image().size());
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -36,7 +39,7 @@ void DiagnosticsView::paintEvent(QPaintEvent* event) {
     {
         std::lock_guard lock(surface_.mutex());
         surface_.set_palette(make_palette(app_.settings.Colors));
-        draw_diagnostics(surface_, panel_font().metrics, snapshot, true);
+        draw_diagnostics(surface_, layout_, snapshot, true);
     }
     QPainter painter(this);
     std::lock_guard lock(surface_.mutex());

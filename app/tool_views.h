@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "headlink/diagnostics_view.h"
 #include "platform/qt_surface.h"
 #include "settings/app_state.h"
 #include "waterfall/zoom.h"
@@ -26,6 +27,7 @@ class DiagnosticsView : public QWidget {
 
   private:
     AppState& app_;
+    DiagnosticsLayout layout_;
     QtSurface surface_;
     int scale_ = 1;
 };

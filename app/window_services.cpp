@@ -103,7 +103,8 @@ std::optional<std::string> WindowServices::open_file_dialog(const FileDialogSpec
     if (auto answer = take_answer(had_answer); had_answer) return answer;
     if (unattended_) return std::nullopt;
     const QString path = QFileDialog::getOpenFileName(
-        &window_, QString::fromStdString(request.title), QString(), filter_text(request));
+        &window_, QString::fromStdString(request.title),
+        QString::fromLocal8Bit(request.initial_path.c_str()), filter_text(request));
     if (path.isEmpty()) return std::nullopt;
     return path.toLocal8Bit().toStdString();
 }

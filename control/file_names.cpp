@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 namespace kelvanor {
 
@@ -41,7 +42,7 @@ int64_t free_bytes_at(const std::string& path) {
         // Not there yet: ask about the folder it is created in.
         const size_t start = file_name_start(path);
         const std::string folder = start == 0 ? "." : path.substr(0, start);
-        if (::statvfs(folder.c_str(), &info) != 0) return -1;
+        if (::statvfs(folder.c_str(), &info) != 0) return errno > 0 ? -errno : -EIO;
     }
     const unsigned long long bytes = static_cast<unsigned long long>(info.f_bavail) *
                                      static_cast<unsigned long long>(info.f_frsize);

@@ -17,7 +17,7 @@ bool has_extension(std::string_view path, std::string_view extension);
 std::string with_lower_case_file_name(std::string_view path);
 
 // Free bytes on the file system that holds `path` (or the folder it would be created in);
-// -1 when the file system cannot be asked.
+// when the file system cannot be asked, the negated errno of the failure (never 0).
 int64_t free_bytes_at(const std::string& path);
 
 // Less than this much free space stops recording.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "control/file_names.h"
 #include "headlink/diagnostics_view.h"
@@ -26,6 +27,13 @@ constexpr const char* kPlaybackDialogTitle = "Open a Marlinray File For Playback
 constexpr const char* kRecordDialogTitle = "Open a Marlinray File For Recording";
 constexpr const char* kCopyDialogTitle = "Open a Marlinray File For Copying";
 constexpr const char* kDiskCaption = "CheckAvailableDiskSpace";
+
+// The text for a free-space answer that is an error (a negated errno), naming what failed:
+// a folder that cannot be asked is not a full disk, and the operator must look elsewhere.
+std::string free_space_error_text(int64_t free_bytes) {
+    return "The free space of the record folder cannot be checked:\n" +
+           std::string(std::strerror(static_cast<int>(-free_bytes)));
+}
 
 FileDialogSpec data_file_dialog(const char* title, bool save) {
     FileDialogSpec dialog;
@@ -153,6 +161,12 @@ void Program::run_mode_switch() {
     }
     if (apply_frequency_range_limit(s)) kelvanor::clear_line_history(app_.waterfall);
 
+    // The date and time box shows the stamps of the new mode's own pings from its first
+    // ping on: the other mode's time never stays in it.
+    app_.head.date_time_text.fill(0);
+    reset_previous_ping_tracking(app_.ping);
+    draw_date_time(app_, surface_, &ui_, "");
+
     if (s.RunMode == 1) {
         app_.datafile.playback_restart = 1;
         if (app_.link.no_data_notice_shown == 1) {
@@ -172,8 +186,6 @@ void Program::run_mode_switch() {
         ui_.enable_menu_item(menu::kHigh, false);
         ui_.enable_menu_item(menu::kChannelBalance, false);
         if (run.playback_file_open == 0) set_title("[No File]");
-        app_.head.date_time_text.fill(0);
-        draw_date_time(app_, surface_, &ui_, "");
     } else {
         app_.datafile.playback_restart = 0;
         apply_range_readout_state(app_);
@@ -348,8 +360,10 @@ void Program::close_playback_file() {
 
 void Program::open_playback_file() {
     FileDialogSpec dialog = data_file_dialog(kPlaybackDialogTitle, false);
+    dialog.initial_path = playback_choice_;
     const std::optional<std::string> chosen = ui_.open_file_dialog(dialog);
     if (!chosen) return;
+    playback_choice_ = *chosen;
     if (!check_extension(*chosen, kPlaybackDialogTitle)) return;
 
     close_playback_file();
@@ -377,7 +391,13 @@ void Program::start_recording() {
     if (!chosen) return;
     if (!check_extension(*chosen, kRecordDialogTitle)) return;
     const std::string path = with_lower_case_file_name(*chosen);
-    if (free_space_(path) < kMinimumFreeBytes) {
+    const int64_t free_bytes = free_space_(path);
+    if (free_bytes < 0) {
+        ui_.message_box(free_space_error_text(free_bytes) + "\nData can NOT be recorded.",
+                        kDiskCaption, MessageKind::Warning);
+        return;
+    }
+    if (free_bytes < kMinimumFreeBytes) {
         ui_.message_box("Disk Drive is full.\nData can NOT be recorded.", kDiskCaption,
                         MessageKind::Warning);
         return;
@@ -426,13 +446,20 @@ void Program::stop_recording() {
         std::lock_guard lock(record_mutex_);
         path = record_path_;
     }
-    ui_.message_box(path, "Close Record File", MessageKind::Information);
+    // Stop means stop: the file is closed before the box waits for OK, not after.
     close_record_file();
+    ui_.message_box(path, "Close Record File", MessageKind::Information);
 }
 
-void Program::stop_recording_after(const char* text, const char* caption) {
+void Program::stop_recording_after(const std::string& text, const char* caption) {
+    std::string path;
+    {
+        std::lock_guard lock(record_mutex_);
+        path = record_path_;
+    }
+    close_record_file();
     ui_.message_box(text, caption, MessageKind::Warning);
-    stop_recording();
+    ui_.message_box(path, "Close Record File", MessageKind::Information);
 }
 
 void Program::start_copy() {
@@ -461,12 +488,12 @@ void Program::start_copy() {
 }
 
 void Program::stop_copy() {
-    ui_.message_box(copy_path_, "Close Copy File", MessageKind::Information);
     if (copy_file_) copy_file_->close();
     copy_file_.reset();
     app_.run.copying = 0;
     set_title("Playback of " + playback_path_);
     ui_.set_menu_label(menu::kCopy, "&Copy Start...");
+    ui_.message_box(copy_path_, "Close Copy File", MessageKind::Information);
 }
 
 void Program::toggle_rec_pause() {
@@ -508,11 +535,12 @@ void Program::write_ping_record() {
     // Runs on the acquisition thread while recording, REC Pause off.
     enum class Outcome { Written, NotRecording, DiskFull, WriteFailed } outcome;
     bool first_disk_full = false;
+    int64_t free_bytes = 0;
     {
         std::lock_guard lock(record_mutex_);
         if (app_.run.recording == 0 || !record_file_) {
             outcome = Outcome::NotRecording;
-        } else if (free_space_(record_path_) < kMinimumFreeBytes) {
+        } else if ((free_bytes = free_space_(record_path_)) < kMinimumFreeBytes) {
             outcome = Outcome::DiskFull;
             first_disk_full = disk_full_count_++ == 0;
         } else {
@@ -527,7 +555,11 @@ void Program::write_ping_record() {
         case Outcome::NotRecording:
             break;
         case Outcome::DiskFull:
-            if (first_disk_full) {
+            if (first_disk_full && free_bytes < 0) {
+                stop_recording_after(
+                    free_space_error_text(free_bytes) + "\nData will NOT be recorded.",
+                    kDiskCaption);
+            } else if (first_disk_full) {
                 stop_recording_after("Disk Drive is full.\nData will NOT be recorded.",
                                      kDiskCaption);
             }

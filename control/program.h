@@ -18,7 +18,6 @@
 #include "datafile/record_source.h"
 #include "datafile/record_writer.h"
 #include "headlink/acquisition.h"
-#include "headlink/head_state.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_ping_hooks.h"
 #include "ping/process_ping.h"
@@ -26,6 +25,7 @@
 #include "platform/surface.h"
 #include "platform/ui_services.h"
 #include "settings/app_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 
@@ -155,7 +155,7 @@ class Program : public AcquisitionHooks, public PanelHooks {
     void notify_playback_state();
     bool check_extension(const std::string& path, const char* caption);
     // Ends the recording after a fault the operator must hear of: a warning, then Record Stop.
-    void stop_recording_after(const char* text, const char* caption);
+    void stop_recording_after(const std::string& text, const char* caption);
     void close_record_file();
 
     AppState& app_;
@@ -173,6 +173,7 @@ class Program : public AcquisitionHooks, public PanelHooks {
     std::optional<PosixRecordFile> playback_file_;
     RecordBuffer buffer_{};
     std::string playback_path_;
+    std::string playback_choice_;  // the last file chosen in the playback dialog
 
     // Recording and copying. The acquisition thread writes records while the GUI thread may
     // stop the recording: record_mutex_ serialises the two, so the file is never closed

@@ -239,8 +239,6 @@ const char* record_fault_text(RecordFault fault) {
             return "record length below 102 bytes";
         case RecordFault::RecordTooLong:
             return "record length above 1024 bytes";
-        case RecordFault::ReplyTooShort:
-            return "reply length below 13 bytes";
         case RecordFault::ReplyDoesNotFit:
             return "reply does not fit into its record";
     }
@@ -256,7 +254,6 @@ RecordFault check_record_header(std::span<const uint8_t, kRecordHeaderLength> he
     const size_t n = read_be16(header.data() + kReplyLengthAt);
     if (s < kMinRecordLength) return RecordFault::RecordTooShort;
     if (s > kMaxRecordLength) return RecordFault::RecordTooLong;
-    if (n < kMinReplyLength) return RecordFault::ReplyTooShort;
     if (n > s - kMinRecordLength || n > kHeadReplyCapacity) return RecordFault::ReplyDoesNotFit;
     limits = {s, n};
     return RecordFault::None;
@@ -368,6 +365,7 @@ void restore_head_reply(std::span<const uint8_t> record, const RecordLimits& lim
         {limits.reply_length, head.head_reply.size(),
          record.size() > kRecordHeaderLength ? record.size() - kRecordHeaderLength : size_t{0}});
     std::memcpy(head.head_reply.data(), record.data() + kRecordHeaderLength, n);
+    std::fill(head.head_reply.begin() + static_cast<std::ptrdiff_t>(n), head.head_reply.end(), 0);
     if (n > kReplyHeadIdAt && head.head_reply[kReplyHeadIdAt] == kStoredHeadIdAlias) {
         head.head_reply[kReplyHeadIdAt] = kSideScanHeadId;
     }

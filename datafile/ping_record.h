@@ -9,7 +9,7 @@
 #include <optional>
 #include <span>
 
-#include "headlink/head_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 
@@ -21,7 +21,6 @@ inline constexpr size_t kRecordHeaderLength = 100;
 inline constexpr size_t kMinRecordLength = kRecordHeaderLength + 2;
 inline constexpr size_t kMaxRecordLength = 1024;
 // A reply holds at least its 12 header bytes and its terminator.
-inline constexpr size_t kMinReplyLength = 13;
 inline constexpr std::array<uint8_t, 3> kRecordMagic = {'V', 'K', 'D'};
 
 static_assert(kMaxRecordLength - kMinRecordLength <= kHeadReplyCapacity);
@@ -74,7 +73,6 @@ enum class RecordFault {
     BadMagic,
     RecordTooShort,
     RecordTooLong,
-    ReplyTooShort,
     ReplyDoesNotFit,
 };
 const char* record_fault_text(RecordFault fault);
@@ -94,7 +92,9 @@ std::array<char, kDateTextSize> record_date_text(
 // fall-backs, frequency, balance and format flag).
 void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> header, AppState& app);
 
-// Copies the reply of a checked record into head_reply (a stored head id 0x11 reads 0x10).
+// Copies the reply of a checked record into head_reply (a stored head id 0x11 reads 0x10)
+// and clears the rest of the buffer, so that a short reply never shows the bytes of the
+// reply before it.
 void restore_head_reply(std::span<const uint8_t> record, const RecordLimits& limits,
                         HeadState& head);
 

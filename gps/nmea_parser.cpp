@@ -165,17 +165,18 @@ void parse_gga(const GpsLine& line, NmeaWorkFields& work) {
     scan_latitude_longitude(line, skip_field(line, kLatitudeStart, kFieldSkipScan), work);
 }
 
-void parse_rmc(const GpsLine& line, NmeaWorkFields& work, bool speed_from_gps, RunState& run) {
+bool parse_rmc(const GpsLine& line, NmeaWorkFields& work, bool speed_from_gps, RunState& run) {
     // After the time come the status character and its ",", which are not examined.
     const size_t latitude_at = skip_field(line, kLatitudeStart, kFieldSkipScan) + 2;
     const size_t longitude_hemisphere_at = scan_latitude_longitude(line, latitude_at, work);
-    if (!speed_from_gps) return;
+    if (!speed_from_gps || !hemispheres_valid(work)) return false;
 
     const size_t speed_at = skip_field(line, longitude_hemisphere_at + 1, kFieldSkipScan);
     const NumberField speed = scan_number_field(line, speed_at);
     const NumberField course = scan_number_field(line, speed.next);
     run.speed_knots = bound_gps_speed_knots(speed.value);
     set_heading(run, course.value);
+    return true;
 }
 
 bool parse_vtg(const GpsLine& line, RunState& run) {
@@ -262,8 +263,7 @@ DispatchOutcome dispatch_sentence(AppState& app, const GpsReadoutHooks& hooks) {
         } else if (heading_type == kGpsPositionFromGga) {
             parse_gga(line, work);
         } else {
-            parse_rmc(line, work, speed_from_gps, run);
-            outcome.speed_and_heading_set = speed_from_gps;
+            outcome.speed_and_heading_set = parse_rmc(line, work, speed_from_gps, run);
         }
 
         if (hemispheres_valid(work)) {

@@ -12,7 +12,7 @@
 #include <span>
 
 #include "gps/gps_state.h"
-#include "headlink/head_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 
@@ -40,10 +40,12 @@ struct DispatchOutcome {
 DispatchOutcome dispatch_sentence(AppState& app, const GpsReadoutHooks& hooks = {});
 
 // Fill the work fields from the sentence. parse_rmc also sets speed and course when
-// speed_from_gps is on, whatever the hemispheres are.
+// speed_from_gps is on and the sentence carries both hemispheres, and says whether it did:
+// with empty position fields the field count is off and the "speed" it would find is the
+// magnetic variation.
 void parse_gll(const GpsLine& line, NmeaWorkFields& work);
 void parse_gga(const GpsLine& line, NmeaWorkFields& work);
-void parse_rmc(const GpsLine& line, NmeaWorkFields& work, bool speed_from_gps, RunState& run);
+bool parse_rmc(const GpsLine& line, NmeaWorkFields& work, bool speed_from_gps, RunState& run);
 
 // Sets heading_degrees and speed_knots from a VTG sentence; false when it carries no "T" or
 // no "N" and is ignored.

@@ -33,10 +33,6 @@ ReplyHeaderCopy copy_of(const HeadState& head) {
     return copy;
 }
 
-int row_top(const FontMetrics& font, int row) {
-    return 6 + row * font.char_height;
-}
-
 }  // namespace
 
 void publish_reply_copy(AppState& app) {
@@ -110,36 +106,56 @@ std::array<std::string, kDiagnosticsRows> diagnostics_values(const DiagnosticsSn
     return v;
 }
 
-Size diagnostics_window_size(const FontMetrics& font) {
-    return {15 * font.char_width, 15 * font.char_height + 2};
+Rect DiagnosticsLayout::value_box(int row) const {
+    const int top = row_top(row);
+    return {value_left, top, value_right, top + font.char_height};
 }
 
-Rect diagnostics_value_box(const FontMetrics& font, int row) {
-    const int top = row_top(font, row);
-    return {7 * font.char_width + 11, top, 13 * font.char_width + 11, top + font.char_height};
+DiagnosticsLayout diagnostics_layout(const FontMetrics& font, const Surface& measure) {
+    constexpr int kMinWindowWidth = 170;
+    constexpr int kGap = 4;
+    auto width = [&measure](std::string_view text) { return measure.text_extent(text).width; };
+    int widest_label = 0;
+    for (const std::string& label : diagnostics_labels()) {
+        widest_label = std::max(widest_label, width(label));
+    }
+    // The widest values a row can show: a ten-digit delay count, the feet of an unknown
+    // range, the fastest speed.
+    int widest_value = 0;
+    for (const char* value : {"2147483647", "??? FT", "800 FT", "10.0 KTS", "Single"}) {
+        widest_value = std::max(widest_value, width(value));
+    }
+    DiagnosticsLayout l;
+    l.font = font;
+    l.dash_x = std::max(6 * font.char_width + 10, 10 + widest_label + kGap);
+    l.value_left = std::max(7 * font.char_width + 11, l.dash_x + width("-") + kGap);
+    l.value_right = l.value_left + std::max(6 * font.char_width, widest_value + 2 * kGap);
+    l.window = {std::max({15 * font.char_width, l.value_right + 5, kMinWindowWidth}),
+                15 * font.char_height + 2};
+    return l;
 }
 
-void draw_diagnostics(Surface& surface, const FontMetrics& font, const DiagnosticsSnapshot& s,
-                      bool full) {
+void draw_diagnostics(Surface& surface, const DiagnosticsLayout& layout,
+                      const DiagnosticsSnapshot& s, bool full) {
     if (full) {
         const Size size = surface.size();
         surface.fill_rect({0, 0, size.width, size.height}, kBackground);
         const auto labels = diagnostics_labels();
         for (int row = 0; row < kDiagnosticsRows; ++row) {
-            const int y = row_top(font, row);
+            const int y = layout.row_top(row);
             surface.text({10, y}, labels[static_cast<size_t>(row)], kText);
-            surface.text({6 * font.char_width + 10, y}, "-", kText);
+            surface.text({layout.dash_x, y}, "-", kText);
         }
     }
     const auto values = diagnostics_values(s);
     for (int row = 0; row < kDiagnosticsRows; ++row) {
-        const Rect box = diagnostics_value_box(font, row);
+        const Rect box = layout.value_box(row);
         surface.fill_rect(box, kBackground);
         const std::string& value = values[static_cast<size_t>(row)];
         if (value.empty()) continue;
         // The ping interval is left out rather than spill over the box's edge.
-        if (row == 9 && surface.text_extent(value).width >= box.width()) continue;
-        surface.text({7 * font.char_width + 15, box.top}, value, kText);
+        if (row == 9 && 4 + surface.text_extent(value).width >= box.width()) continue;
+        surface.text({box.left + 4, box.top}, value, kText);
     }
 }
 

@@ -53,15 +53,29 @@ std::array<std::string, kDiagnosticsRows> diagnostics_values(const DiagnosticsSn
 std::string diagnostics_range_text(int32_t range_metres, int32_t units);
 
 // The last row names the devices that are away: "none", "HEAD", "GPS" or "BOTH".
-// Client size of the window: 15 characters wide, 15 rows and 2 pixels high.
-Size diagnostics_window_size(const FontMetrics& font);
+// Where the window's texts go. The rows keep the character-cell places (label at x = 10, a
+// "-" at 6 cw + 10, values in a box from 7 cw + 11 to 13 cw + 11, rows ch apart from y = 6),
+// widened where the font's texts need more: a proportional face writes "Data Bytes" wider
+// than six cells, and a long delay count wider than the box. The window is at least
+// 170 pixels wide, so that a caption bar has room for its title beside its buttons.
+struct DiagnosticsLayout {
+    FontMetrics font;
+    int dash_x = 58;
+    int value_left = 67;
+    int value_right = 115;
+    Size window{170, 242};
 
-// Value box of a row: x from 7 cw + 11 to 13 cw + 11, the row's height from y = 6 + row ch.
-Rect diagnostics_value_box(const FontMetrics& font, int row);
+    Rect value_box(int row) const;
+    int row_top(int row) const { return 6 + row * font.char_height; }
+};
+
+// The layout for `font`, measuring the labels and the widest values with `measure`'s
+// text_extent.
+DiagnosticsLayout diagnostics_layout(const FontMetrics& font, const Surface& measure);
 
 // Draws the window. `full` (a paint) fills the background and writes the labels and the
 // separators first; otherwise only the value boxes are refilled and written.
-void draw_diagnostics(Surface& surface, const FontMetrics& font, const DiagnosticsSnapshot& s,
-                      bool full);
+void draw_diagnostics(Surface& surface, const DiagnosticsLayout& layout,
+                      const DiagnosticsSnapshot& s, bool full);
 
 }  // namespace kelvanor

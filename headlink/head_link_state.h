@@ -8,9 +8,9 @@
 #include <mutex>
 #include <string>
 
-#include "headlink/head_state.h"
 #include "platform/port_resolver.h"
 #include "settings/copyable_mutex.h"
+#include "settings/head_state.h"
 #include "settings/settings.h"
 
 namespace kelvanor {

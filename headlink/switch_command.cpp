@@ -148,6 +148,8 @@ SwitchCommand prepare_switch_command(AppState& app) {
     if (head.current_head_id == kSideScanHeadId) {
         head.switch_command = build_switch_command(switch_command_params(app));
     }
+    // The frequency code a recorded ping carries is the one this command asks for.
+    head.frequency_code = head.switch_command[10];
     return head.switch_command;
 }
 

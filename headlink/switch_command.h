@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "headlink/head_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 

@@ -338,10 +338,14 @@ void paint_entry_box(const AppState& app, Surface& surface, const SurfaceLock&, 
     }
     const std::string text = entry_prompt_text(app);
     const Size extent = surface.text_extent(text);
-    surface.fill_rect(
-        {l.entry_box.x, l.entry_box.y, l.entry_box.x + extent.width + 5, l.entry_box.y + l.cy},
-        kPaletteButtonShade);
+    const Rect box{l.entry_box.x, l.entry_box.y, l.entry_box.x + extent.width + 5,
+                   l.entry_box.y + l.cy};
+    surface.fill_rect(box, kPaletteButtonShade);
+    // The text sits one pixel down: its cell's last row would fall on the position box's
+    // top edge, below what the erasure covers.
+    surface.set_clip(box);
     surface.text({l.entry_box.x + 2, l.entry_box.y + 1}, text, kPaletteBlack, kPaletteButtonShade);
+    surface.set_clip(std::nullopt);
 }
 
 void draw_entry_box(AppState& app, Surface& surface, UiServices* ui, bool show) {

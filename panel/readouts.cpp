@@ -146,7 +146,10 @@ bool paint_date_time(AppState& app, Surface& surface, const SurfaceLock&, std::s
     // Only what fits the stored copy is shown, so that the comparison means what is shown.
     text = text.substr(0, std::min(text.size(), panel.date_time_shown.size() - 1));
     text = c_text(text.data(), text.size());
-    if (text == c_text(panel.date_time_shown.data(), panel.date_time_shown.size())) return false;
+    if (panel.capture_redraw == 0 &&
+        text == c_text(panel.date_time_shown.data(), panel.date_time_shown.size())) {
+        return false;
+    }
     const PanelLayout& l = panel.layout;
     readout_box(surface, l.date_time_box);
     text_centred_x(surface, 467, 531, text, kPaletteBlack, kPaletteLightGrey);
@@ -317,6 +320,19 @@ void follow_pointer_readouts(AppState& app, Surface& surface, UiServices* ui, Po
         app.ping.history_view = 0;
         show_cursor_values(app, surface, ui, p);
     }
+}
+
+void leave_waterfall_readouts(AppState& app, Surface& surface, UiServices* ui) {
+    if (app.ping.history_view == 0) return;
+    app.ping.history_view = 0;
+    show_cursor_values(app, surface, ui, {app.panel.mouse_x.load(), app.panel.mouse_y.load()});
+}
+
+void show_capture_readout(AppState& app, Surface& surface, UiServices* ui) {
+    app.panel.capture_redraw = 1;
+    app.ping.history_view = 1;
+    show_cursor_values(app, surface, ui, {app.panel.mouse_x.load(), app.panel.mouse_y.load()});
+    app.panel.capture_redraw = 0;
 }
 
 }  // namespace kelvanor

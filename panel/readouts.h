@@ -72,5 +72,13 @@ void show_history_entry(AppState& app, Surface& surface, UiServices* ui, const H
 // history_view and shows the cursor values; off it, when history_view was set, clears it and
 // shows the live values once more. Call it after the zoom and overlay steps of the move.
 void follow_pointer_readouts(AppState& app, Surface& surface, UiServices* ui, Point p);
+// The pointer left the client area without a move onto the panel (up to the menu bar, out of
+// the window, under another window) or the window lost the focus: as a move onto the panel,
+// clears history_view and shows the live values once more.
+void leave_waterfall_readouts(AppState& app, Surface& surface, UiServices* ui);
+// The read-out a screen capture shows: with history_view set and every read-out's "same as
+// shown" shortcut skipped, the cursor read-out for the last pointer position, so that the
+// picture holds a whole, current read-out whatever was drawn over it meanwhile.
+void show_capture_readout(AppState& app, Surface& surface, UiServices* ui);
 
 }  // namespace kelvanor

@@ -63,27 +63,33 @@ HistoryEntry current_history_entry(const AppState& app) {
     return entry;
 }
 
-// Step 6: the read-outs of the time and, while the pointer is over the image, of the
-// column under it.
-void show_time_and_history(AppState& app, PingHooks& hooks, bool head_mode) {
+// Step 6: the read-out of the time, unless the pointer is over the image (then the column
+// under it is shown once this ping's columns are drawn). The time is the ping's own stamp
+// in both modes: the second at which a live ping arrived, or the played record's.
+void show_time(AppState& app, PingHooks& hooks) {
     PingState& ping = app.ping;
-    if (ping.history_view == 1) {
-        // The same slot the cursor read-out picks for the pointer's screen column, now that
-        // this ping has moved the image under the pointer.
-        HistoryEntry entry;
-        {
-            const ImageLock held = lock_image(app.waterfall);
-            const int32_t x = ping.history_column_offset + 1;
-            entry = read_history_record(
-                ping.column_history, history_slot_for_column(ping.column_history.history_index, x));
-        }
-        hooks.show_history_record(entry, ping.history_row);
-    } else if (!head_mode && app.head.time_seconds != ping.seen.time_seconds) {
+    if (ping.history_view == 0 && app.head.time_seconds != ping.seen.time_seconds) {
         ping.seen.time_seconds = app.head.time_seconds.load();
         hooks.show_date_time(std::string_view(
             app.head.date_time_text.data(),
             strnlen(app.head.date_time_text.data(), app.head.date_time_text.size())));
     }
+}
+
+// While the pointer is over the image: the read-outs of the column under it, picked after
+// this ping's columns were stored and drawn, so that they name the column the screen shows
+// there now, as the pointer's own read-out does, however many columns the ping drew.
+void show_history_under_pointer(AppState& app, PingHooks& hooks) {
+    PingState& ping = app.ping;
+    if (ping.history_view != 1) return;
+    HistoryEntry entry;
+    {
+        const ImageLock held = lock_image(app.waterfall);
+        const int32_t x = ping.history_column_offset + 1;
+        entry = read_history_record(ping.column_history,
+                                    history_slot_for_column(ping.column_history.history_index, x));
+    }
+    hooks.show_history_record(entry, ping.history_row);
 }
 
 // Step 7: HEAD mode only.
@@ -316,7 +322,7 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
                                app.settings.channel_code);
         advance_along_track_marks(ping, range_metres, speed_knots);
         if (app.run.diagnostics_shown == 1) hooks.refresh_diagnostics();
-        show_time_and_history(app, hooks, head_mode);
+        show_time(app, hooks);
         if (head_mode) {
             follow_head(app, hooks);
         } else {
@@ -333,6 +339,7 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
             }
             ping.line_repeat = 0;
         }
+        show_history_under_pointer(app, hooks);
 
         if (!head_mode) {
             const int32_t pause_ms = std::clamp(100 - app.settings.PlotSpeed.load(), 0, 100);

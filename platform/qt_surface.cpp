@@ -8,6 +8,11 @@
 #include <algorithm>
 #include <cstdlib>
 
+// A static library's resources are registered by hand, outside any namespace.
+static void init_panel_font_resource() {
+    Q_INIT_RESOURCE(panel_font);
+}
+
 namespace kelvanor {
 
 namespace {
@@ -23,20 +28,30 @@ QRect to_qrect(Rect r) {
 }
 
 PanelFont load_panel_font() {
+    init_panel_font_resource();
     PanelFont result;
+    // The face built into the program (DejaVu Sans Condensed), chosen by its own family and
+    // style name: a match by family and width alone lets the font database take another face
+    // of the family (the wider DejaVu Sans) on a machine that offers it, and the panel's
+    // longer texts then run into their neighbours.
     QString family = QStringLiteral("DejaVu Sans");
-    const int id = QFontDatabase::addApplicationFont(QStringLiteral(KELVANOR_FONT_FILE));
-    if (id >= 0) {
-        const QStringList families = QFontDatabase::applicationFontFamilies(id);
-        if (!families.isEmpty()) family = families.front();
+    QString style = QStringLiteral("Condensed");
+    const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/panel/font.ttf"));
+    if (id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty()) {
+        family = QFontDatabase::applicationFontFamilies(id).front();
+    } else {
+        qWarning("The built-in panel font could not be loaded; the panel may be clipped.");
     }
-    // A condensed proportional face: "X" is its widest capital at 8 pixels, and the panel's
-    // longest texts (the date and time, "160 FT/DIV") fit their boxes.
+    // "X" is the face's widest capital at 8 pixels, and the panel's longest texts (the date
+    // and time, "160 FT/DIV", "High Freq", "Plot Spd") fit their places. Glyphs are drawn
+    // fully hinted in two colours, so that no platform's smoothing or hinting settings
+    // change them.
     QFont font(family);
-    font.setStretch(QFont::SemiCondensed);
+    font.setStyleName(style);
     font.setPixelSize(kPanelFontPixelSize);
     font.setHintingPreference(QFont::PreferFullHinting);
-    font.setStyleStrategy(QFont::NoAntialias);
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoSubpixelAntialias |
+                                               QFont::NoFontMerging));
     font.setKerning(false);
     QFontMetrics metrics(font);
     result.font = font;

@@ -22,6 +22,7 @@ struct FileDialogSpec {
     std::string default_extension;         // without the dot
     bool prompt_overwrite = false;
     bool must_exist = false;
+    std::string initial_path;              // the file the dialog starts with; empty for none
 };
 
 class UiServices {

@@ -299,7 +299,8 @@ void convert_image_rgb24(const WaterfallState& waterfall, uint8_t* out, int stri
 void blit_image(const WaterfallState& waterfall, Surface& surface) {
     const ImageLock held = lock_image(waterfall);
     std::lock_guard surface_lock(surface.mutex());
-    surface.set_palette(waterfall.palette);
+    // The surface keeps drawing after the blit: its white must stay white.
+    surface.set_palette(surface_palette_with_white(waterfall.palette));
     // The ring rows are shown in two stretches: oldest columns first, then the wrapped part.
     const ImageRing& ring = waterfall.image;
     const int tail = kImageWidth - ring.first_column;

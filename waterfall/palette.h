@@ -35,6 +35,20 @@ inline constexpr PaletteIndex kPaletteDarkRed = 126;
 inline constexpr PaletteIndex kPaletteRed = 127;
 inline constexpr PaletteIndex kPaletteGrid = 128;
 
+// The window surfaces also draw in plain white (the panel's labels, value texts, button
+// edges, the heading needle, notices), which no palette entry holds. Entry 255 is taken for
+// it: it belongs to the grid range 128..255, but the grid mark never makes a pixel above
+// 245, so no image pixel ever uses it. Every palette set on a window surface, the image's at
+// each blit included, goes through surface_palette_with_white().
+inline constexpr PaletteIndex kPaletteWhite = 255;
+inline constexpr Rgb kWhiteRgb{255, 255, 255};
+
+// The palette a window surface draws through: `palette` with entry 255 white.
+inline PaletteEntries surface_palette_with_white(PaletteEntries palette) {
+    palette[kPaletteWhite] = kWhiteRgb;
+    return palette;
+}
+
 struct BaseColour {
     int32_t red;
     int32_t green;

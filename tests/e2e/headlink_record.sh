@@ -57,6 +57,17 @@ check "every command is the one the settings give" \
     python3 "$src/tests/e2e/reply_check.py" commands "$work/g.log" "$g_command"
 check "the recording holds the replies the head sent" \
     python3 "$src/tests/e2e/reply_check.py" replies "$work/g.sent" "$work/g.jsonl"
+# High frequency: byte 43 of every record holds the command's frequency code 20, byte 76
+# the frequency 1.
+high_frequency_records() {
+    python3 - "$1" <<'PY'
+import json, sys
+records = [json.loads(line) for line in open(sys.argv[1])]
+codes = {(r["frequency_code"], r["frequency"]) for r in records}
+sys.exit(0 if records and codes == {(20, 1)} else f"{len(records)} records, {codes}")
+PY
+}
+check "every record carries the high-frequency code" high_frequency_records "$work/g.jsonl"
 check "the record file is closed and named" grep -q "^Close Record File: g.vkd" "$work/g.err"
 check "the settings are saved" grep -q '^SSGain=12' "$work/KELVANOR.INI"
 
@@ -75,6 +86,8 @@ check "an 'H' head: commands of both forms and no other" \
 check "an 'H' head: the recording holds the replies the head sent" \
     python3 "$src/tests/e2e/reply_check.py" replies "$work/h.sent" "$work/h.jsonl" \
     --model-change
+check "an 'H' head: every record carries the high-frequency code" \
+    high_frequency_records "$work/h.jsonl"
 check "an 'H' head: 513-byte replies recorded" grep -q '"reply_length":513' "$work/h.jsonl"
 
 echo "headlink_record: $failures failed"

@@ -2,7 +2,8 @@
 # Corrupt data files played by the real program, unattended: empty, shorter than a header,
 # random bytes after a good start, record lengths of 0, 101, 1025 and 65535, and a reply
 # longer than its record. The program must neither crash nor hang, must close cleanly and
-# save its settings; vkd dump must read the good records and refuse the bad one with exit 1.
+# save its settings; vkd dump must read every good record, before and after the bad one, and
+# report the bad one with exit 1.
 # Usage: playback_faults.sh BIN_DIR SOURCE_DIR
 set -uo pipefail
 bin=$(cd "$1" && pwd)
@@ -52,9 +53,11 @@ for name in empty short_header random_tail length_0 length_101 length_1025 lengt
     status=$?
     check "$name: vkd dump does not crash (status $status)" test "$status" -le 1
 done
-# The records before the damage are read; the damaged one is refused.
+# Every record but the damaged third one is read: the dump goes on from the next record start.
 for name in length_0 length_101 length_1025 length_65535 reply_beyond_record; do
-    check "$name: the good records are dumped" test "$(wc -l <"$name.jsonl")" -eq 2
+    check "$name: the good records are dumped" test "$(wc -l <"$name.jsonl")" -eq 19
+    check "$name: the damaged record is reported" grep -q "record 2 at offset 1280" \
+        "$name.dump_err"
 done
 check "the random tail: the good records are dumped" test "$(wc -l <random_tail.jsonl)" -ge 3
 check "an empty file is refused as no data file" grep -q "Data type is incorrect" empty.err

@@ -78,8 +78,14 @@ data = bytearray(open(sys.argv[1], "rb").read())
 data[640 + 4:640 + 6] = (50).to_bytes(2, "big")
 open(sys.argv[2], "wb").write(data[:640 * 5 + 300])
 PY
-expect_failure "dump stops at an unreadable record" "record 1 at offset 640" dump "$work/bad.vkd"
-check "dump printed the record before it" test "$(wc -l <"$work/out")" -eq 1
+expect_failure "dump reports an unreadable record" "record 1 at offset 640" dump "$work/bad.vkd"
+check "dump reports the truncated end" grep -q "the file ends inside the record" "$work/err"
+check "dump goes on past the unreadable record" test "$(wc -l <"$work/out")" -eq 4
+check "dump resumes at the next record start" python3 - "$work/out" <<'PY'
+import json, sys
+offsets = [json.loads(line)["offset"] for line in open(sys.argv[1])]
+sys.exit(0 if offsets == [0, 1280, 1920, 2560] else f"offsets {offsets}")
+PY
 "$bin" info "$work/bad.vkd" >"$work/info" 2>&1
 check "info reads past the bad record" grep -q "^records: 4" "$work/info"
 check "info warns of the skip" grep -q "warning: record at offset 640 cannot be read" "$work/info"

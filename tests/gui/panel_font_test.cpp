@@ -1,11 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <QFontInfo>
+
 #include "platform/qt_surface.h"
 
 namespace kelvanor {
 namespace {
 
 TEST(PanelFont, FitsTheFixedLayout) {
+    // The face built into the program, whatever faces of its family the machine offers.
+    const QFontInfo info(panel_font().font);
+    EXPECT_EQ(info.family(), QStringLiteral("DejaVu Sans"));
+    EXPECT_EQ(info.styleName(), QStringLiteral("Condensed"));
+    EXPECT_EQ(info.pixelSize(), 13);
     const FontMetrics& m = panel_font().metrics;
     EXPECT_GE(m.char_width, 6);
     EXPECT_LE(m.char_width, 8);
@@ -13,6 +26,64 @@ TEST(PanelFont, FitsTheFixedLayout) {
     EXPECT_LE(m.char_height, 17);
     QtSurface surface({100, 40});
     EXPECT_EQ(surface.text_extent("XXXXX").width, 5 * m.char_width);
+}
+
+// The panel's texts drawn white on black: every pixel is one of the two (no antialiasing,
+// no coloured subpixel fringes), and the widths and pixels, written to the file named by
+// KELVANOR_FONT_FINGERPRINT, let a script compare one platform's rendering with another's.
+TEST(PanelFont, RendersTwoColoursAndWritesItsFingerprint) {
+    const std::vector<std::string> texts = {"X",
+                                            "DATA FROM",
+                                            "Range",
+                                            "Gain",
+                                            "Channel",
+                                            "Hold",
+                                            "LAT",
+                                            "LNG",
+                                            "Low Freq",
+                                            "High Freq",
+                                            "Plot Spd",
+                                            "120 M",
+                                            "800 FT",
+                                            "40 dB",
+                                            "Both",
+                                            "HEAD",
+                                            "FILE",
+                                            "-1.5/1.5",
+                                            "160 FT/DIV",
+                                            "28-SEP-2026  23:58:59",
+                                            " 54.21.123 N",
+                                            "010.07.456 E",
+                                            "No Data at COM1",
+                                            "REC Pause",
+                                            "Delay Cnt",
+                                            "2147483647"};
+    PaletteEntries palette{};
+    palette[255] = {255, 255, 255};
+    std::string fingerprint;
+    for (const std::string& text : texts) {
+        const Size extent = QtSurface({1, 1}).text_extent(text);
+        QtSurface surface({extent.width + 4, extent.height + 4});
+        surface.set_palette(palette);
+        surface.fill_rect({0, 0, extent.width + 4, extent.height + 4}, 0);
+        surface.text({2, 2}, text, 255);
+        uint64_t hash = 1469598103934665603ull;  // FNV-1a over the white pixels
+        int others = 0;
+        for (int y = 0; y < extent.height + 4; ++y) {
+            for (int x = 0; x < extent.width + 4; ++x) {
+                const Rgb p = surface.pixel({x, y});
+                const bool white = p == Rgb{255, 255, 255};
+                others += !white && p != Rgb{0, 0, 0};
+                hash = (hash ^ static_cast<uint64_t>(white)) * 1099511628211ull;
+            }
+        }
+        EXPECT_EQ(others, 0) << '"' << text << "\" is drawn with blended pixels";
+        fingerprint += text + "\t" + std::to_string(extent.width) + "x" +
+                       std::to_string(extent.height) + "\t" + std::to_string(hash) + "\n";
+    }
+    if (const char* path = std::getenv("KELVANOR_FONT_FINGERPRINT")) {
+        std::ofstream(path) << fingerprint;
+    }
 }
 
 TEST(QtSurface, DrawsInPaletteColoursWithEndExclusiveShapes) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "panel/panel_hooks.h"
@@ -32,7 +33,10 @@ class RecordingSurface final : public Surface {
     void text(Point at, std::string_view t, PaletteIndex c,
               std::optional<PaletteIndex> bg) override {
         const Size s = inner_.text_extent(t);
-        texts.push_back({std::string(t), {at.x, at.y, at.x + s.width, at.y + s.height}});
+        // With a background the cells are filled; without, only the glyphs' ink shows.
+        const Rect ink = bg ? Rect{0, 0, s.width, s.height} : ink_of(t, s);
+        texts.push_back({std::string(t),
+                         {at.x + ink.left, at.y + ink.top, at.x + ink.right, at.y + ink.bottom}});
         inner_.text(at, t, c, bg);
     }
     Size text_extent(std::string_view t) const override { return inner_.text_extent(t); }
@@ -50,6 +54,25 @@ class RecordingSurface final : public Surface {
     std::optional<Rect> clip;
 
   private:
+    // The pixels a transparent text really covers, relative to its origin.
+    static Rect ink_of(std::string_view t, Size s) {
+        QtSurface scratch({s.width + 8, s.height + 8});
+        PaletteEntries palette{};
+        palette[1] = {255, 255, 255};
+        scratch.set_palette(palette);
+        scratch.fill_rect({0, 0, s.width + 8, s.height + 8}, 0);
+        scratch.text({4, 4}, t, 1);
+        Rect ink{s.width + 8, s.height + 8, 0, 0};
+        for (int y = 0; y < s.height + 8; ++y) {
+            for (int x = 0; x < s.width + 8; ++x) {
+                if (scratch.pixel({x, y}) == Rgb{0, 0, 0}) continue;
+                ink = {std::min(ink.left, x - 4), std::min(ink.top, y - 4),
+                       std::max(ink.right, x - 3), std::max(ink.bottom, y - 3)};
+            }
+        }
+        return ink.right > ink.left ? ink : Rect{0, 0, 0, 0};
+    }
+
     QtSurface inner_;
 };
 
@@ -59,16 +82,24 @@ bool inside(Rect inner, Rect outer) {
 }
 
 // Every text whose origin lies in a read-out box or button fits inside it, with the real
-// panel font, for every value the panel can show.
+// panel font, for every value the panel can show: texts with a background by their cells,
+// transparent ones by their ink.
 TEST(PanelLayout, EveryTextFitsItsBox) {
     AppState app;
     app.panel.layout = compute_panel_layout(panel_font().metrics);
     const PanelLayout& l = app.panel.layout;
     const std::vector<std::pair<const char*, Rect>> boxes = {
-        {"range", l.range_box},         {"gain", l.gain_box},
-        {"channel", l.channel_box},     {"head", l.head_button.rect()},
-        {"file", l.file_button.rect()}, {"date and time", l.date_time_box},
+        {"range", l.range_box},
+        {"gain", l.gain_box},
+        {"channel", l.channel_box},
+        {"head", l.head_button.rect()},
+        {"file", l.file_button.rect()},
+        {"date and time", l.date_time_box},
         {"position", l.position_box},
+        // The frequency and balance texts run past their small boxes on the panel, but stay
+        // clear of each other and of the Range box.
+        {"frequency", Rect{101, 520, 160, 539}},
+        {"balance", Rect{102, 539, 160, 556}},
     };
     PanelHooks hooks;
     RecordingSurface surface;
@@ -107,6 +138,20 @@ TEST(PanelLayout, EveryTextFitsItsBox) {
             }
         }
     }
+    // "Plot Spd" inside its bar, clear of the right arrow (FILE mode only).
+    app.settings.RunMode = 1;
+    paint_panel(app, surface, nullptr, hooks);
+    bool plot_speed_seen = false;
+    for (const auto& t : surface.texts) {
+        if (t.text != "Plot Spd") continue;
+        plot_speed_seen = true;
+        // Up to the right arrow at 454; the descender may touch the frame's bottom edge.
+        EXPECT_TRUE(inside(t.extent, Rect{405, 506, 454, 522}))
+            << "\"Plot Spd\" covers " << t.extent.left << ".." << t.extent.right << " x "
+            << t.extent.top << ".." << t.extent.bottom << "; the right arrow is at x 454";
+    }
+    EXPECT_TRUE(plot_speed_seen);
+    surface.texts.clear();
     draw_date_time(app, surface, nullptr, "28-SEP-2026  23:58:59");
     check_texts("date and time");
     app.settings.RunMode = 1;

@@ -10,6 +10,7 @@
 #include "datafile/playback.h"
 #include "datafile/record_writer.h"
 #include "datafile_test_support.h"
+#include "ping/echo_conversion.h"
 #include "settings/app_state.h"
 #include "test_support.h"
 
@@ -153,8 +154,8 @@ TEST(DatafilePlayback, FileOfRefusedRecordsStallsAfterOnePass) {
     std::vector<uint8_t> file;
     for (int i = 0; i < 3; ++i) {
         auto r = tagged(static_cast<uint8_t>(i));
-        r[6] = 0;
-        r[7] = 5;  // reply length below 13
+        r[4] = 0;
+        r[5] = 50;  // record length below the header
         append(file, r);
     }
     MemoryRecordSource source(file);
@@ -165,6 +166,44 @@ TEST(DatafilePlayback, FileOfRefusedRecordsStallsAfterOnePass) {
         ASSERT_LT(++steps, 100);
     }
     EXPECT_TRUE(p.tags.empty());
+}
+
+// The format allows a record with no reply at all, or with fewer bytes than a reply header:
+// such a record is read, and ping processing refuses its reply as any bad one, without the
+// bytes of the reply played before it showing through.
+TEST(DatafilePlayback, RecordsWithShortRepliesAreReadAndTheirRepliesRefused) {
+    struct Case {
+        uint16_t record_length;
+        uint16_t reply_length;
+    };
+    for (const Case c : {Case{102, 0}, Case{128, 1}, Case{640, 12}}) {
+        SCOPED_TRACE(c.reply_length);
+        std::vector<uint8_t> file = tagged(7, 0);
+        std::vector<uint8_t> shortened(c.record_length, 0);
+        std::copy_n(file.begin(), 100, shortened.begin());
+        shortened[4] = static_cast<uint8_t>(c.record_length >> 8);
+        shortened[5] = static_cast<uint8_t>(c.record_length);
+        shortened[6] = 0;
+        shortened[7] = static_cast<uint8_t>(c.reply_length);
+        std::copy_n(file.begin() + 100, c.reply_length, shortened.begin() + 100);
+        append(file, shortened);
+        append(file, tagged(9));
+        MemoryRecordSource source(file);
+        Player p;
+        std::vector<bool> accepted;
+        p.hooks.process_ping = [&](AppState& a) {
+            p.tags.push_back(a.head.head_reply[8]);
+            accepted.push_back(convert_ping(a, 0));
+        };
+        ASSERT_TRUE(start_playback(p.app, source));
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(playback_step(p.app, source, p.buffer, p.hooks), PlaybackStep::Played);
+        }
+        // Reply byte 8 is the record's own where the short reply reaches it, else zero.
+        EXPECT_EQ(p.tags, (std::vector<int>{7, c.reply_length > 8 ? 7 : 0, 9}));
+        EXPECT_EQ(accepted, (std::vector<bool>{true, false, true}));
+        EXPECT_EQ(p.app.datafile.records_skipped, 0);
+    }
 }
 
 TEST(DatafilePlayback, SyncFindsTheMagicWhereverItLies) {

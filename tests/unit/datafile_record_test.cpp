@@ -323,12 +323,20 @@ TEST(DatafileRecord, ReaderLimitsRefuseRecordsThatCannotHoldTheirReply) {
         uint16_t reply_length;
         RecordFault fault;
     } cases[] = {
-        {101, 13, RecordFault::RecordTooShort},  {0, 0, RecordFault::RecordTooShort},
-        {102, 13, RecordFault::ReplyDoesNotFit}, {115, 13, RecordFault::None},
-        {1024, 922, RecordFault::None},          {1024, 923, RecordFault::ReplyDoesNotFit},
-        {1025, 13, RecordFault::RecordTooLong},  {65535, 413, RecordFault::RecordTooLong},
-        {640, 12, RecordFault::ReplyTooShort},   {640, 539, RecordFault::ReplyDoesNotFit},
-        {640, 538, RecordFault::None},           {640, 65535, RecordFault::ReplyDoesNotFit},
+        {101, 13, RecordFault::RecordTooShort},
+        {0, 0, RecordFault::RecordTooShort},
+        {102, 13, RecordFault::ReplyDoesNotFit},
+        {115, 13, RecordFault::None},
+        {1024, 922, RecordFault::None},
+        {1024, 923, RecordFault::ReplyDoesNotFit},
+        {1025, 13, RecordFault::RecordTooLong},
+        {65535, 413, RecordFault::RecordTooLong},
+        {640, 12, RecordFault::None},
+        {640, 539, RecordFault::ReplyDoesNotFit},
+        {102, 0, RecordFault::None},
+        {103, 1, RecordFault::None},
+        {640, 538, RecordFault::None},
+        {640, 65535, RecordFault::ReplyDoesNotFit},
     };
     for (const auto& c : cases) {
         std::array<uint8_t, kRecordHeaderLength> header{'V', 'K', 'D', 3};

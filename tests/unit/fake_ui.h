@@ -3,6 +3,7 @@
 // from a queue (an empty queue, or nullopt, is Cancel). Safe to call from any thread.
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -36,6 +37,8 @@ class FakeUi : public UiServices {
         title_ = std::string(title);
     }
     void message_box(std::string_view text, std::string_view caption, MessageKind) override {
+        // What goes on while the box waits for OK: runs before the box is recorded.
+        if (while_box_shown) while_box_shown(caption);
         std::lock_guard lock(mutex_);
         boxes_.push_back({std::string(text), std::string(caption)});
     }
@@ -47,6 +50,8 @@ class FakeUi : public UiServices {
     }
     void request_repaint() override {}
     void request_repaint(Rect) override {}
+
+    std::function<void(std::string_view caption)> while_box_shown;
 
     void answer_next_dialog(std::optional<std::string> path) {
         std::lock_guard lock(mutex_);
@@ -80,10 +85,17 @@ class FakeUi : public UiServices {
         return dialog_titles_;
     }
 
+    // The file each dialog started with, in order.
+    std::vector<std::string> dialog_initial_paths() const {
+        std::lock_guard lock(mutex_);
+        return dialog_initial_paths_;
+    }
+
   private:
     std::optional<std::string> answer(const FileDialogSpec& dialog) {
         std::lock_guard lock(mutex_);
         dialog_titles_.push_back(dialog.title);
+        dialog_initial_paths_.push_back(dialog.initial_path);
         if (answers_.empty()) return std::nullopt;
         std::optional<std::string> a = std::move(answers_.front());
         answers_.pop_front();
@@ -98,6 +110,7 @@ class FakeUi : public UiServices {
     std::vector<Box> boxes_;
     std::deque<std::optional<std::string>> answers_;
     std::vector<std::string> dialog_titles_;
+    std::vector<std::string> dialog_initial_paths_;
 };
 
 }  // namespace kelvanor::test

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "datafile/ping_record.h"
@@ -108,10 +109,14 @@ TEST(GpsAssembler, LeftoversOfALongerLineNeverCompleteAShortOne) {
 
 TEST(GpsAssembler, DroppedGarbageLeavesNoTailBehind) {
     auto app = make_app(kGpsPositionFromRmc);
+    const float speed = app->run.speed_knots;
     assemble_gps_chunk(*app, bytes_of(std::string(127, '7')));  // dropped: 80 or more
     assemble_gps_chunk(*app, bytes_of("$GPRMC,1\r\n"));
     EXPECT_EQ(position_of(*app), std::string(kPositionTextSize, '\0'));
-    EXPECT_FLOAT_EQ(app->run.speed_knots, 0.0f);
+    // Without position fields the sentence sets no speed, and no digit of the garbage does.
+    EXPECT_FLOAT_EQ(app->run.speed_knots, speed);
+    const std::string_view line(app->gps.line.text.data(), app->gps.line.text.size());
+    EXPECT_EQ(line.find('7'), std::string_view::npos);
 }
 
 // Receiver captures: which position sentences each holds, its hemispheres, and whether its

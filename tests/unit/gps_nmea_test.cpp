@@ -193,17 +193,39 @@ TEST(GpsNmeaSpeed, RmcSpeedAndCourseOnlyWhileSpeedComesFromTheGps) {
     EXPECT_FLOAT_EQ(app->run.heading_degrees, 12.0f);
 }
 
-TEST(GpsNmeaSpeed, RmcWithoutFixSetsSpeedButRedrawsNothing) {
-    auto app = make_app(kGpsPositionFromRmc);
-    app->run.speed_knots = 4.0f;
-    int draws = 0;
-    GpsReadoutHooks hooks;
-    hooks.draw_speed = [&](float) { ++draws; };
-    hooks.draw_heading = [&](float) { ++draws; };
-    hooks.draw_position = [&] { ++draws; };
-    dispatch(*app, "$GPRMC,123519,V,,,,,,,230394,,,N*00\r\n", hooks);
-    EXPECT_FLOAT_EQ(app->run.speed_knots, 0.0f);
-    EXPECT_EQ(draws, 0);
+// Empty position fields shift every later field: the speed scan would land on the
+// magnetic variation and the course on its letter. Such a sentence sets neither, and a
+// position with hemispheres still sets both.
+TEST(GpsNmeaSpeed, RmcWithoutPositionFieldsSetsNoSpeedNorHeading) {
+    struct Case {
+        const char* sentence;
+        bool set;
+        float speed;
+        float heading;
+    };
+    const Case cases[] = {
+        {"$GPRMC,123519,A,,,,,5.3,084.4,230394,003.1,W*6A\r\n", false, 4.0f, 12.0f},
+        {"$GPRMC,123519,V,,,,,,,230394,,,N*00\r\n", false, 4.0f, 12.0f},
+        {"$GPRMC,123519,A,4807.038,,01131.000,,5.3,084.4,230394,003.1,W*6A\r\n", false, 4.0f,
+         12.0f},
+        {"$GPRMC,123519,V,4807.038,N,01131.000,E,5.3,084.4,230394,003.1,W*6A\r\n", true, 5.3f,
+         84.4f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sentence);
+        auto app = make_app(kGpsPositionFromRmc);
+        app->run.speed_knots = 4.0f;
+        app->run.heading_degrees = 12.0f;
+        int draws = 0;
+        GpsReadoutHooks hooks;
+        hooks.draw_speed = [&](float) { ++draws; };
+        hooks.draw_heading = [&](float) { ++draws; };
+        const DispatchOutcome outcome = dispatch(*app, c.sentence, hooks);
+        EXPECT_EQ(outcome.speed_and_heading_set, c.set);
+        EXPECT_FLOAT_EQ(app->run.speed_knots, c.speed);
+        EXPECT_FLOAT_EQ(app->run.heading_degrees, c.heading);
+        EXPECT_EQ(draws, c.set ? 2 : 0);
+    }
 }
 
 TEST(GpsNmeaSpeed, VtgGivesCourseAndKnots) {

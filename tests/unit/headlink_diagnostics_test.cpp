@@ -35,7 +35,7 @@ class CallSurface final : public Surface {
         texts.push_back({at, std::string(text), colour, background});
     }
     Size text_extent(std::string_view text) const override {
-        return {static_cast<int>(text.size()) * 8, 16};
+        return {static_cast<int>(text.size()) * char_width, 16};
     }
     void glyph(SystemGlyph, Rect) override {}
     void set_clip(std::optional<Rect>) override {}
@@ -49,6 +49,7 @@ class CallSurface final : public Surface {
         return nullptr;
     }
 
+    int char_width = 8;
     std::vector<Fill> fills;
     std::vector<Fill> frames;
     std::vector<Text> texts;
@@ -170,7 +171,8 @@ TEST(DiagnosticsSnapshotTaking, AReplyLengthBeyondTheBufferGivesNoTerminator) {
 TEST(DiagnosticsDrawing, PaintWritesLabelsSeparatorsAndValuesInTheirCells) {
     CallSurface surface;
     const FontMetrics font{8, 16};
-    draw_diagnostics(surface, font, snapshot_with_reply('G', 30), true);
+    const DiagnosticsLayout layout = diagnostics_layout(font, surface);
+    draw_diagnostics(surface, layout, snapshot_with_reply('G', 30), true);
     ASSERT_FALSE(surface.fills.empty());
     EXPECT_EQ(surface.fills.front().rect, (Rect{0, 0, 120, 242}));
     EXPECT_EQ(surface.fills.front().colour, 122);
@@ -182,28 +184,57 @@ TEST(DiagnosticsDrawing, PaintWritesLabelsSeparatorsAndValuesInTheirCells) {
         EXPECT_EQ(label->text, labels[static_cast<size_t>(row)]);
         EXPECT_EQ(label->colour, 125);
         EXPECT_FALSE(label->background.has_value());
-        const auto* dash = surface.text_at({58, y});
+        const auto* dash = surface.text_at({layout.dash_x, y});
         ASSERT_NE(dash, nullptr) << row;
         EXPECT_EQ(dash->text, "-");
     }
-    const auto* range = surface.text_at({71, 6 + 3 * 16});
+    const auto* range = surface.text_at({layout.value_left + 4, 6 + 3 * 16});
     ASSERT_NE(range, nullptr);
     EXPECT_EQ(range->text, "30 M");
-    EXPECT_EQ(diagnostics_value_box(font, 3), (Rect{67, 54, 115, 70}));
-    EXPECT_EQ(diagnostics_window_size(font), (Size{120, 242}));
+    EXPECT_EQ(layout.value_box(3).top, 54);
+    EXPECT_EQ(layout.value_box(3).bottom, 70);
+    EXPECT_EQ(layout.window.height, 242);
+}
+
+// Every label ends before its dash, the dash before the value box, the widest values fit
+// the box with a margin and the box fits the window, whatever the width of the font's
+// characters; the character-cell places stay the least the layout uses.
+TEST(DiagnosticsDrawing, LayoutMakesRoomForTheFontsTexts) {
+    for (const int char_width : {4, 6, 8, 11}) {
+        SCOPED_TRACE(char_width);
+        CallSurface measure;
+        measure.char_width = char_width;
+        const FontMetrics font{char_width, 16};
+        const DiagnosticsLayout l = diagnostics_layout(font, measure);
+        auto width = [&](std::string_view t) { return measure.text_extent(t).width; };
+        for (const std::string& label : diagnostics_labels()) {
+            EXPECT_LT(10 + width(label), l.dash_x) << label;
+        }
+        EXPECT_GE(l.dash_x, 6 * char_width + 10);
+        EXPECT_LT(l.dash_x + width("-"), l.value_left);
+        EXPECT_GE(l.value_left, 7 * char_width + 11);
+        for (const char* value : {"2147483647", "??? FT", "10.0 KTS", "Single", "0x10"}) {
+            EXPECT_LE(l.value_left + 4 + width(value), l.value_right) << value;
+        }
+        EXPECT_LE(l.value_right, l.window.width);
+        EXPECT_GE(l.window.width, 170);
+        EXPECT_EQ(l.window.height, 15 * 16 + 2);
+    }
 }
 
 TEST(DiagnosticsDrawing, RefreshOnlyRefillsValueBoxesAndLeavesOutAPingIntervalTooWide) {
     CallSurface surface;
     const FontMetrics font{8, 16};
     DiagnosticsSnapshot s = snapshot_with_reply('G', 30);
-    std::snprintf(s.ping_interval_text.data(), s.ping_interval_text.size(), "%d", 123456);
-    draw_diagnostics(surface, font, s, false);
+    const DiagnosticsLayout layout = diagnostics_layout(font, surface);
+    std::snprintf(s.ping_interval_text.data(), s.ping_interval_text.size(), "%s", "99999999999");
+    draw_diagnostics(surface, layout, s, false);
     EXPECT_EQ(surface.fills.size(), static_cast<size_t>(kDiagnosticsRows));
     for (const auto& fill : surface.fills) EXPECT_EQ(fill.colour, 122);
-    EXPECT_EQ(surface.text_at({10, 6}), nullptr);           // no labels
-    EXPECT_EQ(surface.text_at({71, 6 + 9 * 16}), nullptr);  // 6 characters fill the box
-    EXPECT_NE(surface.text_at({71, 6 + 10 * 16}), nullptr);
+    EXPECT_EQ(surface.text_at({10, 6}), nullptr);  // no labels
+    const int x = layout.value_left + 4;
+    EXPECT_EQ(surface.text_at({x, 6 + 9 * 16}), nullptr);  // too wide for the box
+    EXPECT_NE(surface.text_at({x, 6 + 10 * 16}), nullptr);
 }
 
 TEST(NoDataNotice, DrawnInRedWithAGreyOutlineAndErasedToThePanel) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "datafile/ping_record.h"
 #include "headlink/switch_command.h"
 #include "ping/readout_state.h"
 #include "platform/clock.h"
@@ -157,6 +158,26 @@ TEST(PrepareSwitchCommand, RetiredHeadIdIsRestoredAndOtherIdsResendTheOldBuffer)
     EXPECT_EQ(prepare_switch_command(app)[8], 9);
     app.head.current_head_id = 0x10;
     EXPECT_EQ(prepare_switch_command(app)[8], 30);
+}
+
+// A live recording stores in byte 43 the frequency code of the command in force and in
+// byte 76 the frequency it was made from: the two agree for every frequency.
+TEST(PrepareSwitchCommand, RecordedFrequencyCodeFollowsTheCommandSent) {
+    struct Case {
+        int32_t frequency;
+        uint8_t code;
+    };
+    for (const Case c : {Case{1, 20}, Case{0, 10}, Case{1, 20}}) {
+        SCOPED_TRACE(c.frequency);
+        AppState app;
+        app.settings.Frequency = c.frequency;
+        EXPECT_EQ(prepare_switch_command(app)[10], c.code);
+        std::array<uint8_t, kMaxRecordLength> record{};
+        std::array<uint8_t, 413> reply{'G', 'G', 0, kSideScanHeadId};
+        ASSERT_TRUE(encode_ping_record(record_stamp_from_state(app, 100, 0), reply, record));
+        EXPECT_EQ(record[43], c.code);
+        EXPECT_EQ(record[76], c.frequency);
+    }
 }
 
 TEST(SendSwitchCommand, WithoutAPortNothingIsSentButReplyValidIsCleared) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "panel/keyboard_entry.h"
 #include "panel_test_support.h"
@@ -35,6 +36,28 @@ TEST_F(PanelKeyboardTest, RangeNinetyAtHighFrequencyIsLoweredToTheLimit) {
     EXPECT_EQ(app.run.entry_kind, 0);
     EXPECT_EQ(app.run.entry_count, 0);
     EXPECT_TRUE(surface.all({692, 504, 792, 520}, kPalettePanelBackground)) << "prompt erased";
+}
+
+// The prompt's box is one text line high and ends above the position box (top edge at
+// y = 520): neither the prompt nor its erasure after Enter or Esc touches that box.
+TEST_F(PanelKeyboardTest, PromptLeavesThePositionBoxAlone) {
+    auto position_box = [this] {
+        std::vector<PaletteIndex> pixels;
+        const Rect box = layout().position_box;
+        for (int y = box.top; y < box.bottom; ++y) {
+            for (int x = box.left; x < box.right; ++x) pixels.push_back(surface.index({x, y}));
+        }
+        return pixels;
+    };
+    for (const char* keys : {"R12\r", "G3\x1b", "r\x1b", "g\r"}) {
+        SCOPED_TRACE(keys);
+        paint_panel(app, surface, &ui, hooks);
+        const std::vector<PaletteIndex> before = position_box();
+        type(std::string(keys, 2));
+        EXPECT_EQ(position_box(), before) << "while the prompt shows";
+        type(keys + 2);
+        EXPECT_EQ(position_box(), before) << "after the prompt is gone";
+    }
 }
 
 TEST_F(PanelKeyboardTest, RangeEntriesByUnits) {

@@ -181,6 +181,39 @@ TEST_F(PanelTest, CursorValuesShowTheColumnUnderThePointer) {
     EXPECT_TRUE(surface.texts().empty()) << "nothing more while off the waterfall";
 }
 
+// Save Screen's read-out: history_view set, the column under the last pointer position,
+// and the position and the time drawn even where the read-outs would skip an unchanged text.
+TEST_F(PanelTest, ACaptureShowsTheReadoutOfTheLastPointerPositionWhole) {
+    app.settings.RunMode = 1;
+    store_history_records(
+        app.ping.column_history,
+        make_entry("01-JAN-2026  10:00:00", "5000.0000 N 00100.0000 W", 60, 2.5f, 45.0f), 1);
+    store_history_records(
+        app.ping.column_history,
+        make_entry("01-JAN-2026  10:00:01", "5000.0001 N 00100.0001 W", 120, 4.0f, 90.0f), 1);
+    show_cursor_values(app, surface, &ui, {10, 376});
+    ASSERT_EQ(app.ping.history_view, 0);
+    app.panel.mouse_x = 783;
+    app.panel.mouse_y = 376;
+    for (int capture = 0; capture < 2; ++capture) {
+        SCOPED_TRACE(capture);
+        surface.clear_records();
+        show_capture_readout(app, surface, &ui);
+        EXPECT_EQ(app.ping.history_view, 1);
+        EXPECT_EQ(app.panel.capture_redraw, 0);
+        EXPECT_EQ(shown_date_time(surface), "01-JAN-2026  10:00:00");
+        EXPECT_TRUE(surface.find_text("5000.0000 N ")) << "drawn again, though unchanged";
+        EXPECT_EQ(text_in(layout().heading_box), "045 DEG");
+    }
+    // Leaving the client area any other way than over the panel shows the live values too.
+    leave_waterfall_readouts(app, surface, &ui);
+    EXPECT_EQ(app.ping.history_view, 0);
+    EXPECT_EQ(shown_date_time(surface), "01-JAN-2026  10:00:01");
+    surface.clear_records();
+    leave_waterfall_readouts(app, surface, &ui);
+    EXPECT_TRUE(surface.texts().empty()) << "nothing more once left";
+}
+
 TEST_F(PanelTest, PingHooksDrawTheReadoutsThatPingProcessingChanged) {
     PanelPingHooks ping_hooks(app, surface, &ui);
     app.settings.SSRange = 1;

@@ -223,30 +223,50 @@ TEST_F(ProcessPing, HistoryRecordHoldsTheTimePositionHeaderSpeedAndHeading) {
     EXPECT_EQ(entry.heading_degrees, 271.5f);
 }
 
+// After a ping, the read-outs name the column that the screen now shows under the pointer:
+// the same column the pointer's own read-out names at that place. Adjacent columns hold
+// different times, positions and ranges, so a column off by one shows.
 TEST_F(ProcessPing, WhileThePointerIsOverTheImageTheReadOutsShowTheColumnUnderIt) {
-    for (uint8_t code : {20, 40, 75}) {  // 15, 30, 60 m: newest is 60 m
+    auto stamp = [this](int second) {
+        std::snprintf(app.head.date_time_text.data(), app.head.date_time_text.size(),
+                      "07-DEC-2026  16:05:%02d", second);
+        char position[25];
+        std::snprintf(position, sizeof position, " 54.21.%03d N010.07.456 E", second);
+        std::memcpy(app.head.position_text.data(), position, 24);
+    };
+    const uint8_t codes[] = {20, 40, 75};  // 15, 30, 60 m from a 'G' head
+    for (int second = 1; second <= 3; ++second) {
+        stamp(second);
         ReplySpec form;
-        form.range = code;
+        form.range = codes[second - 1];
         ping(form);
     }
     app.ping.history_view = 1;
     app.ping.history_row = 250;
     const struct {
         int32_t offset;  // screen column under the pointer, minus 1
+        int second;
         int32_t range;
-    } cases[] = {{783, 60}, {782, 30}, {781, 15}};
+    } cases[] = {{783, 10, 180}, {782, 3, 60}, {781, 2, 30}, {780, 1, 15}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.offset);
         hooks.calls.clear();
         app.ping.history_column_offset = c.offset;
-        app.settings.RunMode = 0;
-        // The read-outs are chosen before this ping's column is stored, so they still show
-        // the picture under the pointer.
+        stamp(10);
         ReplySpec form;
-        form.range = 225;
+        form.range = 225;  // 180 m
         ping(form);
         ASSERT_TRUE(hooks.called("history"));
-        EXPECT_EQ(hooks.last_history.range_metres(), c.range) << c.offset;
+        char expected_time[32];
+        std::snprintf(expected_time, sizeof expected_time, "07-DEC-2026  16:05:%02d", c.second);
+        EXPECT_STREQ(hooks.last_history.date_time_text.data(), expected_time);
+        EXPECT_EQ(std::string(hooks.last_history.position_text.data() + 7, 3),
+                  (c.second < 10 ? "00" : "0") + std::to_string(c.second));
+        EXPECT_EQ(hooks.last_history.range_metres(), c.range);
         EXPECT_EQ(hooks.last_history_row, 250);
+        for (const std::string& call : hooks.calls) {
+            EXPECT_NE(call.rfind("date_time", 0), 0u) << "the time box shows the column's time";
+        }
         // Undo this ping's column so that the next case sees the same three.
         app.ping.column_history.history_index = app.ping.column_history.history_index + 1;
     }

@@ -2,6 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -346,6 +349,101 @@ TEST_F(ProgramFixture, ClosingWhileRecordingClosesTheFileAndSavesTheHeadModeRang
     EXPECT_EQ(app.run.recording, 0);
     EXPECT_EQ(read_bytes(dir.file("c.vkd")).size(), static_cast<size_t>(kRecord));
     EXPECT_TRUE(std::filesystem::exists(app.run.ini_path));
+}
+
+// Record Stop closes the file before its box waits for OK: pings that arrive while the box
+// is up are not written.
+TEST_F(ProgramFixture, RecordStopClosesTheFileBeforeTheBoxWaits) {
+    program.run_mode_switch();
+    ui.answer_next_dialog(dir.file("stop.vkd"));
+    program.command(menu::kRecord);
+    for (int i = 0; i < 2; ++i) feed_head_reply();
+    int32_t recording_under_box = -1;
+    ui.while_box_shown = [&](std::string_view caption) {
+        if (caption != "Close Record File") return;
+        recording_under_box = app.run.recording;
+        for (int i = 0; i < 3; ++i) feed_head_reply();
+    };
+    program.command(menu::kRecord);
+    ui.while_box_shown = nullptr;
+    EXPECT_EQ(recording_under_box, 0);
+    EXPECT_EQ(read_bytes(dir.file("stop.vkd")).size(), static_cast<size_t>(2 * kRecord));
+    EXPECT_EQ(ui.boxes().back().text, dir.file("stop.vkd"));
+}
+
+TEST_F(ProgramFixture, PlaybackDialogStartsWithTheLastFileChosen) {
+    const std::string first = dir.file("first.vkd");
+    const std::string second = dir.file("second.vkd");
+    write_survey(first, 2);
+    write_survey(second, 2);
+    enter_file_mode(first);
+    ui.answer_next_dialog(second);
+    program.command(menu::kFile);  // in FILE mode: the dialog again
+    ui.answer_next_dialog(std::nullopt);
+    program.command(menu::kFile);
+    EXPECT_EQ(ui.dialog_initial_paths(), (std::vector<std::string>{"", first, second}));
+}
+
+// Both modes show the stamp of their own pings in the date and time box, and a switch of
+// run mode empties the box until the new mode's first ping.
+TEST_F(ProgramFixture, DateAndTimeFollowThePingsOfTheModeInForce) {
+    auto shown = [this] { return std::string(app.panel.date_time_shown.data()); };
+    auto stamp = [this](const char* text, int32_t seconds) {
+        std::snprintf(app.head.date_time_text.data(), app.head.date_time_text.size(), "%s", text);
+        app.head.time_seconds = seconds;
+    };
+    program.run_mode_switch();
+    stamp("14-MAY-2024  09:30:01", 1);
+    feed_head_reply();
+    EXPECT_EQ(shown(), "14-MAY-2024  09:30:01");
+    stamp("14-MAY-2024  09:30:02", 2);
+    feed_head_reply();
+    EXPECT_EQ(shown(), "14-MAY-2024  09:30:02");
+
+    const std::string path = dir.file("t.vkd");
+    write_survey(path, 3);
+    enter_file_mode(path);
+    EXPECT_EQ(shown(), "");
+    program.playback_step();
+    const std::string played = shown();
+    EXPECT_FALSE(played.empty());
+    EXPECT_NE(played, "14-MAY-2024  09:30:02");
+
+    program.command(menu::kHead);
+    EXPECT_EQ(shown(), "") << "the played file's time stays after FILE to HEAD";
+    stamp("14-MAY-2024  09:31:00", 0);
+    feed_head_reply();
+    EXPECT_EQ(shown(), "14-MAY-2024  09:31:00");
+}
+
+// A record folder whose free space cannot be asked is reported with the reason, at Record
+// Start and while recording; it is not called a full disk.
+TEST_F(ProgramFixture, AFreeSpaceQueryThatFailsIsReportedAsItself) {
+    int64_t free_bytes = -EACCES;
+    program.set_free_space([&](const std::string&) { return free_bytes; });
+    program.run_mode_switch();
+    ui.answer_next_dialog(dir.file("no.vkd"));
+    program.command(menu::kRecord);
+    EXPECT_EQ(app.run.recording, 0);
+    EXPECT_EQ(ui.boxes().back().text, "The free space of the record folder cannot be checked:\n" +
+                                          std::string(std::strerror(EACCES)) +
+                                          "\nData can NOT be recorded.");
+
+    free_bytes = 10'000'000;
+    ui.answer_next_dialog(dir.file("io.vkd"));
+    program.command(menu::kRecord);
+    ASSERT_EQ(app.run.recording, 1);
+    feed_head_reply();
+    free_bytes = -EIO;
+    feed_head_reply();
+    EXPECT_EQ(app.run.recording, 0);
+    bool reported = false;
+    for (const auto& b : ui.boxes()) {
+        EXPECT_EQ(b.text.find("Disk Drive is full"), std::string::npos) << b.text;
+        reported = reported || b.text.find(std::strerror(EIO)) != std::string::npos;
+    }
+    EXPECT_TRUE(reported);
+    EXPECT_EQ(read_bytes(dir.file("io.vkd")).size(), static_cast<size_t>(kRecord));
 }
 
 }  // namespace

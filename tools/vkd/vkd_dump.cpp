@@ -77,15 +77,23 @@ int dump(const std::string& path) {
     AppState app;
     start_playback(app, *file);
     RecordBuffer buffer{};
-    for (int64_t index = 0;; ++index) {
+    // A record that cannot be read is reported, and the dump goes on from the next record
+    // start past it, as playback does; any such fault makes the exit status 1.
+    bool faulted = false;
+    for (int64_t index = 0;;) {
         const RecordRead read = read_record(*file, buffer);
         if (read.status == RecordReadStatus::EndOfFile) break;
         if (read.status != RecordReadStatus::Read) {
-            const std::string reason = read.status == RecordReadStatus::Truncated
-                                           ? "the file ends inside the record"
-                                           : std::string(record_fault_text(read.fault));
-            return file_error(path, "record " + std::to_string(index) + " at offset " +
-                                        std::to_string(read.offset) + " cannot be read: " + reason);
+            const bool truncated = read.status == RecordReadStatus::Truncated;
+            const std::string reason = truncated ? "the file ends inside the record"
+                                                 : std::string(record_fault_text(read.fault));
+            faulted = true;
+            file_error(path, "record " + std::to_string(index) + " at offset " +
+                                 std::to_string(read.offset) + " cannot be read: " + reason);
+            if (truncated) break;
+            file->seek(read.offset + 1);
+            if (!sync_to_record(*file)) break;
+            continue;
         }
         apply_record(app, buffer, read.limits);
         const std::string line =
@@ -93,9 +101,10 @@ int dump(const std::string& path) {
                 .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
+        ++index;
     }
     if (std::fflush(stdout) != 0) return file_error("stdout", "cannot be written");
-    return 0;
+    return faulted ? 1 : 0;
 }
 
 Run add_dump(CLI::App& vkd) {

@@ -1,4 +1,4 @@
-#include "headlink/head_state.h"
+#include "settings/head_state.h"
 
 #include "settings/app_state.h"
 
