@@ -1,6 +1,7 @@
 // vkd synth: a synthetic recording from the simulated head, written with the recorder's own
 // record writer, with the time, position, speed and heading moving along a survey track.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "datafile/record_writer.h"
 #include "sim/survey_recording.h"
 #include "vkd_commands.h"
+#include "vkd_truth.h"
 
 namespace kelvanor::vkd {
 
@@ -24,6 +26,14 @@ struct SynthOptions {
     int32_t channel_code = 3;  // 1 Stbd, 2 Port, 3 Both
     float speed_knots = 4.0f;
     int32_t gain = 12;
+    double latitude = 54.35;  // 54°21' N
+    double longitude = 10.0 + 7.0 / 60.0;
+    double heading = 45.0;
+    double line_length = 0.0;
+    double line_spacing = 100.0;
+    int32_t fix_interval_ms = 0;
+    std::string truth;    // where the targets' true positions go
+    std::string targets;  // a truth file whose targets this recording sees
 };
 
 template <class T>
@@ -37,6 +47,12 @@ bool parse_float(const std::string& text, float& value) {
     char* end = nullptr;
     value = std::strtof(text.c_str(), &end);
     return !text.empty() && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+bool parse_double(const std::string& text, double& value, double low, double high) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end == text.c_str() + text.size() && value >= low && value <= high;
 }
 
 // Fills options from the arguments; on a bad one returns its complaint.
@@ -77,6 +93,35 @@ std::string parse(Args args, SynthOptions& o) {
             if (!parse_number(v, o.gain) || o.gain < 0 || o.gain > 40) {
                 return "--gain must be a whole number from 0 to 40";
             }
+        } else if (a == "--latitude") {
+            if (!parse_double(v, o.latitude, -84.0, 84.0)) {
+                return "--latitude must be degrees from -84 to 84 (south negative)";
+            }
+        } else if (a == "--longitude") {
+            if (!parse_double(v, o.longitude, -180.0, 180.0)) {
+                return "--longitude must be degrees from -180 to 180 (west negative)";
+            }
+        } else if (a == "--heading") {
+            if (!parse_double(v, o.heading, 0.0, 359.99)) {
+                return "--heading must be degrees from 0 to 359.99";
+            }
+        } else if (a == "--line-length") {
+            if (!parse_double(v, o.line_length, 0.0, 1.0e6)) {
+                return "--line-length must be metres from 0 (one endless line) to 1000000";
+            }
+        } else if (a == "--line-spacing") {
+            if (!parse_double(v, o.line_spacing, 2.0, 10000.0)) {
+                return "--line-spacing must be metres from 2 to 10000";
+            }
+        } else if (a == "--fix-interval") {
+            if (!parse_number(v, o.fix_interval_ms) || o.fix_interval_ms < 0 ||
+                o.fix_interval_ms > 10000) {
+                return "--fix-interval must be milliseconds from 0 (every ping) to 10000";
+            }
+        } else if (a == "--truth") {
+            o.truth = v;
+        } else if (a == "--targets") {
+            o.targets = v;
         } else {
             return "unknown option " + a;
         }
@@ -91,16 +136,31 @@ int synth(Args args) {
     SynthOptions o;
     if (std::string complaint = parse(args, o); !complaint.empty()) return usage_error(complaint);
 
-    std::string error;
-    auto writer = RecordWriter::create(o.output, error);
-    if (!writer) return file_error(o.output, error);
-
     SurveyRecordingConfig config;
     config.model = o.model;
     config.range_metres = o.range_metres;
     config.channel_code = o.channel_code;
     config.gain = o.gain;
     config.speed_knots = o.speed_knots;
+    config.start_latitude_minutes = o.latitude * 60.0;
+    config.start_longitude_minutes = o.longitude * 60.0;
+    config.heading_degrees = o.heading;
+    config.line_length_metres = o.line_length;
+    config.line_spacing_metres = o.line_spacing;
+    config.fix_interval_ms = o.fix_interval_ms;
+    if (o.targets.empty()) {
+        config.placed_targets =
+            place_targets_along_path(survey_path_config(config), config.scene.targets);
+    } else {
+        std::string error;
+        auto targets = read_truth_targets(o.targets, error);
+        if (!targets) return file_error(o.targets, error);
+        config.placed_targets = std::move(*targets);
+    }
+
+    std::string error;
+    auto writer = RecordWriter::create(o.output, error);
+    if (!writer) return file_error(o.output, error);
     SurveyRecording recording(config);
     RecordStamp stamp;
     for (long i = 0; i < o.pings; ++i) {
@@ -112,6 +172,17 @@ int synth(Args args) {
     }
     writer->close();
     if (writer->failed_writes() != 0) return file_error(o.output, "a record could not be written");
+    if (!o.truth.empty()) {
+        // A target is seen where the swath reaches it on the seabed.
+        const double altitude = config.scene.altitude_metres;
+        const double reach = std::sqrt(
+            std::max(0.0, double(config.range_metres) * config.range_metres - altitude * altitude));
+        const auto sightings =
+            sight_targets(survey_path_config(config), o.pings, reach, *config.placed_targets);
+        if (!write_truth_targets(o.truth, *config.placed_targets, sightings, error)) {
+            return file_error(o.truth, error);
+        }
+    }
     return 0;
 }
 
