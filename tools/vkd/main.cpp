@@ -16,10 +16,16 @@ constexpr Command kCommands[] = {
     {"info", info, "vkd info FILE"},
     {"synth", synth,
      "vkd synth -o FILE [--pings N] [--model G|H] [--range M] [--channel both|port|stbd] "
-     "[--speed KN] [--gain G]"},
+     "[--speed KN] [--gain G] [--latitude DEG] [--longitude DEG] [--heading DEG] "
+     "[--line-length M] [--line-spacing M] [--fix-interval MS] [--truth OUT.json] "
+     "[--targets TRUTH.json]"},
     {"render", render,
      "vkd render FILE -o OUT.png [--colors color|grey|reverse-grey|brown] [--grid] "
      "[--speed-correction] [--marks] [--strip]"},
+    {"mosaic", mosaic,
+     "vkd mosaic FILE... -o OUT.tif [--cell M] [--colors color|grey|reverse-grey|brown|none] "
+     "[--gain DB] [--skip-turns DEG_PER_S] [--layback M] [--offset-forward M] "
+     "[--offset-starboard M] [--each] [--kmz OUT.kmz] [-j N]"},
 };
 
 void print_usage(std::FILE* out) {

@@ -15,6 +15,7 @@ int dump(Args args);
 int info(Args args);
 int synth(Args args);
 int render(Args args);
+int mosaic(Args args);
 
 struct Command {
     std::string_view name;
