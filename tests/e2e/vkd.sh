@@ -97,10 +97,10 @@ expect_failure "unwritable output" "No such file" synth -o "$work/no/such/dir.vk
 expect_failure "bad model" "--model" synth -o "$work/x.vkd" --model Q
 expect_failure "bad range" "--range" synth -o "$work/x.vkd" --range 45
 expect_failure "bad pings" "--pings" synth -o "$work/x.vkd" --pings -3
-expect_failure "missing value" "needs a value" synth -o
-expect_failure "no output" "-o FILE" synth --pings 3
+expect_failure "missing value" "--output: 1 required TEXT missing" synth -o
+expect_failure "no output" "--output is required" synth --pings 3
 expect_failure "unknown command" "unknown command" frobnicate
-expect_failure "dump without file" "usage" dump
+expect_failure "dump without file" "FILE is required" dump
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -1,6 +1,8 @@
 // vkd: a command-line tool for .VKD data files.
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -8,34 +10,6 @@
 #include "vkd_commands.h"
 
 namespace kelvanor::vkd {
-
-namespace {
-
-constexpr Command kCommands[] = {
-    {"dump", dump, "vkd dump FILE"},
-    {"info", info, "vkd info FILE"},
-    {"synth", synth,
-     "vkd synth -o FILE [--pings N] [--model G|H] [--range M] [--channel both|port|stbd] "
-     "[--speed KN] [--gain G] [--latitude DEG] [--longitude DEG] [--heading DEG] "
-     "[--line-length M] [--line-spacing M] [--fix-interval MS] [--truth OUT.json] "
-     "[--targets TRUTH.json]"},
-    {"render", render,
-     "vkd render FILE -o OUT.png [--colors color|grey|reverse-grey|brown] [--grid] "
-     "[--speed-correction] [--marks] [--strip]"},
-    {"mosaic", mosaic,
-     "vkd mosaic FILE... -o OUT.tif [--cell M] [--colors color|grey|reverse-grey|brown|none] "
-     "[--gain DB] [--skip-turns DEG_PER_S] [--layback M] [--offset-forward M] "
-     "[--offset-starboard M] [--each] [--kmz OUT.kmz] [-j N]"},
-};
-
-void print_usage(std::FILE* out) {
-    std::fprintf(out, "usage:\n");
-    for (const Command& c : kCommands) {
-        std::fprintf(out, "  %.*s\n", static_cast<int>(c.usage.size()), c.usage.data());
-    }
-}
-
-}  // namespace
 
 int usage_error(std::string_view text) {
     std::fprintf(stderr, "vkd: %.*s\n", static_cast<int>(text.size()), text.data());
@@ -46,27 +20,40 @@ int usage_error(std::string_view text) {
 
 int main(int argc, char** argv) {
     using namespace kelvanor::vkd;
-    if (argc < 2) {
-        print_usage(stderr);
+    CLI::App app("vkd: reads, checks, makes, renders and exports KELVANOR data files (.VKD).",
+                 "vkd");
+    app.require_subcommand(1, 1);
+    app.failure_message(CLI::FailureMessage::help);
+    const std::vector<std::pair<std::string, Run>> runs = {
+        {"dump", add_dump(app)},     {"info", add_info(app)},     {"synth", add_synth(app)},
+        {"render", add_render(app)}, {"export", add_export(app)}, {"mosaic", add_mosaic(app)},
+    };
+    if (argc >= 2 && argv[1][0] != '-' &&
+        std::none_of(runs.begin(), runs.end(), [&](const auto& r) { return r.first == argv[1]; })) {
+        usage_error(std::string("unknown command \"") + argv[1] + "\"");
+        std::fputs(app.help().c_str(), stderr);
         return 2;
     }
-    const std::string name = argv[1];
-    if (name == "-h" || name == "--help" || name == "help") {
-        print_usage(stdout);
-        return 0;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) return app.exit(e);  // --help
+        usage_error(e.what());
+        std::fprintf(
+            stderr, "Run \"vkd%s%s --help\" for the options.\n",
+            app.get_subcommands().empty() ? "" : " ",
+            app.get_subcommands().empty() ? "" : app.get_subcommands()[0]->get_name().c_str());
+        return 2;
     }
-    std::vector<std::string> args(argv + 2, argv + argc);
-    for (const Command& c : kCommands) {
-        if (c.name == name) {
-            try {
-                return c.run(args);
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "vkd %s: %s\n", name.c_str(), e.what());
-                return 1;
-            }
+    const std::string name = app.get_subcommands().front()->get_name();
+    for (const auto& [command, run] : runs) {
+        if (command != name) continue;
+        try {
+            return run();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "vkd %s: %s\n", name.c_str(), e.what());
+            return 1;
         }
     }
-    usage_error("unknown command \"" + name + "\"");
-    print_usage(stderr);
     return 2;
 }

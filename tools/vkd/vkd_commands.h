@@ -1,27 +1,24 @@
 #pragma once
-// The subcommands of vkd. Each takes the arguments after its name and returns the exit
-// status; a failure prints one line naming the file and the reason on stderr.
+// The subcommands of vkd. Each adds itself, with its options, to the command line and
+// returns the function that runs it once the command line is parsed; that returns the exit
+// status, and a failure prints one line naming the file and the reason on stderr.
 
+#include <CLI/CLI.hpp>
+#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
 namespace kelvanor::vkd {
 
-using Args = std::span<const std::string>;
+using Run = std::function<int()>;
 
-int dump(Args args);
-int info(Args args);
-int synth(Args args);
-int render(Args args);
-int mosaic(Args args);
-
-struct Command {
-    std::string_view name;
-    int (*run)(Args);
-    std::string_view usage;
-};
+Run add_dump(CLI::App& vkd);
+Run add_info(CLI::App& vkd);
+Run add_synth(CLI::App& vkd);
+Run add_render(CLI::App& vkd);
+Run add_export(CLI::App& vkd);
+Run add_mosaic(CLI::App& vkd);
 
 }  // namespace kelvanor::vkd
 

@@ -70,9 +70,7 @@ nlohmann::ordered_json record_json(int64_t index, const RecordRead& read,
 
 }  // namespace
 
-int dump(Args args) {
-    if (args.size() != 1) return usage_error("usage: vkd dump FILE");
-    const std::string& path = args[0];
+int dump(const std::string& path) {
     auto file = open_data_file(path);
     if (!file) return 1;
 
@@ -98,6 +96,15 @@ int dump(Args args) {
     }
     if (std::fflush(stdout) != 0) return file_error("stdout", "cannot be written");
     return 0;
+}
+
+Run add_dump(CLI::App& vkd) {
+    CLI::App* command = vkd.add_subcommand(
+        "dump",
+        "Print every record as one JSON object per line (JSON Lines), as playback reads it.");
+    auto path = std::make_shared<std::string>();
+    command->add_option("FILE", *path, "the data file")->required();
+    return [path] { return dump(*path); };
 }
 
 }  // namespace kelvanor::vkd

@@ -50,11 +50,7 @@ void note(Summary& s, int64_t& counter, const std::string& first) {
     if (counter++ == 0) s.warnings.push_back(first);
 }
 
-}  // namespace
-
-int info(Args args) {
-    if (args.size() != 1) return usage_error("usage: vkd info FILE");
-    const std::string& path = args[0];
+int info(const std::string& path) {
     auto file = open_data_file(path);
     if (!file) return 1;
 
@@ -198,6 +194,16 @@ int info(Args args) {
         if (c.n > 1) std::printf("warning: %lld %s in all\n", static_cast<long long>(c.n), c.what);
     }
     return 0;
+}
+
+}  // namespace
+
+Run add_info(CLI::App& vkd) {
+    CLI::App* command =
+        vkd.add_subcommand("info", "Summarise a data file for a person, with warnings.");
+    auto path = std::make_shared<std::string>();
+    command->add_option("FILE", *path, "the data file")->required();
+    return [path] { return info(*path); };
 }
 
 }  // namespace kelvanor::vkd

@@ -3,10 +3,12 @@
 
 #include <unistd.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,100 +21,15 @@ namespace kelvanor::vkd {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "usage: vkd mosaic FILE... -o OUT.tif [--cell M] "
-    "[--colors color|grey|reverse-grey|brown|none] [--gain DB] [--skip-turns DEG_PER_S] "
-    "[--layback M] [--offset-forward M] [--offset-starboard M] [--each] [--kmz OUT.kmz] [-j N]";
-
 struct MosaicCommand {
     std::vector<std::string> inputs;
     std::string output;
     std::string kmz;
     bool each = false;
+    std::string colours = "none";
+    std::optional<double> skip_turns;
     MosaicOptions options;
 };
-
-bool parse_double(const std::string& text, double& value, double low, double high) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && end == text.c_str() + text.size() && value >= low && value <= high;
-}
-
-// Fills the command from the arguments; on a bad one returns its complaint.
-std::string parse(Args args, MosaicCommand& c) {
-    MosaicOptions& o = c.options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--each") {
-            c.each = true;
-            continue;
-        }
-        if (a.empty() || a[0] != '-') {
-            c.inputs.push_back(a);
-            continue;
-        }
-        if (i + 1 >= args.size()) return "option " + a + " needs a value";
-        const std::string& v = args[++i];
-        double number = 0.0;
-        if (a == "-o" || a == "--output") {
-            c.output = v;
-        } else if (a == "--kmz") {
-            c.kmz = v;
-        } else if (a == "--cell") {
-            if (!parse_double(v, number, 0.01, 1000.0))
-                return "--cell must be metres from 0.01 to 1000";
-            o.cell_metres = number;
-        } else if (a == "--colors") {
-            if (v == "color") {
-                o.look.colours = kColourTableColor;
-            } else if (v == "grey") {
-                o.look.colours = kColourTableGrey;
-            } else if (v == "reverse-grey") {
-                o.look.colours = kColourTableReverseGrey;
-            } else if (v == "brown") {
-                o.look.colours = kColourTableBrown;
-            } else if (v == "none") {
-                o.look.colours = kMosaicGreyLevels;
-            } else {
-                return "--colors takes color, grey, reverse-grey, brown or none, not \"" + v + "\"";
-            }
-        } else if (a == "--gain") {
-            if (!parse_double(v, number, -60.0, 60.0))
-                return "--gain must be decibels from -60 to 60";
-            o.look.gain_db = number;
-        } else if (a == "--skip-turns") {
-            if (!parse_double(v, number, 0.01, 360.0)) {
-                return "--skip-turns must be degrees per second from 0.01 to 360";
-            }
-            o.skip_turns_degrees_per_second = number;
-        } else if (a == "--layback") {
-            if (!parse_double(v, number, 0.0, 10000.0))
-                return "--layback must be metres from 0 to 10000";
-            o.offsets.layback_metres = number;
-        } else if (a == "--offset-forward") {
-            if (!parse_double(v, number, -1000.0, 1000.0)) {
-                return "--offset-forward must be metres from -1000 to 1000";
-            }
-            o.offsets.forward_metres = number;
-        } else if (a == "--offset-starboard") {
-            if (!parse_double(v, number, -1000.0, 1000.0)) {
-                return "--offset-starboard must be metres from -1000 to 1000";
-            }
-            o.offsets.starboard_metres = number;
-        } else if (a == "-j" || a == "--jobs") {
-            if (!parse_double(v, number, 1.0, 256.0) || number != std::floor(number)) {
-                return "-j must be a whole number of threads from 1 to 256";
-            }
-            o.threads = static_cast<int>(number);
-        } else {
-            return "unknown option " + a;
-        }
-    }
-    if (c.inputs.empty()) return "no input file";
-    if (c.output.empty())
-        return c.each ? "no output folder (-o DIR)" : "no output file (-o OUT.tif)";
-    return {};
-}
 
 // One mosaic: writes it, reports bad files and the result. Returns the exit status.
 int run_one(const std::vector<std::string>& inputs, const std::string& output,
@@ -152,13 +69,14 @@ int run_one(const std::vector<std::string>& inputs, const std::string& output,
 
 }  // namespace
 
-int mosaic(Args args) {
-    MosaicCommand c;
-    c.options.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    if (const std::string complaint = parse(args, c); !complaint.empty()) {
-        usage_error(complaint);
-        return usage_error(kUsage);
-    }
+int mosaic(MosaicCommand& c) {
+    static const std::map<std::string, int32_t> kColours = {
+        {"none", kMosaicGreyLevels},  {"color", kColourTableColor},
+        {"grey", kColourTableGrey},   {"reverse-grey", kColourTableReverseGrey},
+        {"brown", kColourTableBrown},
+    };
+    c.options.look.colours = kColours.at(c.colours);
+    c.options.skip_turns_degrees_per_second = c.skip_turns;
     if (!c.each) return run_one(c.inputs, c.output, c.kmz, c.options);
 
     // One mosaic per file, into the output folder (and the KMZ folder).
@@ -174,6 +92,54 @@ int mosaic(Args args) {
         if (run_one({input}, out, kmz, c.options) != 0) status = 1;
     }
     return status;
+}
+
+Run add_mosaic(CLI::App& vkd) {
+    CLI::App* command = vkd.add_subcommand(
+        "mosaic",
+        "Lay survey lines on the seabed as a georeferenced picture (Cloud-Optimized "
+        "GeoTIFF on the data's UTM zone).");
+    auto c = std::make_shared<MosaicCommand>();
+    MosaicOptions& o = c->options;
+    o.threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    command->add_option("FILE", c->inputs, "data files, mosaicked in order")->required();
+    command->add_option("-o,--output", c->output, "the GeoTIFF to write (with --each: a folder)")
+        ->required();
+    command
+        ->add_option("--cell", o.cell_metres,
+                     "cell size in metres (default: the ground length of one sample, rounded up "
+                     "to 0.05, 0.1, 0.2, 0.25, 0.5, 1, 2 ...)")
+        ->check(CLI::Range(0.01, 1000.0));
+    command
+        ->add_option("--colors", c->colours,
+                     "none: one band of grey echo levels; or RGB through a colour table")
+        ->check(CLI::IsMember({"none", "color", "grey", "reverse-grey", "brown"}))
+        ->capture_default_str();
+    command->add_option("--gain", o.look.gain_db, "gain in decibels applied to the mean echo")
+        ->check(CLI::Range(-60.0, 60.0))
+        ->capture_default_str();
+    command
+        ->add_option("--skip-turns", c->skip_turns,
+                     "leave out pings while the heading turns faster than this (degrees/second)")
+        ->check(CLI::Range(0.01, 360.0));
+    command
+        ->add_option("--layback", o.offsets.layback_metres,
+                     "metres the sonar is towed behind the GPS")
+        ->check(CLI::Range(0.0, 10000.0));
+    command
+        ->add_option("--offset-forward", o.offsets.forward_metres,
+                     "metres the sonar is ahead of the GPS")
+        ->check(CLI::Range(-1000.0, 1000.0));
+    command
+        ->add_option("--offset-starboard", o.offsets.starboard_metres,
+                     "metres the sonar is to starboard of the GPS")
+        ->check(CLI::Range(-1000.0, 1000.0));
+    command->add_flag("--each", c->each, "one mosaic per file, into the folder given by -o");
+    command->add_option("--kmz", c->kmz,
+                        "also a KMZ ground overlay for Google Earth (with --each: a folder)");
+    command->add_option("-j,--jobs", o.threads, "threads (default: all cores)")
+        ->check(CLI::Range(1, 256));
+    return [c] { return mosaic(*c); };
 }
 
 }  // namespace kelvanor::vkd

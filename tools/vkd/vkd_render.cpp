@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,48 +37,6 @@ struct RenderOptions {
     bool marks = false;
     bool strip = false;
 };
-
-// Fills options from the arguments; on a bad one returns its complaint.
-std::string parse(Args args, RenderOptions& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--grid") {
-            o.grid = true;
-        } else if (a == "--speed-correction") {
-            o.speed_correction = true;
-        } else if (a == "--marks") {
-            o.marks = true;
-        } else if (a == "--strip") {
-            o.strip = true;
-        } else if (a == "-o" || a == "--output" || a == "--colors") {
-            if (i + 1 >= args.size()) return "option " + a + " needs a value";
-            const std::string& v = args[++i];
-            if (a == "--colors") {
-                if (v == "color")
-                    o.colours = kColourTableColor;
-                else if (v == "grey")
-                    o.colours = kColourTableGrey;
-                else if (v == "reverse-grey")
-                    o.colours = kColourTableReverseGrey;
-                else if (v == "brown")
-                    o.colours = kColourTableBrown;
-                else
-                    return "--colors takes color, grey, reverse-grey or brown, not \"" + v + "\"";
-            } else {
-                o.output = v;
-            }
-        } else if (!a.empty() && a[0] == '-') {
-            return "unknown option " + a;
-        } else if (o.input.empty()) {
-            o.input = a;
-        } else {
-            return "more than one input file";
-        }
-    }
-    if (o.input.empty()) return "no input file";
-    if (o.output.empty()) return "no output file (-o OUT.png)";
-    return {};
-}
 
 // Rows of RGB pixels for the encoder, made one at a time.
 class RowSource {
@@ -162,14 +122,7 @@ std::string write_png(const std::string& path, const RowSource& rows) {
 
 }  // namespace
 
-int render(Args args) {
-    RenderOptions o;
-    if (const std::string complaint = parse(args, o); !complaint.empty()) {
-        usage_error(complaint);
-        return usage_error(
-            "usage: vkd render FILE -o OUT.png [--colors color|grey|reverse-grey|brown] "
-            "[--grid] [--speed-correction] [--marks] [--strip]");
-    }
+int render(const RenderOptions& o) {
     auto file = open_data_file(o.input);
     if (!file) return 1;
 
@@ -226,6 +179,29 @@ int render(Args args) {
     }
     if (!error.empty()) return file_error(o.output, error);
     return 0;
+}
+
+Run add_render(CLI::App& vkd) {
+    CLI::App* command = vkd.add_subcommand(
+        "render",
+        "Play a data file through the FILE-mode pipeline and write the waterfall as PNG.");
+    auto o = std::make_shared<RenderOptions>();
+    command->add_option("FILE", o->input, "the data file")->required();
+    command->add_option("-o,--output", o->output, "the PNG file to write")->required();
+    command->add_option("--colors", o->colours, "colour table: color, grey, reverse-grey, brown")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, int32_t>{{"color", kColourTableColor},
+                                           {"grey", kColourTableGrey},
+                                           {"reverse-grey", kColourTableReverseGrey},
+                                           {"brown", kColourTableBrown}}))
+        ->default_str("color");
+    command->add_flag("--grid", o->grid, "draw the range grid");
+    command->add_flag("--speed-correction", o->speed_correction,
+                      "stretch the image to the vessel's speed");
+    command->add_flag("--marks", o->marks, "draw the along-track marks");
+    command->add_flag("--strip", o->strip,
+                      "every column drawn, oldest on the left, instead of the last screen");
+    return [o] { return render(*o); };
 }
 
 }  // namespace kelvanor::vkd

@@ -2,11 +2,12 @@
 // record writer, with the time, position, speed and heading moving along a survey track.
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "datafile/record_writer.h"
@@ -36,106 +37,9 @@ struct SynthOptions {
     std::string targets;  // a truth file whose targets this recording sees
 };
 
-template <class T>
-bool parse_number(const std::string& text, T& value) {
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc() && ptr == end;
-}
-
-bool parse_float(const std::string& text, float& value) {
-    char* end = nullptr;
-    value = std::strtof(text.c_str(), &end);
-    return !text.empty() && end == text.c_str() + text.size() && std::isfinite(value);
-}
-
-bool parse_double(const std::string& text, double& value, double low, double high) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && end == text.c_str() + text.size() && value >= low && value <= high;
-}
-
-// Fills options from the arguments; on a bad one returns its complaint.
-std::string parse(Args args, SynthOptions& o) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (i + 1 >= args.size()) return "option " + a + " needs a value";
-        const std::string& v = args[++i];
-        if (a == "-o" || a == "--output") {
-            o.output = v;
-        } else if (a == "--pings") {
-            if (!parse_number(v, o.pings) || o.pings < 1 || o.pings > 10000000) {
-                return "--pings must be a whole number from 1 to 10000000";
-            }
-        } else if (a == "--model") {
-            if (v != "G" && v != "H") return "--model must be G or H";
-            o.model = v[0];
-        } else if (a == "--range") {
-            if (!parse_number(v, o.range_metres) ||
-                expected_ping_interval_ms(o.range_metres) == 0) {
-                return "--range must be one of 15 30 60 90 120 150 180 210 240";
-            }
-        } else if (a == "--channel") {
-            if (v == "both") {
-                o.channel_code = 3;
-            } else if (v == "port") {
-                o.channel_code = 2;
-            } else if (v == "stbd") {
-                o.channel_code = 1;
-            } else {
-                return "--channel must be both, port or stbd";
-            }
-        } else if (a == "--speed") {
-            if (!parse_float(v, o.speed_knots) || o.speed_knots < 0.0f || o.speed_knots > 25.0f) {
-                return "--speed must be a number of knots from 0 to 25";
-            }
-        } else if (a == "--gain") {
-            if (!parse_number(v, o.gain) || o.gain < 0 || o.gain > 40) {
-                return "--gain must be a whole number from 0 to 40";
-            }
-        } else if (a == "--latitude") {
-            if (!parse_double(v, o.latitude, -84.0, 84.0)) {
-                return "--latitude must be degrees from -84 to 84 (south negative)";
-            }
-        } else if (a == "--longitude") {
-            if (!parse_double(v, o.longitude, -180.0, 180.0)) {
-                return "--longitude must be degrees from -180 to 180 (west negative)";
-            }
-        } else if (a == "--heading") {
-            if (!parse_double(v, o.heading, 0.0, 359.99)) {
-                return "--heading must be degrees from 0 to 359.99";
-            }
-        } else if (a == "--line-length") {
-            if (!parse_double(v, o.line_length, 0.0, 1.0e6)) {
-                return "--line-length must be metres from 0 (one endless line) to 1000000";
-            }
-        } else if (a == "--line-spacing") {
-            if (!parse_double(v, o.line_spacing, 2.0, 10000.0)) {
-                return "--line-spacing must be metres from 2 to 10000";
-            }
-        } else if (a == "--fix-interval") {
-            if (!parse_number(v, o.fix_interval_ms) || o.fix_interval_ms < 0 ||
-                o.fix_interval_ms > 10000) {
-                return "--fix-interval must be milliseconds from 0 (every ping) to 10000";
-            }
-        } else if (a == "--truth") {
-            o.truth = v;
-        } else if (a == "--targets") {
-            o.targets = v;
-        } else {
-            return "unknown option " + a;
-        }
-    }
-    if (o.output.empty()) return "an output file is needed (-o FILE)";
-    return {};
-}
-
 }  // namespace
 
-int synth(Args args) {
-    SynthOptions o;
-    if (std::string complaint = parse(args, o); !complaint.empty()) return usage_error(complaint);
-
+int synth(const SynthOptions& o) {
     SurveyRecordingConfig config;
     config.model = o.model;
     config.range_metres = o.range_metres;
@@ -148,17 +52,16 @@ int synth(Args args) {
     config.line_length_metres = o.line_length;
     config.line_spacing_metres = o.line_spacing;
     config.fix_interval_ms = o.fix_interval_ms;
+    std::string error;
     if (o.targets.empty()) {
         config.placed_targets =
             place_targets_along_path(survey_path_config(config), config.scene.targets);
     } else {
-        std::string error;
         auto targets = read_truth_targets(o.targets, error);
         if (!targets) return file_error(o.targets, error);
         config.placed_targets = std::move(*targets);
     }
 
-    std::string error;
     auto writer = RecordWriter::create(o.output, error);
     if (!writer) return file_error(o.output, error);
     SurveyRecording recording(config);
@@ -175,8 +78,8 @@ int synth(Args args) {
     if (!o.truth.empty()) {
         // A target is seen where the swath reaches it on the seabed.
         const double altitude = config.scene.altitude_metres;
-        const double reach = std::sqrt(
-            std::max(0.0, double(config.range_metres) * config.range_metres - altitude * altitude));
+        const double range = config.range_metres;
+        const double reach = std::sqrt(std::max(0.0, range * range - altitude * altitude));
         const auto sightings =
             sight_targets(survey_path_config(config), o.pings, reach, *config.placed_targets);
         if (!write_truth_targets(o.truth, *config.placed_targets, sightings, error)) {
@@ -184,6 +87,64 @@ int synth(Args args) {
         }
     }
     return 0;
+}
+
+Run add_synth(CLI::App& vkd) {
+    CLI::App* command =
+        vkd.add_subcommand("synth", "Write a synthetic survey recording from the simulated head.");
+    auto o = std::make_shared<SynthOptions>();
+    command->add_option("-o,--output", o->output, "the data file to write")->required();
+    command->add_option("--pings", o->pings, "number of pings")
+        ->check(CLI::Range(1L, 10000000L))
+        ->capture_default_str();
+    auto model = std::make_shared<std::string>("G");
+    command->add_option("--model", *model, "head model: G (400 samples) or H (500 samples)")
+        ->check(CLI::IsMember({"G", "H"}))
+        ->capture_default_str();
+    command->add_option("--range", o->range_metres, "range in metres")
+        ->check(CLI::IsMember({15, 30, 60, 90, 120, 150, 180, 210, 240}))
+        ->capture_default_str();
+    command->add_option("--channel", o->channel_code, "sides: both, port or stbd")
+        ->transform(CLI::CheckedTransformer(
+            std::map<std::string, int32_t>{{"both", 3}, {"port", 2}, {"stbd", 1}}))
+        ->default_str("both");
+    command->add_option("--speed", o->speed_knots, "speed of the survey line in knots")
+        ->check(CLI::Range(0.0f, 25.0f))
+        ->capture_default_str();
+    command->add_option("--gain", o->gain, "gain step")
+        ->check(CLI::Range(0, 40))
+        ->capture_default_str();
+    command->add_option("--latitude", o->latitude, "start latitude in degrees (south negative)")
+        ->check(CLI::Range(-84.0, 84.0))
+        ->capture_default_str();
+    command->add_option("--longitude", o->longitude, "start longitude in degrees (west negative)")
+        ->check(CLI::Range(-180.0, 180.0))
+        ->capture_default_str();
+    command->add_option("--heading", o->heading, "heading of the first line in degrees")
+        ->check(CLI::Range(0.0, 359.99))
+        ->capture_default_str();
+    command
+        ->add_option("--line-length", o->line_length,
+                     "metres of each line before a turn to the next (0: one endless line)")
+        ->check(CLI::Range(0.0, 1.0e6))
+        ->capture_default_str();
+    command->add_option("--line-spacing", o->line_spacing, "metres between neighbouring lines")
+        ->check(CLI::Range(2.0, 10000.0))
+        ->capture_default_str();
+    command
+        ->add_option("--fix-interval", o->fix_interval_ms,
+                     "milliseconds between GPS fixes, rounded to 0.001 minute (0: the position "
+                     "follows every ping)")
+        ->check(CLI::Range(0, 10000))
+        ->capture_default_str();
+    command->add_option("--truth", o->truth,
+                        "write the targets' latitude, longitude, side and size as JSON");
+    command->add_option("--targets", o->targets,
+                        "place the targets of this truth file instead of the scene's own");
+    return [o, model] {
+        o->model = (*model)[0];
+        return synth(*o);
+    };
 }
 
 }  // namespace kelvanor::vkd
