@@ -11,6 +11,7 @@
 
 #include "datafile/playback.h"
 #include "datafile/record_source.h"
+#include "export/buffered_source.h"
 #include "export/mosaic_swath.h"
 #include "geo/track.h"
 
@@ -84,7 +85,8 @@ void survey_file(const std::string& path, FileSurvey& survey, MosaicFileReport& 
             survey.finest_range = range;
         }
     });
-    read_track(*file, builder, report);
+    BufferedRecordSource buffered(*file);
+    read_track(buffered, builder, report);
     survey.bounds = builder.bounds();
     if (survey.bounds.empty()) report.error = "no ping has a position";
 }
@@ -133,6 +135,19 @@ class BatchQueue {
         ready_.notify_one();
     }
     void set_producers(int n) { producers_ = n; }
+    // An empty batch, its memory reused from one already added up.
+    std::vector<CellValue> spare() {
+        std::lock_guard lock(mutex_);
+        if (spares_.empty()) return {};
+        auto batch = std::move(spares_.back());
+        spares_.pop_back();
+        return batch;
+    }
+    void give_back(std::vector<CellValue> batch) {
+        batch.clear();
+        std::lock_guard lock(mutex_);
+        if (spares_.size() < 2 * kMaxQueuedBatches) spares_.push_back(std::move(batch));
+    }
     // Nothing once every producer is done and the queue is empty.
     std::optional<std::vector<CellValue>> pop() {
         std::unique_lock lock(mutex_);
@@ -148,6 +163,7 @@ class BatchQueue {
     std::mutex mutex_;
     std::condition_variable ready_, space_;
     std::deque<std::vector<CellValue>> batches_;
+    std::vector<std::vector<CellValue>> spares_;
     int producers_ = 0;
 };
 
@@ -178,14 +194,14 @@ void place_file(const std::string& path, const MosaicGrid& grid, const MosaicOpt
         }
         if (++pings_in_batch == kPingsPerBatch) {
             queue.push(std::move(batch));
-            batch = {};
-            batch.reserve(kPingsPerBatch * 512);
+            batch = queue.spare();
             done += static_cast<int64_t>(pings_in_batch);
             pings_in_batch = 0;
         }
     });
-    batch.reserve(kPingsPerBatch * 512);
-    read_track(*file, builder, report);
+    batch = queue.spare();
+    BufferedRecordSource buffered(*file);
+    read_track(buffered, builder, report);
     done += static_cast<int64_t>(pings_in_batch);
     if (!batch.empty()) queue.push(std::move(batch));
 }
@@ -305,6 +321,7 @@ MosaicReport make_mosaic(const std::vector<std::string>& inputs, const std::stri
         int shown = -1;
         while (auto batch = queue.pop()) {
             for (const CellValue& c : *batch) tiles->add(c.column, c.row, c.value);
+            queue.give_back(std::move(*batch));
             if (options.progress && total_pings > 0) {
                 const int percent =
                     static_cast<int>(std::min<int64_t>(99, done * 100 / total_pings));

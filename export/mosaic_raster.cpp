@@ -93,9 +93,7 @@ bool write_mosaic_cog(MosaicTiles& tiles, const MosaicLook& look, const std::str
         options.set("BLOCKXSIZE", "256");
         options.set("BLOCKYSIZE", "256");
         options.set("SPARSE_OK", "TRUE");
-        options.set("COMPRESS", "DEFLATE");
-        options.set("ZLEVEL", "1");
-        options.set("BIGTIFF", "IF_SAFER");
+        options.set("BIGTIFF", "IF_NEEDED");  // uncompressed: read once, then removed
         Dataset out(GDALCreate(GDALGetDriverByName("GTiff"), staging.c_str(),
                                static_cast<int>(grid.columns), static_cast<int>(grid.rows), bands,
                                GDT_Byte, options.list));

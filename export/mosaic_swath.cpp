@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace kelvanor {
 
@@ -37,7 +39,8 @@ bool swath_cells(const TrackPing& ping, const UtmTransformer& utm, const MosaicG
     for (SonarSide side : {SonarSide::Port, SonarSide::Starboard}) {
         const auto s = static_cast<size_t>(side);
         const auto altitude = ping.altitude_metres[s];
-        const auto ground = altitude ? ground_range_metres(range, *altitude) : std::nullopt;
+        std::optional<double> ground;
+        if (altitude) ground = ground_range_metres(range, *altitude);
         const GeoPoint far =
             across_track_point(sensor, heading, side, ground && *ground > 0.0 ? *ground : 1.0);
         x[s + 1] = far.longitude_degrees;
@@ -46,31 +49,45 @@ bool swath_cells(const TrackPing& ping, const UtmTransformer& utm, const MosaicG
     }
     if (!utm.to_utm(x, y)) return false;
 
-    const double step = grid.cell_metres * 0.5;
+    // In cell units from the grid's top-left corner: columns east, rows south.
+    const double per_cell = 1.0 / grid.cell_metres;
+    const double c0 = (x[0] - grid.west) * per_cell;
+    const double r0 = (grid.north - y[0]) * per_cell;
+    const auto columns = static_cast<double>(grid.columns);
+    const auto rows = static_cast<double>(grid.rows);
+    // Pieces of a sample are at most half a cell long, so that no cell is stepped over.
+    const double pieces_per_metre = 2.0 * per_cell;
     for (SonarSide side : {SonarSide::Port, SonarSide::Starboard}) {
         const auto s = static_cast<size_t>(side);
         if (far_ground[s] <= 0.0) continue;
         const double altitude = *ping.altitude_metres[s];
-        const double ue = (x[s + 1] - x[0]) / far_ground[s];
-        const double un = (y[s + 1] - y[0]) / far_ground[s];
+        const double uc = (x[s + 1] - x[0]) / far_ground[s] * per_cell;
+        const double ur = -(y[s + 1] - y[0]) / far_ground[s] * per_cell;
         const double per_sample = range / samples;
+        const double altitude_squared = altitude * altitude;
+        double near_ground = -1.0;  // ground range of the current sample's near edge
         for (int32_t i = 0; i < samples; ++i) {
             const double far_slant = (i + 1) * per_sample;
             if (far_slant <= altitude) continue;
-            const double near_slant = std::max(i * per_sample, altitude);
-            const double g0 = std::sqrt(near_slant * near_slant - altitude * altitude);
-            const double g1 = std::sqrt(far_slant * far_slant - altitude * altitude);
+            const double g1 = std::sqrt(far_slant * far_slant - altitude_squared);
+            const double g0 = near_ground < 0.0 ? 0.0 : near_ground;
+            near_ground = g1;
             const uint32_t value = echo_value_8bit(echoes, side, i);
-            const int pieces = std::max(1, static_cast<int>(std::ceil((g1 - g0) / step)));
-            int64_t last_column = -1, last_row = -1;
+            const int pieces =
+                std::max(1, static_cast<int>(std::ceil((g1 - g0) * pieces_per_metre)));
+            const double piece = (g1 - g0) / pieces;
+            uint32_t last_column = UINT32_MAX, last_row = UINT32_MAX;
             for (int k = 0; k < pieces; ++k) {
-                const double g = g0 + (g1 - g0) * (k + 0.5) / pieces;
-                const auto column = grid.column_of(x[0] + ue * g);
-                const auto row = grid.row_of(y[0] + un * g);
-                if (!column || !row || (*column == last_column && *row == last_row)) continue;
-                out.push_back({*column, *row, value});
-                last_column = *column;
-                last_row = *row;
+                const double g = g0 + piece * (k + 0.5);
+                const double c = c0 + uc * g;
+                const double r = r0 + ur * g;
+                if (!(c >= 0.0 && r >= 0.0 && c < columns && r < rows)) continue;
+                const auto column = static_cast<uint32_t>(c);
+                const auto row = static_cast<uint32_t>(r);
+                if (column == last_column && row == last_row) continue;
+                out.push_back({column, row, value});
+                last_column = column;
+                last_row = row;
             }
         }
     }

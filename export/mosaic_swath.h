@@ -14,8 +14,8 @@
 namespace kelvanor {
 
 struct CellValue {
-    int64_t column = 0;
-    int64_t row = 0;
+    uint32_t column = 0;
+    uint32_t row = 0;
     uint32_t value = 0;  // 0..255
 };
 

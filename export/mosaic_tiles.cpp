@@ -143,15 +143,6 @@ MosaicTile& MosaicTiles::tile_for(int64_t key) {
     return *last_tile_;
 }
 
-void MosaicTiles::add(int64_t column, int64_t row, uint32_t value) {
-    const int64_t key = (row / kMosaicTileCells) * tiles_x_ + column / kMosaicTileCells;
-    MosaicTile& tile = tile_for(key);
-    const size_t at = static_cast<size_t>((row % kMosaicTileCells) * kMosaicTileCells +
-                                          column % kMosaicTileCells);
-    tile.sum[at] += value;
-    tile.count[at] += 1;
-}
-
 bool MosaicTiles::read_tile(int64_t tx, int64_t ty, std::optional<MosaicTile>& out) {
     const int64_t key = ty * tiles_x_ + tx;
     out.reset();

@@ -42,7 +42,14 @@ class MosaicTiles {
     int64_t tiles_down() const { return tiles_y_; }
 
     // Adds `value` to the cell at column, row (inside the grid).
-    void add(int64_t column, int64_t row, uint32_t value);
+    void add(uint32_t column, uint32_t row, uint32_t value) {
+        const int64_t key =
+            static_cast<int64_t>(row / kMosaicTileCells) * tiles_x_ + column / kMosaicTileCells;
+        MosaicTile& tile = key == last_key_ ? *last_tile_ : tile_for(key);
+        const size_t at = (row % kMosaicTileCells) * kMosaicTileCells + column % kMosaicTileCells;
+        tile.sum[at] += value;
+        tile.count[at] += 1;
+    }
 
     // The tile at tx, ty as it stands (held, brought back from the file, or nothing when no
     // sample ever fell in it). False when the temporary file could not be read.
