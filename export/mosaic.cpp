@@ -1,5 +1,8 @@
 #include "export/mosaic.h"
 
+#include <cpl_conv.h>
+#include <gdal.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -21,6 +24,7 @@ namespace {
 
 constexpr size_t kPingsPerBatch = 256;
 constexpr size_t kMaxQueuedBatches = 8;
+constexpr int64_t kGdalCacheBytes = 64 << 20;
 
 bool starts_with_magic(RecordSource& source) {
     uint8_t magic[3] = {};
@@ -293,6 +297,9 @@ MosaicReport make_mosaic(const std::vector<std::string>& inputs, const std::stri
         return report;
     }
     report.grid = *grid;
+    // GDAL's block cache takes a share of the machine's memory by default; the tiles and the
+    // writers need far less, and memory is to stay flat.
+    if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr) GDALSetCacheMax64(kGdalCacheBytes);
     auto tiles = MosaicTiles::create(*grid, output + ".tiles.tif", options.max_tiles, error);
     if (!tiles) {
         report.error = error;

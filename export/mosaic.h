@@ -28,7 +28,7 @@ struct MosaicOptions {
     std::optional<double> skip_turns_degrees_per_second;
     SensorOffsets offsets;
     int threads = 1;
-    size_t max_tiles = 256;  // tiles of 256 x 256 cells held in memory (512 KB each)
+    size_t max_tiles = 128;  // tiles of 256 x 256 cells held in memory (512 KB each)
     std::string kmz_path;    // also a KMZ ground overlay when set
     // Called with the share done (0..100) whenever it changes.
     std::function<void(int percent)> progress;

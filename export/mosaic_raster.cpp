@@ -162,6 +162,7 @@ bool write_mosaic_cog(MosaicTiles& tiles, const MosaicLook& look, const std::str
     Options options;
     options.set("COMPRESS", "DEFLATE");
     options.set("PREDICTOR", "YES");
+    options.set("LEVEL", "1");  // fast: the picture is written once per survey, read often
     options.set("BLOCKSIZE", "256");
     options.set("OVERVIEWS", "AUTO");
     options.set("OVERVIEW_RESAMPLING", "AVERAGE");
