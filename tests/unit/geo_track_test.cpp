@@ -14,7 +14,7 @@ namespace kelvanor {
 namespace {
 
 // One ping of a made-up recording.
-struct PingSpec {
+struct PingPlan {
     int second = 0;        // seconds after 09:30:00
     std::string position;  // 24 characters; empty for none received
     double heading = 0.0;  // 0: none stored
@@ -24,7 +24,7 @@ struct PingSpec {
     int interval_ms = 200;
 };
 
-std::vector<uint8_t> record_of(const PingSpec& p, std::vector<uint8_t> reply = test::g_reply()) {
+std::vector<uint8_t> record_of(const PingPlan& p, std::vector<uint8_t> reply = test::g_reply()) {
     RecordStamp s = test::sample_stamp();
     char time[32];
     std::snprintf(time, sizeof time, "09:%02d:%02d", 30 + p.second / 60 % 30, p.second % 60);
