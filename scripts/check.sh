@@ -24,7 +24,7 @@ configure() {  # configure DIR SANITIZERS
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$(cd "$(dirname "$0")" && pwd)/tsan.supp"
 
 step() { printf '\n== %s\n' "$*"; }
 

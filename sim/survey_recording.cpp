@@ -5,7 +5,6 @@
 #include <cstring>
 #include <ctime>
 #include <iterator>
-#include <numbers>
 
 #include "ping/echo_conversion.h"
 
@@ -60,23 +59,38 @@ std::array<char, kPositionTextSize> format_position_text(double latitude_minutes
     return out;
 }
 
+SurveyPathConfig survey_path_config(const SurveyRecordingConfig& config) {
+    SurveyPathConfig path;
+    path.start_latitude_minutes = config.start_latitude_minutes;
+    path.start_longitude_minutes = config.start_longitude_minutes;
+    path.heading_degrees = config.heading_degrees;
+    path.speed_knots = config.speed_knots;
+    path.interval_ms = expected_ping_interval_ms(config.range_metres);
+    if (path.interval_ms == 0) path.interval_ms = 198;
+    path.line_length_metres = config.line_length_metres;
+    path.line_spacing_metres = config.line_spacing_metres;
+    return path;
+}
+
 SurveyRecording::SurveyRecording(const SurveyRecordingConfig& config)
     : config_(config),
       command_(make_switch_command(config.range_metres, config.gain, config.channel_code, 0,
                                    config.model)),
-      interval_ms_(expected_ping_interval_ms(config.range_metres)),
+      interval_ms_(survey_path_config(config).interval_ms),
       time_ms_(config.start_epoch_seconds * 1000),
-      latitude_minutes_(config.start_latitude_minutes),
-      longitude_minutes_(config.start_longitude_minutes) {
+      path_(survey_path_config(config)) {
     head_.config.model = config.model;
     head_.config.scene = config.scene;
-    if (interval_ms_ == 0) interval_ms_ = 198;
 }
 
 std::span<const uint8_t> SurveyRecording::next(RecordStamp& stamp) {
-    const auto i = static_cast<double>(ping_index_++);
-    const double heading = config_.heading_degrees + 6.0 * std::sin(i / 400.0);
-    const double speed = config_.speed_knots * (1.0 + 0.05 * std::sin(i / 90.0));
+    if (config_.placed_targets) {
+        // Everything a ping can see lies within its range.
+        const double reach = config_.range_metres + 50.0;
+        targets_seen_from(path_.position(), path_.heading_degrees(), head_.along_metres, reach,
+                          *config_.placed_targets, seen_);
+        head_.config.scene.targets = seen_;
+    }
     const size_t n = synthesize_reply(head_, command_, reply_);
     if (n == 0) return {};
     if (reply_[1] == 'G') reply_[7] = static_cast<uint8_t>(g_range_code_to_metres(reply_[7]));
@@ -91,15 +105,25 @@ std::span<const uint8_t> SurveyRecording::next(RecordStamp& stamp) {
     stamp.channel_balance = 30;
     stamp.ping_interval_ms = interval_ms_;
     stamp_time(time_ms_, stamp);
-    stamp.position_text = format_position_text(latitude_minutes_, longitude_minutes_);
-    stamp.speed_knots = static_cast<float>(speed);
-    stamp.heading_degrees = static_cast<float>(heading);
+    if (config_.fix_interval_ms <= 0) {
+        position_text_ = format_position_text(path_.latitude_minutes(), path_.longitude_minutes());
+    } else if (const int64_t fix = time_ms_ / config_.fix_interval_ms; fix != last_fix_) {
+        // Rounded to the text's 0.001 minute; the nudge keeps a value that lands on a
+        // thousandth from being cut to the one below.
+        auto rounded = [](double minutes) {
+            const double r = std::round(minutes * 1000.0) / 1000.0;
+            return r + std::copysign(1.0e-7, r);
+        };
+        position_text_ = format_position_text(rounded(path_.latitude_minutes()),
+                                              rounded(path_.longitude_minutes()));
+        last_fix_ = fix;
+    }
+    stamp.position_text = position_text_;
+    stamp.speed_knots = static_cast<float>(path_.speed_knots());
+    stamp.heading_degrees = static_cast<float>(path_.heading_degrees());
 
-    const double metres = speed * 1852.0 / 3600.0 * interval_ms_ / 1000.0;
-    const double rad = heading * std::numbers::pi / 180.0;
-    latitude_minutes_ += metres / 1852.0 * std::cos(rad);
-    longitude_minutes_ += metres / 1852.0 * std::sin(rad) /
-                          std::cos(latitude_minutes_ / 60.0 * std::numbers::pi / 180.0);
+    const double metres = path_.step_metres();
+    path_.advance();
     advance_survey(head_, static_cast<float>(metres));
     time_ms_ += interval_ms_;
     return {reply_.data(), n};

@@ -4,11 +4,13 @@
 // the tests write it with the recorder's own record writer.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "datafile/ping_record.h"
 #include "sim/head_sim.h"
+#include "sim/survey_path.h"
 
 namespace kelvanor {
 
@@ -22,8 +24,19 @@ struct SurveyRecordingConfig {
     double start_latitude_minutes = 54.0 * 60 + 21.0;  // 54°21' N
     double start_longitude_minutes = 10.0 * 60 + 7.0;  // 10°07' E
     double heading_degrees = 45.0;
+    // Lines back and forth (see SurveyPathConfig); 0: one line that never ends.
+    double line_length_metres = 0.0;
+    double line_spacing_metres = 100.0;
+    // 0: the position text follows every ping (truncated to 0.001 minute); otherwise it
+    // changes once per this many milliseconds, rounded, as a GPS receiver's fixes do.
+    int32_t fix_interval_ms = 0;
     SurveyScene scene;  // what the head sees along the line
+    // When set, the targets stand at these positions and the scene's own are not used.
+    std::optional<std::vector<PlacedTarget>> placed_targets;
 };
+
+// The path a recording with `config` follows.
+SurveyPathConfig survey_path_config(const SurveyRecordingConfig& config);
 
 class SurveyRecording {
   public:
@@ -36,6 +49,7 @@ class SurveyRecording {
 
     // Where along the scene's line the next ping is taken.
     float along_metres() const { return head_.along_metres; }
+    const SurveyPath& path() const { return path_; }
 
   private:
     SurveyRecordingConfig config_;
@@ -43,10 +57,11 @@ class SurveyRecording {
     std::vector<uint8_t> command_;
     std::array<uint8_t, kSimMaxReplyLength> reply_{};
     int32_t interval_ms_ = 0;
-    int64_t ping_index_ = 0;
     int64_t time_ms_ = 0;
-    double latitude_minutes_ = 0;
-    double longitude_minutes_ = 0;
+    SurveyPath path_;
+    std::array<char, kPositionTextSize> position_text_{};
+    int64_t last_fix_ = -1;  // number of the fix interval of the text in force
+    std::vector<SurveyTarget> seen_;
 };
 
 // Expected time between pings at a range (0 for a range the head does not offer).

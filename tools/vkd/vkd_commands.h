@@ -18,6 +18,7 @@ Run add_info(CLI::App& vkd);
 Run add_synth(CLI::App& vkd);
 Run add_render(CLI::App& vkd);
 Run add_export(CLI::App& vkd);
+Run add_mosaic(CLI::App& vkd);
 
 }  // namespace kelvanor::vkd
 
