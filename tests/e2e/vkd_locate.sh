@@ -114,6 +114,39 @@ for r, (note, lat, lon) in zip(rows, want):
     assert abs(float(r["Longitude"]) - float(lon)) <= 1e-6, (r, lon)
 PY
 
+# Killed while writing (SIGKILL at random moments of a long run of rewrites): every contact
+# file there is whole, and no half file takes its name.
+args=()
+for ping in $(seq 10 2 890); do args+=(--ping "$ping" --side port --range 30); done
+whole=1
+for round in $(seq 1 12); do
+    rm -rf "$work/k"
+    "$vkd" locate "$work/s.vkd" "${args[@]}" --write "$work/k" >/dev/null 2>&1 &
+    victim=$!
+    sleep "0.$((RANDOM % 40))"
+    kill -9 "$victim" 2>/dev/null
+    wait "$victim" 2>/dev/null
+    [ -d "$work/k" ] || continue
+    python3 - "$work/k" <<'PY' || whole=0
+import csv, json, os, sys
+import xml.etree.ElementTree as ET
+folder = sys.argv[1]
+for name in os.listdir(folder):
+    path = os.path.join(folder, name)
+    if not name.startswith("contacts.") or name.count(".") > 1:
+        continue  # a temporary file: never under a contact file's name
+    text = open(path).read()
+    if name.endswith(".csv"):
+        assert text.endswith("\n"), name
+        list(csv.DictReader(open(path)))
+    elif name.endswith(".geojson"):
+        json.loads(text)
+    else:
+        ET.fromstring(text)
+PY
+done
+check "SIGKILL during the rewrites leaves every contact file whole" test $whole -eq 1
+
 # Requests that cannot be answered.
 "$vkd" locate "$work/s.vkd" --ping 5000 --side port --range 10 >/dev/null 2>"$work/err"
 check "a record past the end fails" test $? -eq 1
