@@ -114,19 +114,20 @@ for r, (note, lat, lon) in zip(rows, want):
     assert abs(float(r["Longitude"]) - float(lon)) <= 1e-6, (r, lon)
 PY
 
-# Killed while writing (SIGKILL at random moments of a long run of rewrites): every contact
-# file there is whole, and no half file takes its name.
-args=()
-for ping in $(seq 10 2 890); do args+=(--ping "$ping" --side port --range 30); done
+# Killed while writing: a loop rewriting the contact files is killed (SIGKILL) at random
+# moments; every contact file there is whole, and no half file takes its name.
 whole=1
+killed_with_files=0
 for round in $(seq 1 12); do
     rm -rf "$work/k"
-    "$vkd" locate "$work/s.vkd" "${args[@]}" --write "$work/k" >/dev/null 2>&1 &
+    setsid bash -c "while :; do '$vkd' locate '$work/s.vkd' --ping 100 --side port --range 30 \
+        --ping 200 --side stbd --range 40 --write '$work/k' >/dev/null 2>&1; done" &
     victim=$!
-    sleep "0.$((RANDOM % 40))"
-    kill -9 "$victim" 2>/dev/null
+    sleep "0.$((RANDOM % 50 + 30))"
+    kill -9 -- "-$victim" 2>/dev/null
     wait "$victim" 2>/dev/null
     [ -d "$work/k" ] || continue
+    killed_with_files=$((killed_with_files + 1))
     python3 - "$work/k" <<'PY' || whole=0
 import csv, json, os, sys
 import xml.etree.ElementTree as ET
@@ -138,7 +139,7 @@ for name in os.listdir(folder):
     text = open(path).read()
     if name.endswith(".csv"):
         assert text.endswith("\n"), name
-        list(csv.DictReader(open(path)))
+        assert len(list(csv.DictReader(open(path)))) == 2, name
     elif name.endswith(".geojson"):
         json.loads(text)
     else:
@@ -146,6 +147,7 @@ for name in os.listdir(folder):
 PY
 done
 check "SIGKILL during the rewrites leaves every contact file whole" test $whole -eq 1
+check "... with files there to check" test $killed_with_files -gt 0
 
 # Requests that cannot be answered.
 "$vkd" locate "$work/s.vkd" --ping 5000 --side port --range 10 >/dev/null 2>"$work/err"

@@ -12,7 +12,9 @@
 #include "contacts/atomic_file.h"
 #include "contacts/contact.h"
 #include "contacts/contact_files.h"
+#include "contacts/history_contact.h"
 #include "contacts/text_escape.h"
+#include "panel/readouts.h"
 
 namespace kelvanor {
 namespace {
@@ -218,6 +220,79 @@ TEST(ContactFolders, NamedAfterTheFileOrTheTime) {
     EXPECT_EQ(dated_contacts_folder("out", std::mktime(&t)), "out/contacts-20240514-090507");
     EXPECT_EQ(contact_picture_name(7), "contact-007.png");
     EXPECT_EQ(contact_time_text(std::nullopt), "");
+}
+
+}  // namespace
+}  // namespace kelvanor
+
+namespace kelvanor {
+namespace {
+
+// A waterfall column's record gives the antenna's position, the heading and the bottom
+// value's altitude; a text that is no position gives none.
+TEST(ContactsFromHistory, ColumnRecordGivesWhatItHolds) {
+    struct Case {
+        const char* position;
+        uint8_t bottom_low;
+        uint8_t bottom_high;
+        std::optional<GeoPoint> antenna;
+        std::optional<double> altitude;
+    } cases[] = {
+        {" 54.21.000 N010.07.000 E", 0x52, 6, GeoPoint{54.35, 10.116666667}, 8.5},  // 850 cm
+        {" 37.52.304 S144.58.617 E", 0, 0, GeoPoint{-37.871733333, 144.97695}, std::nullopt},
+        {"                        ", 0x05, 0, std::nullopt, 0.05},
+        {" 54.61.000 N010.07.000 E", 0x80 | 0x05, 0, std::nullopt, 0.05},  // top bit not counted
+    };
+    for (const Case& c : cases) {
+        HistoryEntry entry;
+        std::copy_n(c.position, kHistoryPositionSize, entry.position_text.begin());
+        entry.reply_header[8] = c.bottom_low;
+        entry.reply_header[9] = c.bottom_high;
+        entry.heading_degrees = 123.5f;
+        const ContactPing ping = contact_ping_from_history(entry);
+        ASSERT_EQ(ping.antenna.has_value(), c.antenna.has_value()) << c.position;
+        if (c.antenna) {
+            EXPECT_NEAR(ping.antenna->latitude_degrees, c.antenna->latitude_degrees, 1e-8);
+            EXPECT_NEAR(ping.antenna->longitude_degrees, c.antenna->longitude_degrees, 1e-8);
+        }
+        ASSERT_EQ(ping.altitude_metres.has_value(), c.altitude.has_value()) << c.position;
+        if (c.altitude) {
+            EXPECT_NEAR(*ping.altitude_metres, *c.altitude, 1e-9);
+        }
+        EXPECT_EQ(ping.heading_degrees, 123.5);
+        EXPECT_FALSE(ping.record);
+        EXPECT_FALSE(ping.time_seconds);
+    }
+}
+
+}  // namespace
+}  // namespace kelvanor
+
+namespace kelvanor {
+namespace {
+
+// The row under the pointer gives the side the image shows there and the slant range the
+// cursor read-out prints for it.
+TEST(ContactsFromHistory, RowGivesSideAndTheReadOutsRange) {
+    struct Case {
+        int32_t channel;
+        int32_t y;
+        SonarSide side;
+    } cases[] = {
+        {3, 1, SonarSide::Port},        {3, 100, SonarSide::Port},
+        {3, 251, SonarSide::Port},      {3, 252, SonarSide::Starboard},
+        {3, 500, SonarSide::Starboard}, {1, 2, SonarSide::Starboard},
+        {1, 377, SonarSide::Starboard}, {2, 499, SonarSide::Port},
+        {2, 12, SonarSide::Port},
+    };
+    for (const int32_t range : {15, 60, 120}) {
+        for (const Case& c : cases) {
+            const PointerTarget t = pointer_target(c.channel, range, c.y);
+            EXPECT_EQ(t.side, c.side) << c.channel << " " << c.y;
+            const std::string shown = cursor_range_text(0, c.channel, range, c.y);
+            EXPECT_NEAR(t.slant_metres, std::stod(shown), 0.006) << shown;
+        }
+    }
 }
 
 }  // namespace
