@@ -58,6 +58,10 @@ std::string contact_time_text(const std::optional<double>& time_seconds) {
     return text;
 }
 
+std::string contact_time_text(const ContactPing& ping) {
+    return ping.time_seconds ? contact_time_text(ping.time_seconds) : ping.time_text;
+}
+
 const char* side_name(SonarSide side) {
     return side == SonarSide::Port ? "port" : "stbd";
 }
@@ -82,8 +86,8 @@ std::string contact_json(const Contact& c) {
     } else {
         j += ",\"ship\":null";
     }
-    j += ",\"time\":" +
-         (c.ping.time_seconds ? text(contact_time_text(c.ping.time_seconds)) : std::string("null"));
+    const std::string time = contact_time_text(c.ping);
+    j += ",\"time\":" + (time.empty() ? std::string("null") : text(time));
     j += ",\"record\":" + (c.ping.record ? std::to_string(*c.ping.record) : std::string("null"));
     j += ",\"side\":" + text(side_name(c.side));
     j += ",\"slant_range_metres\":" + fixed_text(c.slant_range_metres, 2);

@@ -19,6 +19,7 @@ struct ContactPing {
     std::optional<GeoPoint> antenna;     // the GPS antenna's position
     std::optional<double> heading_degrees;
     std::optional<double> altitude_metres;  // above the seabed, on the marked side
+    std::string time_text;                  // the time as shown, when it is not known as a number
 };
 
 // The ping as the track of its recording knows it, seen from one side.
@@ -50,6 +51,8 @@ std::string contact_json(const Contact& contact);
 
 // "2024-05-14T09:30:00.40": local time with hundredths; empty for no time.
 std::string contact_time_text(const std::optional<double>& time_seconds);
+// The ping's time as above, else its time text.
+std::string contact_time_text(const ContactPing& ping);
 
 // `value` with `decimals` places after the point, whatever the locale.
 std::string fixed_text(double value, int decimals);

@@ -27,7 +27,7 @@ std::string contact_name(const Contact& c) {
 // One line describing the contact for the text of a placemark or waypoint.
 std::string description(const Contact& c) {
     std::string d = "Contact " + std::to_string(c.number);
-    const std::string time = contact_time_text(c.ping.time_seconds);
+    const std::string time = contact_time_text(c.ping);
     if (!time.empty()) d += ", " + time;
     d += std::string(", ") + side_name(c.side) + " " + fixed_text(c.slant_range_metres, 1) +
          " m slant";
@@ -46,7 +46,7 @@ std::string contacts_csv(std::span<const Contact> contacts) {
         "picture\n";
     for (const Contact& c : contacts) {
         out += std::to_string(c.number) + ',' + csv_field(c.note) + ',' +
-               contact_time_text(c.ping.time_seconds) + ',' + point_text(c.target) + ',' +
+               contact_time_text(c.ping) + ',' + point_text(c.target) + ',' +
                point_text(c.ping.antenna) + ',' + side_name(c.side) + ',' +
                fixed_text(c.slant_range_metres, 2) + ',' +
                optional_number(c.ground_range_metres, 2) + ',' +

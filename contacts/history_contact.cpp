@@ -13,6 +13,7 @@ ContactPing contact_ping_from_history(const HistoryEntry& entry) {
         p.antenna = *at;
     }
     p.heading_degrees = entry.heading_degrees;
+    p.time_text = entry.date_time_text.data();  // NUL-terminated
     // Bytes 8 and 9 of the reply: the bottom value in hundredths of a metre, 0 for none.
     const int32_t bottom = entry.reply_header[9] * 128 + (entry.reply_header[8] & 0x7F);
     if (bottom != 0) p.altitude_metres = bottom / 100.0;

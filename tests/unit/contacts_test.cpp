@@ -11,6 +11,7 @@
 
 #include "contacts/atomic_file.h"
 #include "contacts/contact.h"
+#include "contacts/contact_book.h"
 #include "contacts/contact_files.h"
 #include "contacts/history_contact.h"
 #include "contacts/text_escape.h"
@@ -293,6 +294,48 @@ TEST(ContactsFromHistory, RowGivesSideAndTheReadOutsRange) {
             EXPECT_NEAR(t.slant_metres, std::stod(shown), 0.006) << shown;
         }
     }
+}
+
+}  // namespace
+}  // namespace kelvanor
+
+namespace kelvanor {
+namespace {
+
+// Each contact added or deleted rewrites the files with the whole list; numbers are never
+// reused while the list lasts; a new folder starts a new list.
+TEST_F(ContactFiles, BookRewritesTheFilesAtEveryChange) {
+    ContactBook book((folder_ / "b.contacts").string());
+    std::string error;
+    auto csv_rows = [&] {
+        const std::string csv = read_all(folder_ / "b.contacts" / "contacts.csv");
+        return std::count(csv.begin(), csv.end(), '\n') - 1;
+    };
+    ContactPing ping;
+    ping.time_text = "14/05/2024 09:30:00";
+    const Contact c = locate_contact(ping, SonarSide::Port, 10.0, {});
+    struct Step {
+        bool add;
+        int remove;
+        bool ok;
+        std::vector<int> numbers;
+    } steps[] = {
+        {true, 0, true, {1}},     {true, 0, true, {1, 2}},    {true, 0, true, {1, 2, 3}},
+        {false, 2, true, {1, 3}}, {false, 2, false, {1, 3}},  {true, 0, true, {1, 3, 4}},
+        {false, 4, true, {1, 3}}, {true, 0, true, {1, 3, 4}},
+    };
+    for (const Step& s : steps) {
+        EXPECT_EQ(s.add ? book.add(c, error) : book.remove(s.remove, error), s.ok);
+        std::vector<int> numbers;
+        for (const Contact& k : book.contacts()) numbers.push_back(k.number);
+        EXPECT_EQ(numbers, s.numbers);
+        EXPECT_EQ(csv_rows(), static_cast<long>(s.numbers.size()));
+    }
+    EXPECT_NE(read_all(folder_ / "b.contacts" / "contacts.csv").find(",14/05/2024 09:30:00,"),
+              std::string::npos);
+    book.set_folder((folder_ / "c.contacts").string());
+    EXPECT_TRUE(book.contacts().empty());
+    EXPECT_EQ(book.next_number(), 1);
 }
 
 }  // namespace
