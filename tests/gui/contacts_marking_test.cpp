@@ -4,14 +4,20 @@
 #include <QInputDialog>
 #include <QTimer>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "app/application.h"
 #include "contacts/contact_files.h"
+#include "contacts/history_contact.h"
 #include "datafile/record_writer.h"
 #include "gui_support.h"
+#include "ping/column_history.h"
 #include "sim/survey_recording.h"
 
 namespace kelvanor {
@@ -111,6 +117,99 @@ TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
     for (const char* f : {"contacts.geojson", "contacts.kml", "contacts.gpx"}) {
         EXPECT_TRUE(std::filesystem::exists(dir / f)) << f;
     }
+    app.request_close(CloseOrigin::Window);
+    ASSERT_TRUE(wait_until([&] { return app.closed(); }));
+}
+
+}  // namespace
+}  // namespace kelvanor
+
+namespace kelvanor {
+namespace {
+
+// A synthetic survey with a truth file played to its end: each target still on screen is
+// marked at its pixel (the column whose ping passes abeam of it, the row of its slant range)
+// and the stored contact lies within 3 m of the truth.
+TEST(ContactsMarking, MarkedTargetLiesWhereTheTruthPutsIt) {
+    WorkingFolder folder;
+    const std::string path = folder.file("truth.vkd").toStdString();
+    const std::string truth = folder.file("truth.json").toStdString();
+    const std::string command = std::string(KELVANOR_BIN_DIR) + "/vkd synth -o '" + path +
+                                "' --pings 900 --speed 5 --truth '" + truth + "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(truth);
+    std::stringstream text;
+    text << in.rdbuf();
+    // The targets: latitude, longitude, side and across-track distance, read plainly.
+    struct Truth {
+        GeoPoint point;
+        SonarSide side;
+        double across;
+    };
+    std::vector<Truth> targets;
+    const std::regex entry(
+        "\"latitude\": ([-0-9.]+),\\s*\"longitude\": ([-0-9.]+),\\s*\"side\": \"(port|starboard)\","
+        "\\s*\"across_metres\": ([0-9.]+)");
+    const std::string all = text.str();
+    for (std::sregex_iterator it(all.begin(), all.end(), entry), end; it != end; ++it) {
+        targets.push_back({{std::stod((*it)[1]), std::stod((*it)[2])},
+                           (*it)[3] == "port" ? SonarSide::Port : SonarSide::Starboard,
+                           std::stod((*it)[4])});
+    }
+    ASSERT_FALSE(targets.empty());
+
+    FastClock clock;
+    StartOptions options;
+    options.clock = &clock;
+    options.show_logo = false;
+    options.watch_signals = false;
+    options.play_path = path;
+    Application app(options);
+    app.start();
+    AppState& state = app.state();
+    ASSERT_TRUE(wait_until([&] { return state.datafile.playback_percent >= 100; }));
+    state.run.hold = 1;
+    app.program().command(0);
+
+    int marked = 0;
+    for (const Truth& t : targets) {
+        // The column whose ping lies abeam of the target: the one nearest to it.
+        int best_x = 0;
+        double best = 1e9;
+        int32_t range = 0;
+        for (int x = 1; x <= kHistoryColumns; ++x) {
+            const HistoryEntry e = read_history_record(
+                state.ping.column_history,
+                history_slot_for_column(state.ping.column_history.history_index, x));
+            const ContactPing ping = contact_ping_from_history(e);
+            if (!ping.antenna || !ping.heading_degrees) continue;
+            const GeoPoint abeam =
+                across_track_point(*ping.antenna, *ping.heading_degrees, t.side, t.across);
+            const double d = distance_metres(abeam, t.point);
+            if (d < best) {
+                best = d;
+                best_x = x;
+                range = e.range_metres();
+            }
+        }
+        if (best > 5.0) continue;  // scrolled off the screen
+        const double slant = std::hypot(t.across, 8.0);
+        const int y = t.side == SonarSide::Port
+                          ? static_cast<int>(std::lround(251 - slant * 250 / range))
+                          : static_cast<int>(std::lround(251 + slant * 250 / range));
+        state.panel.mouse_x = best_x;
+        state.panel.mouse_y = y;
+        answer_note_dialog("target", true);
+        app.mark_contact_at_pointer();
+        ASSERT_FALSE(app.contacts().contacts().empty());
+        const Contact& c = app.contacts().contacts().back();
+        ASSERT_TRUE(c.target) << c.no_position_reason;
+        const double off = distance_metres(*c.target, t.point);
+        std::printf("target marked at column %d row %d: %.2f m from the truth\n", best_x, y, off);
+        EXPECT_LE(off, 3.0) << "column " << best_x;
+        ++marked;
+    }
+    EXPECT_GT(marked, 0);
     app.request_close(CloseOrigin::Window);
     ASSERT_TRUE(wait_until([&] { return app.closed(); }));
 }
