@@ -12,6 +12,7 @@
 
 #include <cstdio>
 
+#include "app/contact_marking.h"
 #include "app/menu_marks.h"
 #include "app/startup_logo.h"
 #include "capture/qt_save_screen.h"
@@ -362,6 +363,10 @@ void Application::end_auto_repeat() {
 
 void Application::on_character(int character) {
     if (state_.panel.repeat.button != PanelButton::None) return;
+    if (character == 'm' || character == 'M') {
+        mark_contact_at_pointer();
+        return;
+    }
     panel_key_char(state_, surface_, services_, *program_, character);
     schedule_playback();
 }
@@ -382,6 +387,16 @@ void Application::on_key_pressed(int key) {
         QCursor::setPos(view->mapToGlobal(view->to_view(*moved)));
         on_pointer_moved(QPoint(moved->x, moved->y));
     }
+}
+
+void Application::mark_contact_at_pointer() {
+    const std::string data_file = state_.run.recording != 0            ? program_->record_path()
+                                  : state_.run.playback_file_open != 0 ? program_->playback_path()
+                                                                       : std::string();
+    choose_contacts_folder(contacts_, data_file);
+    std::string error;
+    mark_contact(window_.get(), state_, contacts_,
+                 Point{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()}, error);
 }
 
 void Application::refresh_zoom() {
@@ -429,6 +444,12 @@ void Application::on_command(int id) {
                                            [this] { draw_balance(state_, surface_, services_); });
                 draw_balance(state_, surface_, services_);
             }
+            break;
+        case menu::kMarkContact:
+            mark_contact_at_pointer();
+            break;
+        case menu::kContacts:
+            show_contacts_dialog(window_.get(), contacts_);
             break;
         case menu::kAbout:
             run_about_dialog(window_.get(), state_, make_startup_logo());

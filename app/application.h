@@ -16,6 +16,7 @@
 #include "app/signal_watcher.h"
 #include "app/tool_views.h"
 #include "app/window_services.h"
+#include "contacts/contact_book.h"
 #include "control/program.h"
 #include "platform/clock.h"
 #include "platform/qt_surface.h"
@@ -62,6 +63,9 @@ class Application : public QObject {
     Program& program() { return *program_; }
     QSlider* slider() const { return slider_; }
     bool closed() const { return closed_; }
+    ContactBook& contacts() { return contacts_; }
+    // Marks a contact at the pointer over the waterfall (key M, Misc > Mark Contact).
+    void mark_contact_at_pointer();
 
     // Asks for the close handling; it runs once, from the top of the event loop, after any
     // modal dialog has ended.
@@ -115,6 +119,7 @@ class Application : public QObject {
     QTimer* playback_timer_ = nullptr;
     QTimer* refresh_timer_ = nullptr;
     QSlider* slider_ = nullptr;
+    ContactBook contacts_;
     DiagnosticsView* diagnostics_view_ = nullptr;
     ZoomPicture* zoom_picture_ = nullptr;
     std::atomic<bool> diagnostics_pending_{false};

@@ -148,6 +148,10 @@ class Program : public AcquisitionHooks, public PanelHooks {
     void clear_line_history(AppState& app) override;
     int draw_ping(AppState& app, const ColumnRequest& request) override;
 
+    // The recording being made and the file being played (empty before the first).
+    const std::string& record_path() const { return record_path_; }
+    const std::string& playback_path() const { return playback_path_; }
+
   private:
     void set_title(const std::string& suffix);
     void draw_rec_pause_box(bool show);

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     const std::vector<std::pair<std::string, Run>> runs = {
         {"dump", add_dump(app)},     {"info", add_info(app)},     {"synth", add_synth(app)},
         {"render", add_render(app)}, {"export", add_export(app)}, {"mosaic", add_mosaic(app)},
+        {"locate", add_locate(app)},
     };
     if (argc >= 2 && argv[1][0] != '-' &&
         std::none_of(runs.begin(), runs.end(), [&](const auto& r) { return r.first == argv[1]; })) {

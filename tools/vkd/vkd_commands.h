@@ -19,6 +19,7 @@ Run add_synth(CLI::App& vkd);
 Run add_render(CLI::App& vkd);
 Run add_export(CLI::App& vkd);
 Run add_mosaic(CLI::App& vkd);
+Run add_locate(CLI::App& vkd);
 
 }  // namespace kelvanor::vkd
 
