@@ -20,7 +20,6 @@ inline constexpr size_t kRecordHeaderLength = 100;
 // than this is accepted (the longest the head link produces is 640 bytes).
 inline constexpr size_t kMinRecordLength = kRecordHeaderLength + 2;
 inline constexpr size_t kMaxRecordLength = 1024;
-// A reply holds at least its 12 header bytes and its terminator.
 inline constexpr std::array<uint8_t, 3> kRecordMagic = {'V', 'K', 'D'};
 
 static_assert(kMaxRecordLength - kMinRecordLength <= kHeadReplyCapacity);

@@ -47,8 +47,11 @@ uint32_t RecordEchoes::full_scale() const {
 
 std::optional<RecordEchoes> record_echoes(std::span<const uint8_t> record,
                                           const RecordLimits& limits) {
+    // A head reply holds at least its 12 header bytes and its terminator; a record may store
+    // a shorter one, which has no echoes.
+    constexpr size_t kMinEchoReplyLength = 13;
     const size_t n = limits.reply_length;
-    if (record.size() < limits.record_length || n < kMinReplyLength ||
+    if (record.size() < limits.record_length || n < kMinEchoReplyLength ||
         kRecordHeaderLength + n > record.size()) {
         return std::nullopt;
     }

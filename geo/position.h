@@ -7,7 +7,7 @@
 #include <span>
 #include <string_view>
 
-#include "headlink/head_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 
