@@ -53,7 +53,9 @@ grep 'head link' err.txt | sed 's/^/  /'
 check "the accounting shows both devices lost once" grep -q 'devices lost: head 1, GPS 1' err.txt
 check "the gap was bridged by no-data re-sends" \
     grep -Eq '[1-9][0-9]* no-data re-sends' err.txt
-check "no message box but the closing one" test -z "$(grep -v -e 'head link' -e '^Close Record File' err.txt)"
+# (Qt's offscreen platform says once that it cannot pass size hints on: not a box.)
+check "no message box but the closing one" \
+    test -z "$(grep -v -e 'head link' -e '^Close Record File' -e 'propagateSizeHints' err.txt)"
 
 echo "unplugged: $failures failed"
 [ "$failures" -eq 0 ]
