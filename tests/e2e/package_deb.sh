@@ -46,7 +46,7 @@ check "dpkg --root installs the package" dpkg --root="$root" --force-not-root --
 check "dpkg lists what it installed" bash -c "dpkg --root='$root' -L kelvanor | grep -qx /usr/bin/kelvanor"
 export XDG_RUNTIME_DIR="$work/xdg"
 check "kelvanor --version" bash -c "'$root/usr/bin/kelvanor' --version | grep -qx 'kelvanor $version'"
-check "vkd --help" bash -c "'$root/usr/bin/vkd' --help | grep -q 'vkd synth'"
+check "vkd --help" bash -c "'$root/usr/bin/vkd' --help | grep -qE '^ +synth '"
 check "marlinray-sim --help" bash -c "'$root/usr/bin/marlinray-sim' --help | grep -q -- --model"
 check "stripped" bash -c "file -b '$root/usr/bin/kelvanor' | grep -q ', stripped'"
 # The packaged program does its work: a synthetic recording played back to a picture.
