@@ -145,7 +145,7 @@ rm -f "$work/KELVANOR.INI"
     2>"$work/sigterm.err") &
 program_pid=$!
 pids+=("$program_pid")
-sleep 4
+sleep 6  # start-up (the delay calibration) takes one to two seconds of it
 kill -TERM "$program_pid"
 for _ in $(seq 1 200); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$program_pid" 2>/dev/null; then
