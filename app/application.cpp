@@ -419,30 +419,25 @@ void Application::on_command(int id) {
             toggle_tool_window(id);
             break;
         case menu::kManualSpeed:
-            run_manual_speed_dialog(window_.get(), state_, *services_);
-            state_.run.heading_degrees = 0.0f;
-            draw_speed(state_, surface_, services_, state_.run.speed_knots, true);
-            draw_heading(state_, surface_, services_, state_.run.heading_degrees, true);
+            program_->apply_manual_speed(run_manual_speed_dialog(
+                window_.get(), program_->manual_speed_values(), *services_));
             break;
         case menu::kComPorts:
-            if (state_.settings.RunMode == 0) {
-                ComPortActions actions;
-                actions.stop_head_port = [this] { program_->stop_head(); };
-                actions.start_head_port = [this] { program_->start_head(); };
-                actions.stop_gps = [this] { program_->stop_gps_port(); };
-                actions.start_gps = [this] { program_->start_gps_port(); };
-                actions.show_no_position = [this] {
-                    draw_gps_position(state_, surface_, services_, false);
-                };
-                run_comport_setup_dialog(window_.get(), state_, *services_,
-                                         present_com_ports(state_), actions);
+            if (program_->head_mode()) {
+                if (std::optional<ComPortValues> chosen =
+                        run_comport_setup_dialog(window_.get(), program_->com_port_values(),
+                                                 *services_, program_->screen_size())) {
+                    program_->apply_com_ports(*chosen);
+                }
             }
             break;
         case menu::kChannelBalance:
-            if (state_.settings.RunMode == 0) {
-                run_channel_balance_dialog(window_.get(), state_,
-                                           [this] { draw_balance(state_, surface_, services_); });
-                draw_balance(state_, surface_, services_);
+            if (program_->head_mode()) {
+                program_->apply_channel_balance(run_channel_balance_dialog(
+                    window_.get(), program_->channel_balance_values(), program_->screen_size(),
+                    [this](const ChannelBalanceValues& values) {
+                        program_->set_channel_balance(values);
+                    }));
             }
             break;
         case menu::kMarkContact:
@@ -452,7 +447,7 @@ void Application::on_command(int id) {
             show_contacts_dialog(window_.get(), contacts_);
             break;
         case menu::kAbout:
-            run_about_dialog(window_.get(), state_, make_startup_logo());
+            run_about_dialog(window_.get(), program_->screen_size(), make_startup_logo());
             break;
         case menu::kWindowSize1x:
         case menu::kWindowSize2x:

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "control/dialog_values.h"
 #include "datafile/ping_record.h"
 #include "datafile/playback.h"
 #include "datafile/record_source.h"
@@ -78,6 +79,24 @@ class Program : public AcquisitionHooks, public PanelHooks {
     void run_mode_switch();
     // One menu command by id; ids the program does not know are ignored.
     void command(int id);
+
+    // The settings dialogs: the values each opens with, and applying what it hands back.
+    bool head_mode() const { return app_.settings.RunMode == 0; }
+    // The screen's size as found at start-up (zero when unknown), where dialogs are kept on.
+    Size screen_size() const { return {app_.run.screen_width, app_.run.screen_height}; }
+    ManualSpeedValues manual_speed_values() const;
+    // After the dialog, whatever its outcome: the chosen speed, a heading of 0, and the speed
+    // and heading read-outs drawn again.
+    void apply_manual_speed(const std::optional<ManualSpeedValues>& chosen);
+    ChannelBalanceValues channel_balance_values() const;
+    // The balance set and shown at once (the dialog's Default, while it stays open).
+    void set_channel_balance(const ChannelBalanceValues& values);
+    // After the dialog: the balance Ok chose, and the read-out drawn again in any case.
+    void apply_channel_balance(const std::optional<ChannelBalanceValues>& chosen);
+    ComPortValues com_port_values() const;
+    // Restarts the head link (and the GPS reader) on the chosen ports; without a GPS the
+    // position read-out shows no position.
+    void apply_com_ports(const ComPortValues& chosen);
 
     // Data files.
     void open_playback_file();
