@@ -8,10 +8,12 @@
 // everything else runs on the GUI thread.
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/dialog_values.h"
 #include "datafile/ping_record.h"
@@ -19,6 +21,7 @@
 #include "datafile/record_source.h"
 #include "datafile/record_writer.h"
 #include "headlink/acquisition.h"
+#include "panel/keyboard_entry.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_ping_hooks.h"
 #include "ping/process_ping.h"
@@ -27,6 +30,7 @@
 #include "platform/ui_services.h"
 #include "settings/app_state.h"
 #include "settings/head_state.h"
+#include "waterfall/zoom.h"
 
 namespace kelvanor {
 
@@ -41,6 +45,33 @@ class Devices {
     virtual void start_gps() {}
     virtual void stop_gps() {}
 };
+
+// What a pointer move did, for the window to show.
+struct PointerOutcome {
+    bool to_auto_repeat = false;     // the move went to the arrow buttons' auto-repeat
+    bool auto_repeat_ended = false;  // ... which it ended: stop the repeat timer
+    bool over_image = false;         // the pointer is over the waterfall (cross-hair cursor)
+    std::optional<ZoomView> zoom;    // the Zoom x3 picture to show
+    bool image_changed = false;      // a measurement overlay moved: refresh the image
+};
+
+// What a left press did, for the window to show.
+struct PressOutcome {
+    bool taken = false;            // false while an auto-repeat runs: the press is ignored
+    std::optional<ZoomView> zoom;  // the Zoom x3 picture to show
+    bool image_changed = false;    // a measurement overlay changed: refresh the image
+    int32_t repeat_timer_ms = 0;   // above 0: an auto-repeat began; start its timer
+};
+
+// One period of the arrow buttons' auto-repeat.
+struct RepeatTickOutcome {
+    bool ran = false;              // false: no auto-repeat was running
+    bool running = false;          // false: the repeat ended; stop its timer
+    int32_t restart_timer_ms = 0;  // above 0: restart the timer with this period
+};
+
+// What a tool window's menu item asks the window to do.
+enum class ToolWindowStep { None, Show, Close };
 
 // What the window shows besides its surface.
 struct WindowHooks {
@@ -66,10 +97,27 @@ class Program : public AcquisitionHooks, public PanelHooks {
         free_space_ = std::move(free_space);
     }
     void set_window_hooks(WindowHooks hooks) { window_ = std::move(hooks); }
-    // The panel font's cell, which the panel positions depend on.
-    void set_font(FontMetrics font) { font_ = font; }
+    // The panel font's cell, which the panel positions (its layout) depend on.
+    void set_font(FontMetrics font);
 
+    // The workers' and tests' way in (the head link and the GPS reader keep the state).
     AppState& app() { return app_; }
+    // What the window reads to show (never to change).
+    const AppState& state() const { return app_; }
+
+    // Start-up, before the window shows: the settings file, the serial ports present and the
+    // GPS source (problems named in `problems`), the busy wait's calibration, the screen.
+    void load_settings();
+    void set_up_ports(const std::vector<std::string>& port_options,
+                      const std::filesystem::path& sysfs_tty_root,
+                      std::vector<std::string>& problems, const std::string& gps_option);
+    void set_delay_loops_per_second(int32_t loops) { app_.run.delay_loops_per_second = loops; }
+    void set_screen_size(Size screen);
+    // The run mode the first run-mode switch starts in (0 HEAD, 1 FILE), marked in the menu.
+    void choose_run_mode(int32_t run_mode);
+    // The demo's simulated head on COM1 (and GPS on COM2 when it has one), in HEAD mode from
+    // the start.
+    void use_demo_ports(bool with_gps);
 
     // Start-up: the image, the palette for Colors, a clear screen and line history.
     void create_image();
@@ -97,6 +145,35 @@ class Program : public AcquisitionHooks, public PanelHooks {
     // Restarts the head link (and the GPS reader) on the chosen ports; without a GPS the
     // position read-out shows no position.
     void apply_com_ports(const ComPortValues& chosen);
+
+    // Window input, in client coordinates (GUI thread). While an auto-repeat of an arrow
+    // button runs, input goes to it and nothing else is processed.
+    bool auto_repeat_running() const { return app_.panel.repeat.button != PanelButton::None; }
+    PointerOutcome pointer_moved(Point p);
+    PressOutcome left_pressed(Point p);
+    // True when an auto-repeat ended.
+    bool left_released(Point p);
+    // True when a measurement overlay changed and the image wants a refresh.
+    bool right_pressed(Point p);
+    RepeatTickOutcome repeat_tick();
+    void key_char(int character);
+    // An arrow key: where the pointer moves to (client pixels), if anywhere.
+    std::optional<Point> key_pressed(NavigationKey key, Point pointer);
+    void key_released();
+    // The window lost the pointer or the keyboard: an auto-repeat ends (true when one ran)
+    // and the waterfall read-outs are left.
+    bool input_lost();
+    // The pointer is no longer over the waterfall.
+    void pointer_left_window();
+    // Save Screen: the read-outs as the capture shows them.
+    void show_capture_readout();
+    // The last pointer position the panel saw.
+    Point pointer() const { return {app_.panel.mouse_x.load(), app_.panel.mouse_y.load()}; }
+    // The Zoom x3 picture to show now, when the Zoom x3 window is shown.
+    std::optional<ZoomView> zoom_to_show() const;
+    // Diagnostics and Zoom x3: their menu item, and their window closed by its close box.
+    ToolWindowStep toggle_tool_window(int id);
+    void tool_window_closed(int id);
 
     // Data files.
     void open_playback_file();
