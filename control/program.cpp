@@ -12,6 +12,7 @@
 #include "panel/panel_colours.h"
 #include "panel/panel_paint.h"
 #include "panel/readouts.h"
+#include "panel/rec_pause.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
 #include "waterfall/grid.h"
@@ -503,32 +504,13 @@ void Program::toggle_rec_pause() {
 }
 
 void Program::draw_rec_pause_box(bool show) {
-    {
-        std::lock_guard lock(surface_.mutex());
-        if (!show) {
-            surface_.fill_rect({696, 504, 787, 520}, kPalettePanelBackground);
-        } else {
-            surface_.glyph(
-                app_.run.rec_pause == 1 ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
-                {696, 505, 709, 518});
-            surface_.text({712, 504}, "REC Pause", kPaletteWhite, kPalettePanelBackground);
-        }
-    }
-    ui_.request_repaint(Rect{696, 504, 787, 520});
+    kelvanor::draw_rec_pause_box(surface_, ui_, show, app_.run.rec_pause == 1);
 }
 
 void Program::flash_rec_pause() {
     if (app_.run.rec_pause != 1) return;
     rec_pause_flash_phase_ = 1 - rec_pause_flash_phase_;
-    {
-        std::lock_guard lock(surface_.mutex());
-        if (rec_pause_flash_phase_ == 1) {
-            surface_.text({712, 504}, "REC Pause", kPaletteWhite, kPaletteRed);
-        } else {
-            surface_.text({712, 504}, "REC Pause", kPaletteRed, kPaletteWhite);
-        }
-    }
-    ui_.request_repaint(Rect{696, 504, 787, 520});
+    flash_rec_pause_label(surface_, ui_, rec_pause_flash_phase_);
 }
 
 void Program::write_ping_record() {
