@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "control/file_names.h"
+#include "control/run_mode_menus.h"
 #include "headlink/diagnostics_view.h"
 #include "headlink/link_indicators.h"
 #include "panel/keyboard_entry.h"
@@ -177,28 +178,12 @@ void Program::run_mode_switch() {
         s.saved_ss_range = s.SSRange.load();
         s.saved_ss_gain = s.SSGain.load();
         saved_head_ = capture_head_parameters(app_);
-        ui_.enable_menu_item(menu::kPlayback, true);
-        ui_.enable_menu_item(menu::kRecord, false);
-        ui_.enable_menu_item(menu::kCopy, true);
-        ui_.enable_menu_item(menu::kComPorts, false);
-        ui_.enable_menu_item(menu::kManualSpeed, false);
-        ui_.enable_menu_item(menu::kSpeedFromGps, false);
-        ui_.enable_menu_item(menu::kLow, false);
-        ui_.enable_menu_item(menu::kHigh, false);
-        ui_.enable_menu_item(menu::kChannelBalance, false);
+        enable_run_mode_menus(ui_, true, run.speed_from_gps == 1);
         if (run.playback_file_open == 0) set_title("[No File]");
     } else {
         app_.datafile.playback_restart = 0;
         apply_range_readout_state(app_);
-        ui_.enable_menu_item(menu::kPlayback, false);
-        ui_.enable_menu_item(menu::kRecord, true);
-        ui_.enable_menu_item(menu::kCopy, false);
-        ui_.enable_menu_item(menu::kComPorts, true);
-        ui_.enable_menu_item(menu::kManualSpeed, run.speed_from_gps == 0);
-        ui_.enable_menu_item(menu::kSpeedFromGps, true);
-        ui_.enable_menu_item(menu::kLow, true);
-        ui_.enable_menu_item(menu::kHigh, true);
-        ui_.enable_menu_item(menu::kChannelBalance, true);
+        enable_run_mode_menus(ui_, false, run.speed_from_gps != 0);
         set_title("");
         devices_->start_head_port();
         if (run.gps_enabled) devices_->start_gps();
