@@ -50,9 +50,14 @@ void handle_complete_reply(AcquisitionContext& c, size_t waiting) {
     if (!got || *got != wanted || wanted == 0) return;
 
     ++link.replies_read;
-    // The head pings again while this ping is processed.
-    if (send_switch_command(app, &c.port, c.clock)) ++link.commands_sent;
-    process_head_reply(app, c.hooks, c.clock, reply.data(), wanted);
+    {
+        // The head pings again while this ping is processed: the next command goes out
+        // first, and the ping is processed while RTS is held after it, so that its column is
+        // drawn without waiting for the hold.
+        OutgoingCommand next(app, &c.port, c.clock);
+        if (next.written()) ++link.commands_sent;
+        process_head_reply(app, c.hooks, c.clock, reply.data(), wanted);
+    }
     if (app.head.reply_valid == 1) ++link.replies_accepted;
     publish_reply_copy(app);
 }
