@@ -22,6 +22,11 @@ constexpr const char* kMonths[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
 constexpr int64_t kLongestRestWaitUs = 50000;
 // Covers the scheduling delay of the wake-up, so that one more look finds the reply whole.
 constexpr int64_t kRestWaitMarginUs = 200;
+// The last bytes of a reply come in one piece whose time the line rate does not tell: a USB
+// adapter hands over up to 62 bytes at once. While no more than that is missing, the port is
+// looked at every half millisecond instead of sleeping a line-time estimate past the piece.
+constexpr int64_t kLastPieceBytes = 64;
+constexpr int64_t kLastPieceStepUs = 500;
 
 // Copies as much of `text` as fits, always NUL-terminated (a year past 9999 is cut).
 template <size_t N>
@@ -122,7 +127,8 @@ void stamp_ping_time(AppState& app, Clock& clock) {
 int64_t rest_of_reply_wait_us(int32_t reply_length, size_t queued) {
     const int64_t missing =
         std::max<int64_t>(static_cast<int64_t>(reply_length) - static_cast<int64_t>(queued), 1);
-    return std::min(missing * kByteTimeUs + kRestWaitMarginUs, kLongestRestWaitUs);
+    const int64_t longest = missing <= kLastPieceBytes ? kLastPieceStepUs : kLongestRestWaitUs;
+    return std::min(missing * kByteTimeUs + kRestWaitMarginUs, longest);
 }
 
 void poll_head_reply(AcquisitionContext& c) {

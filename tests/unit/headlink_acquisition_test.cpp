@@ -448,8 +448,11 @@ TEST(StampPingTime, FormatsDateAndTimeOncePerSecond) {
     EXPECT_EQ(clock.conversions, 2);
 }
 
-TEST(RestOfReplyWait, IsTheLineTimeOfTheMissingBytesCappedAt50Ms) {
+TEST(RestOfReplyWait, IsTheLineTimeOfTheMissingBytesCappedAt50MsAndAtHalfAMsForTheLastPiece) {
     EXPECT_EQ(rest_of_reply_wait_us(413, 412), 87 + 200);
+    EXPECT_EQ(rest_of_reply_wait_us(413, 410), 3 * 87 + 200);
+    EXPECT_EQ(rest_of_reply_wait_us(413, 349), 500);  // 64 missing: one adapter packet
+    EXPECT_EQ(rest_of_reply_wait_us(413, 348), 65 * 87 + 200);
     EXPECT_EQ(rest_of_reply_wait_us(413, 13), 400 * 87 + 200);
     EXPECT_EQ(rest_of_reply_wait_us(513, 1), 512 * 87 + 200);
     EXPECT_EQ(rest_of_reply_wait_us(922, 1), 50000);       // a reply length left by a played record
