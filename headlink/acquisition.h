@@ -36,8 +36,10 @@ struct AcquisitionContext {
     Clock& clock;
 };
 
-// The longest the thread waits in one poll() for a first byte.
-inline constexpr int64_t kReplyPollTimeoutUs = 5000;
+// The longest the thread waits in one poll() for a first byte. A byte ends the wait at once;
+// the time-out only sets how soon a silent head's new second is counted, and each one wakes
+// the thread for nothing while the head is answering.
+inline constexpr int64_t kReplyPollTimeoutUs = 20000;
 // How long the thread waits per turn while FILE mode runs or Hold is on.
 inline constexpr int64_t kIdleWaitUs = 20000;
 // The pause after the first command, before the first poll.
