@@ -86,7 +86,8 @@ Application::Application(StartOptions options)
     connect(refresh_timer_, &QTimer::timeout, this, [this] {
         refresh_pending_ = false;
         if (program_->refresh_image()) {
-            window_->view()->update();
+            // The image and the overlays drawn over it; the panel asks for its own repaints.
+            window_->view()->update_client(kTargetImageArea);
             refresh_zoom();
         }
     });

@@ -33,7 +33,7 @@ enum class SystemGlyph {
 };
 
 class Surface {
-public:
+  public:
     virtual ~Surface() = default;
 
     // Held by whoever draws, on any thread; the copy to the screen takes it too.
@@ -62,11 +62,24 @@ public:
     // Copies an 8-bit image (rows top-down, `stride` bytes apart) through the palette, with
     // its top-left pixel at `at`.
     virtual void blit_indexed(Point at, Size size, const uint8_t* pixels, int stride) = 0;
+    // The same for an image kept as a ring of columns: column `first_column` of `pixels` is
+    // shown leftmost, the columns after it follow and the columns before it wrap round to
+    // the right. A surface that shows the same ring again and again may keep it converted
+    // and convert only the pixels that changed since.
+    virtual void blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
+                                   int first_column) {
+        if (size.width <= 0) return;
+        first_column = ((first_column % size.width) + size.width) % size.width;
+        const int tail = size.width - first_column;
+        blit_indexed(at, {tail, size.height}, pixels + first_column, stride);
+        if (first_column > 0)
+            blit_indexed({at.x + tail, at.y}, {first_column, size.height}, pixels, stride);
+    }
 
     // Rectangle-size read of the surface as RGB (tests and screen captures).
     virtual Rgb pixel(Point at) const = 0;
 
-private:
+  private:
     std::mutex mutex_;
 };
 
