@@ -57,6 +57,15 @@ missing=$(for p in "${install[@]}"; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
 done)
 if [ -n "$missing" ]; then
+    # An arm64 package that conflicts with the host's own would have apt remove the host's:
+    # ask apt first, and refuse rather than break the native build.
+    # shellcheck disable=SC2086 # the names are words
+    removed=$(apt-get -s install --no-install-recommends $missing | grep '^Remv' || true)
+    if [ -n "$removed" ]; then
+        echo "arm64_gdal.sh: installing$(printf ' %s' $missing) would remove:" >&2
+        echo "$removed" >&2
+        exit 1
+    fi
     echo "Installing for GDAL on ARM64:" $missing
     DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
         --no-install-recommends $missing
