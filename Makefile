@@ -14,9 +14,15 @@ PACKAGES := cmake ninja-build g++ pkg-config \
     openbox xdotool x11-utils imagemagick \
     desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db \
     libgdal-dev gdal-bin libcli11-dev gpsbabel \
-    gpsd gpsd-clients python3-gps strace
+    gpsd gpsd-clients python3-gps strace ccache
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+# Every build compiles through ccache when it is installed (cmake/ccache.cmake). Paths below
+# the clone are hashed relative to it and the build folder not at all, so that a fresh clone
+# elsewhere (as the continuous integration makes) reuses what an earlier one compiled.
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= true
 
 .PHONY: all deps configure build test check demo package bench fuzz clean format arm64 arm64-deps
 
