@@ -24,7 +24,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 export CCACHE_BASEDIR ?= $(CURDIR)
 export CCACHE_NOHASHDIR ?= true
 
-.PHONY: all deps configure build test check demo package bench fuzz clean format arm64 arm64-deps
+.PHONY: all deps configure build test check demo package bench fuzz clean format arm64 arm64-deps package-arm64
 
 all: build
 
@@ -100,6 +100,11 @@ arm64-deps: deps
 arm64: arm64-deps build
 	scripts/arm64_gdal.sh $(ARM64_BUILD_DIR)-gdal
 	scripts/arm64.sh $(ARM64_BUILD_DIR) $(BUILD_DIR) $(JOBS)
+
+# The arm64 Debian package, in $(ARM64_BUILD_DIR)/: kelvanor_VERSION_arm64.deb.
+package-arm64: arm64-deps
+	scripts/arm64_gdal.sh $(ARM64_BUILD_DIR)-gdal
+	scripts/arm64.sh --package $(ARM64_BUILD_DIR) $(BUILD_DIR) $(JOBS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

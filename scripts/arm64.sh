@@ -6,9 +6,15 @@
 #   scripts run under qemu's user-mode emulation;
 # - the same recordings dumped and rendered by the native and the ARM64 tools give the same
 #   bytes (tests/cross/same_output.sh).
-# Usage: scripts/arm64.sh [BUILD] [NATIVE_BUILD] [JOBS]
+# With --package, the arm64 .deb is built instead (make package-arm64), in BUILD/.
+# Usage: scripts/arm64.sh [--package] [BUILD] [NATIVE_BUILD] [JOBS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+package=false
+if [ "${1:-}" = --package ]; then
+    package=true
+    shift
+fi
 build=${1:-build-arm64}
 native=${2:-build}
 jobs=${3:-$(nproc)}
@@ -27,7 +33,17 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
     -DFindGDAL_SKIP_GDAL_CONFIG=ON -DGDAL_INCLUDE_DIR=/usr/include/gdal -DGDAL_LIBRARY="$gdal_lib" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$qemu;-E;LD_LIBRARY_PATH=$gdal_path" \
-    -DCMAKE_EXE_LINKER_FLAGS="-Wl,-rpath-link,${gdal_path//:/ -Wl,-rpath-link,}"
+    -DCMAKE_EXE_LINKER_FLAGS="-Wl,-rpath-link,${gdal_path//:/ -Wl,-rpath-link,}" \
+    -DCPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS="${gdal_path//:/;}" \
+    -DKELVANOR_DEB_DEPENDS="$(grep -w '^libgdal' "$gdal_root/shlibs" | cut -d' ' -f3- | head -n 1)"
+
+if $package; then
+    step "the arm64 package"
+    cmake --build "$build" -j "$jobs" --target installable
+    (cd "$build" && cpack -G DEB)
+    exit 0
+fi
+
 # Only what this pass runs: the GUI tests and the benchmarks stay with the native build.
 targets=(kelvanor vkd marlinray-sim core_tests)
 for fuzz in fuzz/fuzz_*.cpp; do
