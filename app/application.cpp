@@ -390,13 +390,7 @@ void Application::on_key_pressed(int key) {
 }
 
 void Application::mark_contact_at_pointer() {
-    const std::string data_file = state_.run.recording != 0            ? program_->record_path()
-                                  : state_.run.playback_file_open != 0 ? program_->playback_path()
-                                                                       : std::string();
-    choose_contacts_folder(contacts_, data_file);
-    std::string error;
-    mark_contact(window_.get(), state_, contacts_,
-                 Point{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()}, error);
+    kelvanor::mark_contact_at_pointer(window_.get(), *program_, contacts_);
 }
 
 void Application::refresh_zoom() {
@@ -449,7 +443,7 @@ void Application::on_command(int id) {
             mark_contact_at_pointer();
             break;
         case menu::kContacts:
-            show_contacts_dialog(window_.get(), contacts_);
+            show_contacts_dialog(window_.get(), *program_, contacts_);
             break;
         case menu::kAbout:
             run_about_dialog(window_.get(), state_, make_startup_logo());
