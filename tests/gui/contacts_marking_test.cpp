@@ -112,6 +112,14 @@ TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
     state.run.hold = 1;
     app.program().command(0);
 
+    // A length measured on screen just before the first mark goes with that contact alone.
+    state.run.target_length_mode = 1;
+    ASSERT_TRUE(target_right_click(state, {600, 150}));
+    ASSERT_TRUE(target_right_click(state, {650, 190}));
+    state.run.target_length_mode = 0;
+    const std::optional<float> measured = state.target.completed_length_metres;
+    ASSERT_TRUE(measured);
+
     struct Step {
         int x;
         int y;
@@ -142,6 +150,8 @@ TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
     EXPECT_EQ(contacts[0].side, SonarSide::Port);
     EXPECT_EQ(contacts[1].side, SonarSide::Starboard);
     EXPECT_EQ(contacts[1].number, 2);
+    EXPECT_EQ(contacts[0].length_metres, std::optional<double>(*measured));
+    EXPECT_FALSE(contacts[1].length_metres);
     EXPECT_EQ(contacts[1].note, "wreck <stbd>");
     for (const Contact& c : contacts) {
         ASSERT_TRUE(c.ping.antenna) << c.note;
