@@ -93,15 +93,17 @@ std::optional<Contact> contact_at_point(const AppState& state, const std::string
         entry = read_history_record(history, slot);
         source = column_source(history, slot);
     }
+    // A column no ping was drawn in (not yet reached, or cleared) has nothing to mark.
+    if (!source) return std::nullopt;
     const PointerTarget at = pointer_target(state.settings.channel_code, entry.range_metres(), p.y);
-    if (source && source->record_offset >= 0 && !data_file.empty()) {
+    if (source->record_offset >= 0 && !data_file.empty()) {
         if (std::optional<Contact> c =
                 contact_from_file(data_file, source->record_offset, at, offsets)) {
             return c;
         }
     }
     ContactPing ping = contact_ping_from_history(entry);
-    if (!ping.altitude_metres && source) {
+    if (!ping.altitude_metres) {
         const float a = source->altitude_metres[static_cast<size_t>(at.side)];
         if (a > 0.0f) ping.altitude_metres = a;
     }

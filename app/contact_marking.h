@@ -26,8 +26,9 @@ class Program;
 void choose_contacts_folder(ContactBook& book, const std::string& data_file);
 
 // The contact at client point `p` of the waterfall, before its note, number and picture:
-// nothing when `p` is off the image. `data_file` is the file the pings come from, if any;
-// `offsets` place the sonar relative to the GPS antenna.
+// nothing when `p` is off the image or over a column no ping was drawn in. `data_file` is
+// the file the pings come from, if any; `offsets` place the sonar relative to the GPS
+// antenna.
 std::optional<Contact> contact_at_point(const AppState& state, const std::string& data_file,
                                         const SensorOffsets& offsets, Point p);
 

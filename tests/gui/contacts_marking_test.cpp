@@ -112,6 +112,20 @@ TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
     state.run.hold = 1;
     app.program().command(0);
 
+    // Over a column no ping was drawn in (the screen cleared) there is nothing to mark: no
+    // dialog opens.
+    {
+        const ImageLock held = lock_image(state.waterfall);
+        const ColumnHistory& h = state.ping.column_history;
+        state.ping.column_history
+            .records[static_cast<size_t>(history_slot_for_column(h.history_index, 30))] =
+            HistoryRecordBytes{};
+    }
+    state.panel.mouse_x = 30;
+    state.panel.mouse_y = 150;
+    app.mark_contact_at_pointer();
+    EXPECT_TRUE(app.contacts().contacts().empty());
+
     // A length measured on screen just before the first mark goes with that contact alone.
     state.run.target_length_mode = 1;
     ASSERT_TRUE(target_right_click(state, {600, 150}));
