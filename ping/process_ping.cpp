@@ -66,11 +66,15 @@ HistoryEntry current_history_entry(const AppState& app) {
     return entry;
 }
 
-// Where the ping in flight came from, and its altitude from the echoes on each side where
-// the reply has no bottom value (the same reading the track of a file gives it).
+// Where the ping in flight came from, and, for a ping in no file, its altitude from the
+// echoes on each side where the reply has no bottom value (the same reading the track of a
+// file gives it).
 ColumnSource current_column_source(const AppState& app, int32_t ping_interval_ms) {
     ColumnSource source;
     source.record_offset = app.ping.record_offset;
+    // A ping in a file is placed from the file's own track; a reply with a bottom value keeps
+    // it in the record.
+    if (source.record_offset >= 0) return source;
     const uint8_t* reply = app.head.head_reply.data();
     if (reply[9] * 128 + (reply[8] & 0x7F) != 0) return source;
     const RecordStamp stamp = record_stamp_from_state(app, ping_interval_ms, 0);
