@@ -336,13 +336,7 @@ void Application::on_key_pressed(int key) {
 }
 
 void Application::mark_contact_at_pointer() {
-    const RunState& run = program_->state().run;
-    const std::string data_file = run.recording != 0            ? program_->record_path()
-                                  : run.playback_file_open != 0 ? program_->playback_path()
-                                                                : std::string();
-    choose_contacts_folder(contacts_, data_file);
-    std::string error;
-    mark_contact(window_.get(), program_->app(), contacts_, program_->pointer(), error);
+    kelvanor::mark_contact_at_pointer(window_.get(), *program_, contacts_);
 }
 
 void Application::refresh_zoom() {
@@ -388,7 +382,7 @@ void Application::on_command(int id) {
             mark_contact_at_pointer();
             break;
         case menu::kContacts:
-            show_contacts_dialog(window_.get(), contacts_);
+            show_contacts_dialog(window_.get(), *program_, contacts_);
             break;
         case menu::kAbout:
             run_about_dialog(window_.get(), program_->screen_size(), make_startup_logo());

@@ -511,8 +511,10 @@ void Program::write_ping_record() {
             outcome = Outcome::DiskFull;
             first_disk_full = disk_full_count_++ == 0;
         } else {
+            const int64_t offset = record_file_->bytes_written();
             const bool ok = record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
             record_bytes_ = record_file_->bytes_written();
+            if (ok) app_.ping.record_offset = offset;
             outcome = ok ? Outcome::Written : Outcome::WriteFailed;
             if (ok) ++records_written_;
         }

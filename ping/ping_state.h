@@ -106,6 +106,9 @@ struct PingState {
     SharedInt history_view = 0;
     SharedInt history_column_offset = 0;  // screen column under the pointer, minus 1
     SharedInt history_row = 0;
+    // Byte offset of the ping in flight in the file it is played from or recorded to; -1
+    // when it is in no file. Written and read by the thread that runs ping processing.
+    int64_t record_offset = -1;
 
     // Pings seen while REC Pause is on, for the flash of the REC Pause label.
     SharedInt rec_pause_ping_count = 0;

@@ -6,6 +6,9 @@
 #include <limits>
 #include <mutex>
 
+#include "datafile/ping_record.h"
+#include "datafile/record_echoes.h"
+#include "geo/sample_range.h"
 #include "ping/echo_conversion.h"
 #include "platform/clock.h"
 #include "platform/menu_ids.h"
@@ -61,6 +64,36 @@ HistoryEntry current_history_entry(const AppState& app) {
     entry.speed_knots = app.run.speed_knots;
     entry.heading_degrees = app.run.heading_degrees;
     return entry;
+}
+
+// Where the ping in flight came from, and, for a ping in no file, its altitude from the
+// echoes on each side where the reply has no bottom value (the same reading the track of a
+// file gives it).
+ColumnSource current_column_source(const AppState& app, int32_t ping_interval_ms) {
+    ColumnSource source;
+    source.record_offset = app.ping.record_offset;
+    // A ping in a file is placed from the file's own track; a reply with a bottom value keeps
+    // it in the record.
+    if (source.record_offset >= 0) return source;
+    const uint8_t* reply = app.head.head_reply.data();
+    if (reply[9] * 128 + (reply[8] & 0x7F) != 0) return source;
+    const RecordStamp stamp = record_stamp_from_state(app, ping_interval_ms, 0);
+    RecordBuffer record{};
+    const size_t reply_length =
+        std::min<size_t>(static_cast<size_t>(std::max<int32_t>(app.head.reply_length, 0)),
+                         app.head.head_reply.size());
+    const std::optional<size_t> length = encode_ping_record(stamp, {reply, reply_length}, record);
+    if (!length) return source;
+    const RecordLimits limits{*length, reply_length};
+    if (const std::optional<RecordEchoes> echoes =
+            record_echoes({record.data(), *length}, limits)) {
+        for (const SonarSide side : {SonarSide::Port, SonarSide::Starboard}) {
+            if (const std::optional<float> a = side_altitude_metres(*echoes, side)) {
+                source.altitude_metres[static_cast<size_t>(side)] = *a;
+            }
+        }
+    }
+    return source;
 }
 
 // Step 6: the read-out of the time, unless the pointer is over the image (then the column
@@ -324,6 +357,7 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         if (app.run.diagnostics_shown == 1) hooks.refresh_diagnostics();
         show_time(app, hooks);
         if (head_mode) {
+            ping.record_offset = -1;  // set by the record writer when it stores this ping
             follow_head(app, hooks);
         } else {
             follow_record(app, hooks, side_scan);
@@ -334,8 +368,9 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         if (ping.line_repeat >= 0) {
             if (side_scan) {
                 const HistoryEntry entry = current_history_entry(app);
+                const ColumnSource source = current_column_source(app, ping.ping_interval_ms);
                 const ImageLock held = lock_image(app.waterfall);
-                store_history_records(ping.column_history, entry, 1 + ping.line_repeat);
+                store_history_records(ping.column_history, entry, 1 + ping.line_repeat, source);
             }
             ping.line_repeat = 0;
         }
