@@ -26,6 +26,7 @@
 #include "panel/panel_layout.h"
 #include "platform/menu_ids.h"
 #include "settings/window_scale_io.h"
+#include "waterfall/target_measurement.h"
 
 namespace kelvanor {
 
