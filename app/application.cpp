@@ -88,13 +88,14 @@ Application::Application(StartOptions options)
     playback_timer_ = new QTimer(this);
     playback_timer_->setSingleShot(true);
     connect(playback_timer_, &QTimer::timeout, this, &Application::play_one_record);
-    // The waterfall is converted for the screen at most about 60 times a second.
+    // The waterfall is converted for the screen, and the panel read-outs of ping processing
+    // drawn, at most about 60 times a second.
     refresh_timer_ = new QTimer(this);
     refresh_timer_->setSingleShot(true);
     refresh_timer_->setInterval(16);
     connect(refresh_timer_, &QTimer::timeout, this, [this] {
         refresh_pending_ = false;
-        if (program_->refresh_image()) {
+        if (program_->refresh()) {
             window_->view()->update();
             refresh_zoom();
         }
@@ -463,7 +464,7 @@ void Application::on_command(int id) {
             break;
         case menu::kSaveScreen:
             save_screen(*window_, *services_, [this] {
-                if (program_->refresh_image()) window_->view()->repaint();
+                if (program_->refresh()) window_->view()->repaint();
                 show_capture_readout(state_, surface_, services_);
             });
             // The capture set history_view; the pointer is no longer over the waterfall
@@ -529,7 +530,7 @@ void Application::run_close_handling() {
         return;
     }
     if (options_.screenshot_path) {
-        if (program_->refresh_image()) window_->view()->repaint();
+        if (program_->refresh()) window_->view()->repaint();
         save_bmp(grab_window(*window_), *options_.screenshot_path);
     }
     closed_ = true;
