@@ -80,17 +80,22 @@ Application::Application(StartOptions options)
     playback_timer_ = new QTimer(this);
     playback_timer_->setSingleShot(true);
     connect(playback_timer_, &QTimer::timeout, this, &Application::play_one_record);
-    // The waterfall is converted for the screen at most about 60 times a second.
+    // The waterfall is converted for the screen, and the panel read-outs of ping processing
+    // drawn, at most about 60 times a second.
     refresh_timer_ = new QTimer(this);
     refresh_timer_->setSingleShot(true);
     refresh_timer_->setInterval(16);
     connect(refresh_timer_, &QTimer::timeout, this, [this] {
         refresh_pending_ = false;
-        if (program_->refresh_image()) {
-            // The image and the overlays drawn over it; the panel asks for its own repaints.
+        const bool panel = program_->refresh_panel();
+        const bool image = program_->refresh_image();
+        if (panel) {
+            window_->view()->update();
+        } else if (image) {
+            // The image and the overlays drawn over it only: the rest of the window is as it was.
             window_->view()->update_client(kTargetImageArea);
-            refresh_zoom();
         }
+        if (panel || image) refresh_zoom();
     });
 
     // Auto-repeat of the gain and plot speed arrows: the first step at once, then after the
@@ -397,7 +402,7 @@ void Application::on_command(int id) {
             break;
         case menu::kSaveScreen:
             save_screen(*window_, *services_, [this] {
-                if (program_->refresh_image()) window_->view()->repaint();
+                if (program_->refresh()) window_->view()->repaint();
                 program_->show_capture_readout();
             });
             // The capture set history_view; the pointer is no longer over the waterfall
@@ -461,7 +466,7 @@ void Application::run_close_handling() {
         return;
     }
     if (options_.screenshot_path) {
-        if (program_->refresh_image()) window_->view()->repaint();
+        if (program_->refresh()) window_->view()->repaint();
         save_bmp(grab_window(*window_), *options_.screenshot_path);
     }
     closed_ = true;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -77,7 +78,7 @@ Program::Program(AppState& app, UiServices& ui, Surface& surface, Clock& clock)
       ui_(ui),
       surface_(surface),
       clock_(clock),
-      panel_(app, surface, &ui),
+      panel_(app, feed_, [this] { panel_published(); }),
       free_space_(free_bytes_at) {}
 
 Program::~Program() = default;
@@ -117,6 +118,51 @@ void Program::clear_screen_and_history() {
     clear_screen(app_.waterfall, app_.settings,
                  std::as_writable_bytes(std::span(app_.ping.column_history.records)));
     if (window_.image_changed) window_.image_changed();
+}
+
+void Program::panel_published() {
+    if (window_.image_changed) window_.image_changed();
+}
+
+bool Program::refresh() {
+    const bool panel = refresh_panel();
+    const bool image = refresh_image();
+    return panel || image;
+}
+
+bool Program::refresh_panel() {
+    const PanelSnapshot snapshot = feed_.take();
+    if (snapshot.changed == 0) return false;
+    const SurfaceLock held = lock_surface(surface_);
+    paint_published_readouts(app_, surface_, held, snapshot, [&](PanelReadout mark) {
+        switch (mark) {
+            case kNoDataNotice:
+                if (snapshot.no_data_shown) {
+                    draw_no_data_notice(surface_, font_, snapshot.no_data_text.data(),
+                                        kPaletteWhite);
+                } else {
+                    kelvanor::erase_no_data_notice(surface_, font_);
+                }
+                break;
+            case kPingIndicator:
+                paint_ping_indicator(surface_, font_, snapshot.ping_star, kPaletteWhite);
+                break;
+            case kRecPauseFlash:
+                // What the GUI thread did to the REC Pause box since holds over an older flash.
+                if (app_.run.recording == 1 && app_.run.rec_pause == 1) {
+                    paint_rec_pause_label(surface_, snapshot.rec_pause_flash_phase);
+                }
+                break;
+            case kRecPauseBoxErase:
+                if (app_.run.recording == 0) {
+                    erase_rec_pause_box(surface_);
+                }
+                break;
+            default:
+                break;
+        }
+    });
+    return true;
 }
 
 bool Program::refresh_image() {
@@ -174,6 +220,8 @@ void Program::run_mode_switch() {
         if (app_.link.no_data_notice_shown == 1) {
             app_.link.no_data_notice_shown = 0;
             erase_no_data_notice();
+            // The head port is stopped: drawn now, before the panel is painted for FILE mode.
+            refresh_panel();
         }
         s.saved_ss_range = s.SSRange.load();
         s.saved_ss_gain = s.SSGain.load();
@@ -317,6 +365,8 @@ void Program::command(int id) {
         default:
             break;
     }
+    // The read-outs a command published (Low, High) are drawn now, on this (the GUI) thread.
+    if (refresh_panel()) ui_.request_repaint();
     if (window_.image_changed) window_.image_changed();
     notify_playback_state();
 }
@@ -408,7 +458,7 @@ void Program::start_recording() {
     draw_rec_pause_box(true);
 }
 
-void Program::close_record_file() {
+void Program::close_record_file(bool on_ping) {
     std::optional<RecordWriter> closing;
     {
         // Clearing the flag and closing under the writer's lock: a ping being written on the
@@ -423,7 +473,12 @@ void Program::close_record_file() {
     if (closing) closing->close();
     set_title("");
     ui_.set_menu_label(menu::kRecord, "&Record Start...");
-    draw_rec_pause_box(false);
+    if (on_ping) {
+        feed_.publish([](PanelSnapshot& snapshot) { snapshot.mark(kRecPauseBoxErase); });
+        panel_published();
+    } else {
+        draw_rec_pause_box(false);
+    }
 }
 
 void Program::stop_recording() {
@@ -443,7 +498,7 @@ void Program::stop_recording_after(const std::string& text, const char* caption)
         std::lock_guard lock(record_mutex_);
         path = record_path_;
     }
-    close_record_file();
+    close_record_file(true);
     ui_.message_box(text, caption, MessageKind::Warning);
     ui_.message_box(path, "Close Record File", MessageKind::Information);
 }
@@ -495,7 +550,12 @@ void Program::draw_rec_pause_box(bool show) {
 void Program::flash_rec_pause() {
     if (app_.run.rec_pause != 1) return;
     rec_pause_flash_phase_ = 1 - rec_pause_flash_phase_;
-    flash_rec_pause_label(surface_, ui_, rec_pause_flash_phase_);
+    const int32_t phase = rec_pause_flash_phase_;
+    feed_.publish([phase](PanelSnapshot& snapshot) {
+        snapshot.mark(kRecPauseFlash);
+        snapshot.rec_pause_flash_phase = phase;
+    });
+    panel_published();
 }
 
 void Program::write_ping_record() {
@@ -548,28 +608,31 @@ void Program::refresh_diagnostics() {
 }
 
 void Program::update_ping_indicator(bool reply_valid) {
-    {
-        std::lock_guard lock(surface_.mutex());
-        draw_ping_indicator(surface_, font_, reply_valid, app_.link.ping_star_phase, kPaletteWhite);
-    }
-    ui_.request_repaint(ping_indicator_rect(font_));
+    const bool star = toggle_ping_indicator(reply_valid, app_.link.ping_star_phase);
+    feed_.publish([star](PanelSnapshot& snapshot) {
+        snapshot.mark(kPingIndicator);
+        snapshot.ping_star = star;
+    });
+    panel_published();
 }
 
 void Program::show_no_data_notice(std::string_view text) {
-    {
-        std::lock_guard lock(surface_.mutex());
-        draw_no_data_notice(surface_, font_, text, kPaletteWhite);
-    }
-    ui_.request_repaint(no_data_notice_rect(font_));
+    feed_.publish([text](PanelSnapshot& snapshot) {
+        snapshot.mark(kNoDataNotice);
+        snapshot.no_data_shown = true;
+        snapshot.no_data_text.fill('\0');
+        std::copy_n(text.begin(), std::min(text.size(), snapshot.no_data_text.size() - 1),
+                    snapshot.no_data_text.begin());
+    });
+    panel_published();
 }
 
 void Program::erase_no_data_notice() {
-    {
-        std::lock_guard lock(surface_.mutex());
-        kelvanor::erase_no_data_notice(surface_, font_);
-    }
+    feed_.publish([](PanelSnapshot& snapshot) {
+        snapshot.mark(kNoDataNotice);
+        snapshot.no_data_shown = false;
+    });
     redraw_grid_label();
-    ui_.request_repaint(no_data_notice_rect(font_));
 }
 
 void Program::show_record_size() {

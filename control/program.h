@@ -5,7 +5,8 @@
 // directly with a fake UiServices and a memory surface.
 //
 // In HEAD mode the acquisition thread runs ping processing through this object's PingHooks;
-// everything else runs on the GUI thread.
+// everything else runs on the GUI thread. Ping processing draws nothing on the panel: its
+// read-outs and marks go into the panel feed, and refresh() draws them on the GUI thread.
 
 #include <atomic>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "datafile/record_writer.h"
 #include "headlink/acquisition.h"
 #include "panel/keyboard_entry.h"
+#include "panel/panel_feed.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_ping_hooks.h"
 #include "ping/process_ping.h"
@@ -78,8 +80,8 @@ struct WindowHooks {
     std::function<void(bool)> show_slider;         // the playback position slider exists
     std::function<void(int32_t)> set_slider;       // moved by playback, without seeking
     std::function<void()> playback_state_changed;  // playback may start or stop advancing
-    std::function<void()> image_changed;           // any thread: the waterfall wants a refresh
-    std::function<void()> refresh_diagnostics;     // any thread: a ping for the Diagnostics window
+    std::function<void()> image_changed;  // any thread: the waterfall or the panel wants a refresh
+    std::function<void()> refresh_diagnostics;  // any thread: a ping for the Diagnostics window
 };
 
 inline constexpr const char* kTitlePrefix = "Kelvanor Marlinray";
@@ -198,8 +200,12 @@ class Program : public AcquisitionHooks, public PanelHooks {
     // Closing: worker threads and ports, then the files, then the settings, then the screen.
     void close_handling();
 
-    // At a window refresh: copies the waterfall to the surface when it changed since the last
-    // refresh. True when it did.
+    // At a window refresh (GUI thread): draws what ping processing published for the panel
+    // since the last refresh, then copies the waterfall when it changed. True when either
+    // drew.
+    bool refresh();
+    // The two halves of refresh(), each true when it drew.
+    bool refresh_panel();
     bool refresh_image();
 
     // Bytes written to the record file since Record Start; failed record writes.
@@ -256,13 +262,18 @@ class Program : public AcquisitionHooks, public PanelHooks {
     bool check_extension(const std::string& path, const char* caption);
     // Ends the recording after a fault the operator must hear of: a warning, then Record Stop.
     void stop_recording_after(const std::string& text, const char* caption);
-    void close_record_file();
+    // on_ping: the acquisition thread closes it after a failed write; the REC Pause box is
+    // erased at the next refresh instead of at once.
+    void close_record_file(bool on_ping = false);
+    // After a publish into the panel feed: asks the window for a refresh.
+    void panel_published();
 
     AppState& app_;
     UiServices& ui_;
     Surface& surface_;
     Clock& clock_;
     FontMetrics font_;
+    PanelFeed feed_;
     PanelPingHooks panel_;
     Devices no_devices_;
     Devices* devices_ = &no_devices_;

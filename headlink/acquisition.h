@@ -19,11 +19,11 @@ class Clock;
 class SerialPort;
 
 // What the acquisition thread asks of the window besides ping processing. Everything is
-// called on the acquisition thread and must not wait for the GUI thread: draw into the
-// surface under its lock and queue the repaint.
+// called on the acquisition thread and must not wait for the GUI thread: publish what the
+// panel shows for the window's refresh (panel/panel_feed.h), never draw.
 class AcquisitionHooks : public PingHooks {
   public:
-    // Draw "No Data at COMn" on the panel (link_indicators.h draws it).
+    // Show "No Data at COMn" on the panel (link_indicators.h draws it).
     virtual void show_no_data_notice(std::string_view /*text*/) {}
     // Erase it, then redraw the range/grid label that shares its place.
     virtual void erase_no_data_notice() {}

@@ -73,16 +73,18 @@ SwitchCommand build_switch_command(const SwitchCommandParams& p) {
 }
 
 SwitchCommandParams switch_command_params(const AppState& app) {
+    // The frequency and the settings beside it as they stood at one moment.
+    const Settings settings = consistent_copy(app.settings);
     SwitchCommandParams p;
     p.head_type = app.head.head_type;
     p.range_metres = app.head.range_metres;
     p.hold_command_flag = app.head.hold_command_flag;
-    p.channel_code = app.settings.channel_code;
-    p.gain = app.settings.SSGain;
-    p.frequency = app.settings.Frequency;
+    p.channel_code = settings.channel_code;
+    p.gain = settings.SSGain;
+    p.frequency = settings.Frequency;
     p.balance_factor_minus = app.head.balance_factor_minus;
     p.balance_factor_plus = app.head.balance_factor_plus;
-    p.ss_delay = app.settings.SSDelay;
+    p.ss_delay = settings.SSDelay;
     return p;
 }
 

@@ -11,7 +11,7 @@ void draw_rec_pause_box(Surface& surface, UiServices& ui, bool shown, bool pause
     {
         std::lock_guard lock(surface.mutex());
         if (!shown) {
-            surface.fill_rect(kRecPauseArea, kPalettePanelBackground);
+            erase_rec_pause_box(surface);
         } else {
             surface.glyph(paused ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
                           kRecPauseCheckCell);
@@ -21,14 +21,22 @@ void draw_rec_pause_box(Surface& surface, UiServices& ui, bool shown, bool pause
     ui.request_repaint(kRecPauseArea);
 }
 
+void paint_rec_pause_label(Surface& surface, int phase) {
+    if (phase == 1) {
+        surface.text(kRecPauseLabel, kRecPauseText, kPaletteWhite, kPaletteRed);
+    } else {
+        surface.text(kRecPauseLabel, kRecPauseText, kPaletteRed, kPaletteWhite);
+    }
+}
+
+void erase_rec_pause_box(Surface& surface) {
+    surface.fill_rect(kRecPauseArea, kPalettePanelBackground);
+}
+
 void flash_rec_pause_label(Surface& surface, UiServices& ui, int phase) {
     {
         std::lock_guard lock(surface.mutex());
-        if (phase == 1) {
-            surface.text(kRecPauseLabel, kRecPauseText, kPaletteWhite, kPaletteRed);
-        } else {
-            surface.text(kRecPauseLabel, kRecPauseText, kPaletteRed, kPaletteWhite);
-        }
+        paint_rec_pause_label(surface, phase);
     }
     ui.request_repaint(kRecPauseArea);
 }

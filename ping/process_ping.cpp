@@ -345,14 +345,18 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         accepted = convert_ping(app, now_ms);
     }
     if (accepted) {
-        const bool head_mode = app.settings.RunMode == 0;
+        // One copy of the settings this ping reads without changing them, so that they agree
+        // with each other while the GUI thread changes them; the steps that change a setting
+        // (the frequency rule, a played record's channel) work on the settings themselves.
+        const Settings settings = consistent_copy(app.settings);
+        const bool head_mode = settings.RunMode == 0;
         const bool side_scan = app.head.head_reply[3] == kSideScanHeadId;
         const int32_t range_metres = app.head.range_metres;
         const float speed_knots = app.run.speed_knots;
 
-        update_expected_interval(ping, range_metres, app.settings.SSDelay);
-        apply_speed_correction(ping, app.settings.SpeedCorrection, speed_knots, range_metres,
-                               app.settings.channel_code);
+        update_expected_interval(ping, range_metres, settings.SSDelay);
+        apply_speed_correction(ping, settings.SpeedCorrection, speed_knots, range_metres,
+                               settings.channel_code);
         advance_along_track_marks(ping, range_metres, speed_knots);
         if (app.run.diagnostics_shown == 1) hooks.refresh_diagnostics();
         show_time(app, hooks);
@@ -377,7 +381,7 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         show_history_under_pointer(app, hooks);
 
         if (!head_mode) {
-            const int32_t pause_ms = std::clamp(100 - app.settings.PlotSpeed.load(), 0, 100);
+            const int32_t pause_ms = std::clamp(100 - settings.PlotSpeed.load(), 0, 100);
             if (pause_ms > 0) clock.sleep_ms(pause_ms);
         }
     }
