@@ -30,7 +30,7 @@ LinkDevices::LinkDevices(Program& program, Clock& clock, UiServices& ui, Surface
       clock_(clock),
       ui_(ui),
       head_(program.app(), program, clock, ui),
-      gps_(program.app(), std::make_unique<PosixSerialPort>(),
+      gps_(gps_context(program.app()), std::make_unique<PosixSerialPort>(),
            gps_readouts(program.app(), surface, ui)) {}
 
 void LinkDevices::start_head_port() {

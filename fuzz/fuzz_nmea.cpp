@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::span<const uint8_t> stream(data + 2, size - 2);
     for (size_t at = 0; at < stream.size(); at += chunk) {
-        assemble_gps_chunk(app, stream.subspan(at, std::min(chunk, stream.size() - at)), hooks);
+        assemble_gps_chunk(gps_context(app),
+                           stream.subspan(at, std::min(chunk, stream.size() - at)), hooks);
         require(app.gps.line.length >= 0 && app.gps.line.length < kGpsMaxLineLength);
     }
     check_position(app);

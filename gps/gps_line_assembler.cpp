@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "settings/app_state.h"
-
 namespace kelvanor {
 
 void clear_gps_line(GpsLine& line) {
@@ -13,9 +11,9 @@ void clear_gps_line(GpsLine& line) {
     line.length = 0;
 }
 
-bool assemble_gps_chunk(AppState& app, std::span<const uint8_t> chunk,
+bool assemble_gps_chunk(const GpsContext& context, std::span<const uint8_t> chunk,
                         const GpsReadoutHooks& hooks) {
-    GpsLine& line = app.gps.line;
+    GpsLine& line = context.gps.line;
     bool purge = false;
     for (const uint8_t byte : chunk) {
         // Lines are dropped long before they could fill the buffer; this only guards it.
@@ -33,7 +31,7 @@ bool assemble_gps_chunk(AppState& app, std::span<const uint8_t> chunk,
             // runs past the end of a short sentence must find zeros there.
             std::fill(line.text.begin() + static_cast<std::ptrdiff_t>(length), line.text.end(),
                       '\0');
-            dispatch_sentence(app, hooks);
+            dispatch_sentence(context, hooks);
         }
         clear_gps_line(line);
         purge = true;

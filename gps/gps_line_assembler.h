@@ -9,14 +9,12 @@
 
 namespace kelvanor {
 
-struct AppState;
-
-// Appends the bytes of one read to app.gps.line in order. At each line feed the line is
+// Appends the bytes of one read to gps.line in order. At each line feed the line is
 // dispatched when it is a sentence and then started afresh; the rest of the chunk still
 // counts. After the chunk, a line of kGpsMaxLineLength characters or more is dropped.
 // Returns true when a line ended or was dropped: the caller then purges the port's input,
 // so that the next sentence used is a fresh one.
-bool assemble_gps_chunk(AppState& app, std::span<const uint8_t> chunk,
+bool assemble_gps_chunk(const GpsContext& context, std::span<const uint8_t> chunk,
                         const GpsReadoutHooks& hooks = {});
 
 // Empties the line, leaving the whole buffer zero.

@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "gps/gps_line_assembler.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 
@@ -29,7 +28,7 @@ int gps_baud_for_setting(int32_t gps_baud_rate) {
     return gps_baud_rate == 1 ? 9600 : 4800;
 }
 
-void gps_reader_pass(AppState& app, SerialPort& port, const GpsReadoutHooks& hooks,
+void gps_reader_pass(const GpsContext& context, SerialPort& port, const GpsReadoutHooks& hooks,
                      GpsInput input) {
     if (input == GpsInput::Stream) {
         // A source that keeps sending cannot hold the reader here.
@@ -41,11 +40,12 @@ void gps_reader_pass(AppState& app, SerialPort& port, const GpsReadoutHooks& hoo
             const std::optional<size_t> got =
                 port.read(std::span(chunk).first(std::min(*waiting, chunk.size())));
             if (!got || *got == 0) return;
-            if (app.settings.RunMode != kHeadRunMode || app.run.hold == 1) {
-                clear_gps_line(app.gps.line);
+            if (context.settings.RunMode != kHeadRunMode || context.run.hold == 1) {
+                clear_gps_line(context.gps.line);
                 continue;
             }
-            assemble_gps_chunk(app, std::span(chunk).first(std::min(*got, chunk.size())), hooks);
+            assemble_gps_chunk(context, std::span(chunk).first(std::min(*got, chunk.size())),
+                               hooks);
         }
         return;
     }
@@ -61,17 +61,17 @@ void gps_reader_pass(AppState& app, SerialPort& port, const GpsReadoutHooks& hoo
     // no stale sentence is used once Hold is released.
     // A line begun before is dropped with it: it would otherwise be completed by bytes that
     // arrive after the release.
-    if (app.settings.RunMode != kHeadRunMode || app.run.hold == 1) {
-        clear_gps_line(app.gps.line);
+    if (context.settings.RunMode != kHeadRunMode || context.run.hold == 1) {
+        clear_gps_line(context.gps.line);
         return;
     }
 
     const size_t count = std::min(*got, chunk.size());
-    if (assemble_gps_chunk(app, std::span(chunk).first(count), hooks)) {
+    if (assemble_gps_chunk(context, std::span(chunk).first(count), hooks)) {
         // A line has ended: what queued up meanwhile is stale. If any of it is thrown away,
         // the line begun at the end of this chunk has lost its middle and must not be
         // completed by whatever comes next.
-        if (discard_queued_input(port) > 0) clear_gps_line(app.gps.line);
+        if (discard_queued_input(port) > 0) clear_gps_line(context.gps.line);
     }
 }
 
@@ -92,8 +92,9 @@ size_t discard_queued_input(SerialPort& port) {
     return discarded;
 }
 
-GpsReader::GpsReader(AppState& app, std::unique_ptr<SerialPort> port, GpsReadoutHooks hooks)
-    : app_(app), port_(std::move(port)), hooks_(std::move(hooks)) {}
+GpsReader::GpsReader(const GpsContext& context, std::unique_ptr<SerialPort> port,
+                     GpsReadoutHooks hooks)
+    : context_(context), port_(std::move(port)), hooks_(std::move(hooks)) {}
 
 GpsReader::~GpsReader() {
     stop_gps();
@@ -118,13 +119,13 @@ bool GpsReader::start_gps_reader() {
     if (thread_.joinable()) return true;
 
     SerialLineSettings line;
-    line.baud = gps_baud_for_setting(app_.settings.GPSBaudRate);
+    line.baud = gps_baud_for_setting(context_.settings.GPSBaudRate);
     if (!port_->set_line(line)) {
-        app_.gps.gps_running = 0;
+        context_.gps.gps_running = 0;
         return false;
     }
-    clear_gps_line(app_.gps.line);
-    app_.gps.gps_running = 1;
+    clear_gps_line(context_.gps.line);
+    context_.gps.gps_running = 1;
     thread_ = std::thread([this] { run(); });
     // Some receivers take their power from DTR; a pseudo-terminal has no such line.
     (void)port_->set_dtr(true);
@@ -135,7 +136,7 @@ void GpsReader::stop_gps() {
     std::lock_guard lock(control_mutex_);
     if (!thread_.joinable() && !port_->is_open()) return;
 
-    app_.gps.gps_running = 0;
+    context_.gps.gps_running = 0;
     port_->wake();
     // The port stays open until the thread has left its loop.
     if (thread_.joinable()) thread_.join();
@@ -146,7 +147,7 @@ void GpsReader::stop_gps() {
 
 bool GpsReader::is_running() const {
     std::lock_guard lock(control_mutex_);
-    return thread_.joinable() && app_.gps.gps_running == 1;
+    return thread_.joinable() && context_.gps.gps_running == 1;
 }
 
 void GpsReader::set_readout_hooks(GpsReadoutHooks hooks) {
@@ -156,15 +157,15 @@ void GpsReader::set_readout_hooks(GpsReadoutHooks hooks) {
 
 void GpsReader::run() {
     lower_own_priority();
-    while (app_.gps.gps_running == 1) {
+    while (context_.gps.gps_running == 1) {
         // The pass interval is a wait that stop_gps() ends at once.
         port_->wait_woken(kGpsPassInterval_us);
-        if (app_.gps.gps_running != 1) break;
-        gps_reader_pass(app_, *port_, hooks_, input_);
-        app_.gps.device_missing = port_->device_missing() ? 1 : 0;
-        app_.gps.device_losses = port_->losses();
+        if (context_.gps.gps_running != 1) break;
+        gps_reader_pass(context_, *port_, hooks_, input_);
+        context_.gps.device_missing = port_->device_missing() ? 1 : 0;
+        context_.gps.device_losses = port_->losses();
     }
-    app_.gps.device_missing = 0;
+    context_.gps.device_missing = 0;
 }
 
 }  // namespace kelvanor

@@ -15,8 +15,6 @@
 
 namespace kelvanor {
 
-struct AppState;
-
 inline constexpr int64_t kGpsPassInterval_us = 100'000;
 
 // How the input arrives. A serial line brings a few bytes per pass, and what queued up behind
@@ -34,7 +32,7 @@ int gps_baud_for_setting(int32_t gps_baud_rate);
 // begun in the chunk is then dropped too when its continuation was among what was thrown
 // away. A Stream input is read chunk by chunk until nothing is queued (bounded), and nothing is
 // thrown away. Runs on the reader thread; the tests call it directly.
-void gps_reader_pass(AppState& app, SerialPort& port, const GpsReadoutHooks& hooks,
+void gps_reader_pass(const GpsContext& context, SerialPort& port, const GpsReadoutHooks& hooks,
                      GpsInput input = GpsInput::Serial);
 
 // Reads and throws away what the port has queued; returns how many bytes that was.
@@ -44,7 +42,8 @@ size_t discard_queued_input(SerialPort& port);
 // called from the GUI thread (run-mode switch, Com Ports dialog, close handling).
 class GpsReader {
   public:
-    GpsReader(AppState& app, std::unique_ptr<SerialPort> port, GpsReadoutHooks hooks = {});
+    GpsReader(const GpsContext& context, std::unique_ptr<SerialPort> port,
+              GpsReadoutHooks hooks = {});
     ~GpsReader();
     GpsReader(const GpsReader&) = delete;
     GpsReader& operator=(const GpsReader&) = delete;
@@ -74,7 +73,7 @@ class GpsReader {
   private:
     void run();
 
-    AppState& app_;
+    GpsContext context_;
     std::unique_ptr<SerialPort> port_;
     GpsInput input_ = GpsInput::Serial;
     GpsReadoutHooks hooks_;

@@ -1,14 +1,15 @@
 #pragma once
-// State of the GPS input: the sentence being assembled from the port and the work fields of
-// the NMEA parsers. The reader thread alone touches the line and the work fields; the run
-// flag is read by the GUI thread as well. What the GPS produces for everyone else lives
-// where its readers look for it: speed_knots and heading_degrees in RunState, position_text
-// (under its lock) in HeadState.
+// State of the GPS input: the sentence being assembled from the port. The reader thread
+// alone touches the line; the run flag is read by the GUI thread as well. What the GPS produces for
+// everyone else lives where its readers look for it: speed_knots and heading_degrees in RunState,
+// position_text (under its lock) in HeadState.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
+#include "settings/head_state.h"
+#include "settings/run_state.h"
 #include "settings/settings.h"
 
 namespace kelvanor {
@@ -52,9 +53,10 @@ struct NmeaDigits {
         if (static_cast<size_t>(count) + 1 < kCapacity)
             digits[static_cast<size_t>(count++)] = digit;
     }
+    bool operator==(const NmeaDigits&) const = default;
 };
 
-// The parsers' work fields, cleared at the start of every position parse.
+// The parts of a position as a sentence gives them.
 struct NmeaWorkFields {
     NmeaDigits latitude_whole;
     NmeaDigits latitude_fraction;
@@ -71,6 +73,7 @@ struct NmeaWorkFields {
         latitude_hemisphere = 0;
         longitude_hemisphere = 0;
     }
+    bool operator==(const NmeaWorkFields&) const = default;
 };
 
 struct GpsState {
@@ -87,7 +90,17 @@ struct GpsState {
     SharedInt device_losses = 0;
 
     GpsLine line;
-    NmeaWorkFields work;
+};
+
+// What the GPS side reads and writes of the program state: the settings it follows
+// (GPSHeadingType, GPSBaudRate, RunMode), the run values it reads (speed_from_gps, hold)
+// and writes (speed_knots, heading_degrees), position_text (under its lock) and its own
+// state.
+struct GpsContext {
+    const Settings& settings;
+    RunState& run;
+    HeadState& head;
+    GpsState& gps;
 };
 
 }  // namespace kelvanor

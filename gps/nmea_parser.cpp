@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "datafile/ping_record.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 
@@ -128,10 +127,6 @@ double number_between(const GpsLine& line, size_t first, size_t last) {
     return number.value();
 }
 
-void set_heading(RunState& run, double degrees) {
-    if (auto heading = bound_gps_heading_degrees(degrees)) run.heading_degrees = *heading;
-}
-
 bool formatter_is(const GpsLine& line, const char (&name)[4]) {
     return char_at(line, 3) == name[0] && char_at(line, 4) == name[1] &&
            char_at(line, 5) == name[2];
@@ -157,29 +152,35 @@ std::optional<float> bound_gps_heading_degrees(double degrees) {
     return static_cast<float>(degrees);
 }
 
-void parse_gll(const GpsLine& line, NmeaWorkFields& work) {
-    scan_latitude_longitude(line, kLatitudeStart, work);
+NmeaFix parse_gll(const GpsLine& line) {
+    NmeaFix fix;
+    scan_latitude_longitude(line, kLatitudeStart, fix.position);
+    return fix;
 }
 
-void parse_gga(const GpsLine& line, NmeaWorkFields& work) {
-    scan_latitude_longitude(line, skip_field(line, kLatitudeStart, kFieldSkipScan), work);
+NmeaFix parse_gga(const GpsLine& line) {
+    NmeaFix fix;
+    scan_latitude_longitude(line, skip_field(line, kLatitudeStart, kFieldSkipScan), fix.position);
+    return fix;
 }
 
-bool parse_rmc(const GpsLine& line, NmeaWorkFields& work, bool speed_from_gps, RunState& run) {
+NmeaFix parse_rmc(const GpsLine& line) {
+    NmeaFix fix;
     // After the time come the status character and its ",", which are not examined.
     const size_t latitude_at = skip_field(line, kLatitudeStart, kFieldSkipScan) + 2;
-    const size_t longitude_hemisphere_at = scan_latitude_longitude(line, latitude_at, work);
-    if (!speed_from_gps || !hemispheres_valid(work)) return false;
+    const size_t longitude_hemisphere_at = scan_latitude_longitude(line, latitude_at, fix.position);
+    if (!hemispheres_valid(fix.position)) return fix;
 
     const size_t speed_at = skip_field(line, longitude_hemisphere_at + 1, kFieldSkipScan);
     const NumberField speed = scan_number_field(line, speed_at);
     const NumberField course = scan_number_field(line, speed.next);
-    run.speed_knots = bound_gps_speed_knots(speed.value);
-    set_heading(run, course.value);
-    return true;
+    fix.speed_knots = bound_gps_speed_knots(speed.value);
+    fix.course_degrees = bound_gps_heading_degrees(course.value);
+    return fix;
 }
 
-bool parse_vtg(const GpsLine& line, RunState& run) {
+NmeaFix parse_vtg(const GpsLine& line) {
+    NmeaFix fix;
     size_t true_course_mark = 0;  // position of the last "T"; 0 when none
     size_t knots_mark = 0;        // position of the last "N"; 0 when none
     for (size_t i = kVtgScanFirst; i <= kVtgScanLast; ++i) {
@@ -188,7 +189,7 @@ bool parse_vtg(const GpsLine& line, RunState& run) {
         if (c == 'T') true_course_mark = i;
         if (c == 'N') knots_mark = i;
     }
-    if (true_course_mark == 0 || knots_mark == 0) return false;
+    if (true_course_mark == 0 || knots_mark == 0) return fix;
 
     // The field before each unit letter, over at most ten characters.
     auto field_before = [&](size_t mark) {
@@ -196,9 +197,9 @@ bool parse_vtg(const GpsLine& line, RunState& run) {
             std::max(mark > kVtgNumberSpan ? mark - kVtgNumberSpan : 0, kVtgScanFirst);
         return mark > first ? number_between(line, first, mark - 1) : 0.0;
     };
-    set_heading(run, field_before(true_course_mark));
-    run.speed_knots = bound_gps_speed_knots(field_before(knots_mark));
-    return true;
+    fix.course_degrees = bound_gps_heading_degrees(field_before(true_course_mark));
+    fix.speed_knots = bound_gps_speed_knots(field_before(knots_mark));
+    return fix;
 }
 
 bool hemispheres_valid(const NmeaWorkFields& work) {
@@ -241,41 +242,49 @@ void format_position(const NmeaWorkFields& work, std::span<char, kPositionTextSi
     text[23] = work.longitude_hemisphere;
 }
 
-DispatchOutcome dispatch_sentence(AppState& app, const GpsReadoutHooks& hooks) {
-    GpsState& gps = app.gps;
+DispatchOutcome dispatch_sentence(const GpsContext& context, const GpsReadoutHooks& hooks) {
+    GpsState& gps = context.gps;
     const GpsLine& line = gps.line;
-    RunState& run = app.run;
+    RunState& run = context.run;
     DispatchOutcome outcome;
     ++gps.sentences_dispatched;
 
-    const int32_t heading_type = app.settings.GPSHeadingType;
+    const int32_t heading_type = context.settings.GPSHeadingType;
     const bool speed_from_gps = run.speed_from_gps == 1;
+
+    // Speed and course go into the run values only while the speed comes from the GPS.
+    auto apply_speed_and_course = [&](const NmeaFix& fix) {
+        if (!speed_from_gps || !fix.speed_knots) return;
+        run.speed_knots = *fix.speed_knots;
+        if (fix.course_degrees) run.heading_degrees = *fix.course_degrees;
+        outcome.speed_and_heading_set = true;
+    };
 
     const bool is_position_sentence =
         (heading_type == kGpsPositionFromGll && formatter_is(line, "GLL")) ||
         (heading_type == kGpsPositionFromGga && formatter_is(line, "GGA")) ||
         (heading_type == kGpsPositionFromRmc && formatter_is(line, "RMC"));
     if (is_position_sentence) {
-        NmeaWorkFields& work = gps.work;
-        work.clear();
+        NmeaFix fix;
         if (heading_type == kGpsPositionFromGll) {
-            parse_gll(line, work);
+            fix = parse_gll(line);
         } else if (heading_type == kGpsPositionFromGga) {
-            parse_gga(line, work);
+            fix = parse_gga(line);
         } else {
-            outcome.speed_and_heading_set = parse_rmc(line, work, speed_from_gps, run);
+            fix = parse_rmc(line);
+            apply_speed_and_course(fix);
         }
 
-        if (hemispheres_valid(work)) {
+        if (hemispheres_valid(fix.position)) {
             // The text is built on a copy and taken only when it has the form the record
             // reader accepts: a short coordinate part on a first fix would otherwise leave
             // zero bytes in it, and every ping recorded with it would play back without its
             // position, speed and heading.
-            HeadState& head = app.head;
+            HeadState& head = context.head;
             {
                 std::lock_guard lock(head.position_text_lock);
                 std::array<char, kPositionTextSize> text = head.position_text;
-                format_position(work, text);
+                format_position(fix.position, text);
                 outcome.position_taken = position_text_is_valid(text);
                 if (outcome.position_taken) head.position_text = text;
             }
@@ -290,10 +299,8 @@ DispatchOutcome dispatch_sentence(AppState& app, const GpsReadoutHooks& hooks) {
     }
 
     if (speed_from_gps && heading_type != kGpsPositionFromRmc && formatter_is(line, "VTG")) {
-        if (parse_vtg(line, run)) {
-            outcome.speed_and_heading_set = true;
-            draw_speed_and_heading(run, hooks);
-        }
+        apply_speed_and_course(parse_vtg(line));
+        if (outcome.speed_and_heading_set) draw_speed_and_heading(run, hooks);
     }
     return outcome;
 }

@@ -16,9 +16,6 @@
 
 namespace kelvanor {
 
-struct AppState;
-struct RunState;
-
 // The read-outs that follow the GPS. The reader thread calls them itself after it has
 // changed a value; an empty function draws nothing. None is called with the position-text
 // lock held, so the position read-out takes the lock itself to copy the text.
@@ -34,22 +31,34 @@ struct DispatchOutcome {
     bool speed_and_heading_set = false;  // speed_knots and heading_degrees were written
 };
 
-// Handles the sentence in app.gps.line ("$" at 0, CR LF at its end): the position sentence
+// Handles the sentence in gps.line ("$" at 0, CR LF at its end): the position sentence
 // chosen by GPSHeadingType sets position_text, and with speed_from_gps RMC or VTG set the
 // speed and the course. Other sentences are ignored.
-DispatchOutcome dispatch_sentence(AppState& app, const GpsReadoutHooks& hooks = {});
+DispatchOutcome dispatch_sentence(const GpsContext& context, const GpsReadoutHooks& hooks = {});
 
-// Fill the work fields from the sentence. parse_rmc also sets speed and course when
-// speed_from_gps is on and the sentence carries both hemispheres, and says whether it did:
-// with empty position fields the field count is off and the "speed" it would find is the
-// magnetic variation.
-void parse_gll(const GpsLine& line, NmeaWorkFields& work);
-void parse_gga(const GpsLine& line, NmeaWorkFields& work);
-bool parse_rmc(const GpsLine& line, NmeaWorkFields& work, bool speed_from_gps, RunState& run);
+// What one sentence says. The parsers read nothing but the line and change nothing; the
+// dispatcher applies what they found.
+struct NmeaFix {
+    NmeaWorkFields position;  // the parts of the position text (all empty for VTG)
+    // Speed over ground, already bounded, when the sentence gave speed and course.
+    std::optional<float> speed_knots;
+    // The course, when the sentence gave speed and a course that is one (0..360 degrees):
+    // a speed without it leaves the previous heading.
+    std::optional<float> course_degrees;
 
-// Sets heading_degrees and speed_knots from a VTG sentence; false when it carries no "T" or
-// no "N" and is ignored.
-bool parse_vtg(const GpsLine& line, RunState& run);
+    bool operator==(const NmeaFix&) const = default;
+};
+
+// The position parts of the sentence. parse_rmc also gives speed and course when the
+// sentence carries both hemispheres: with empty position fields the field count is off and
+// the "speed" it would find is the magnetic variation.
+NmeaFix parse_gll(const GpsLine& line);
+NmeaFix parse_gga(const GpsLine& line);
+NmeaFix parse_rmc(const GpsLine& line);
+
+// Speed and course of a VTG sentence; no speed when it carries no "T" or no "N" and is
+// ignored.
+NmeaFix parse_vtg(const GpsLine& line);
 
 // True when both hemisphere characters were found (N or S, then E or W).
 bool hemispheres_valid(const NmeaWorkFields& work);

@@ -28,4 +28,9 @@ struct AppState {
     GpsState gps;
 };
 
+// The parts of the state the GPS side works on.
+inline GpsContext gps_context(AppState& app) {
+    return {app.settings, app.run, app.head, app.gps};
+}
+
 }  // namespace kelvanor

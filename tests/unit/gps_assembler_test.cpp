@@ -40,7 +40,7 @@ const std::string kGll = "$GPGLL,3752.304,S,14458.617,E,123519,A*2C\r\n";
 
 TEST(GpsAssembler, SentenceEndingInCarriageReturnLineFeedIsDispatchedOnce) {
     auto app = make_app(kGpsPositionFromGll);
-    EXPECT_TRUE(assemble_gps_chunk(*app, bytes_of(kGll)));
+    EXPECT_TRUE(assemble_gps_chunk(gps_context(*app), bytes_of(kGll)));
     EXPECT_EQ(app->gps.sentences_dispatched, 1);
     EXPECT_EQ(position_of(*app), " 37.52.304 S144.58.617 E");
     EXPECT_EQ(app->gps.line.length, 0);
@@ -57,7 +57,7 @@ TEST(GpsAssembler, LinesThatAreNoSentenceAreDroppedAtTheLineFeed) {
     for (const std::string& line : dropped) {
         SCOPED_TRACE(line);
         auto app = make_app(kGpsPositionFromGll);
-        EXPECT_TRUE(assemble_gps_chunk(*app, bytes_of(line)));
+        EXPECT_TRUE(assemble_gps_chunk(gps_context(*app), bytes_of(line)));
         EXPECT_EQ(app->gps.sentences_dispatched, 0);
         EXPECT_EQ(app->gps.line.length, 0);
     }
@@ -67,8 +67,8 @@ TEST(GpsAssembler, SentenceSplitOverReadsIsAssembled) {
     for (size_t cut = 1; cut < kGll.size(); ++cut) {
         SCOPED_TRACE(cut);
         auto app = make_app(kGpsPositionFromGll);
-        EXPECT_FALSE(assemble_gps_chunk(*app, bytes_of(kGll.substr(0, cut))));
-        EXPECT_TRUE(assemble_gps_chunk(*app, bytes_of(kGll.substr(cut))));
+        EXPECT_FALSE(assemble_gps_chunk(gps_context(*app), bytes_of(kGll.substr(0, cut))));
+        EXPECT_TRUE(assemble_gps_chunk(gps_context(*app), bytes_of(kGll.substr(cut))));
         EXPECT_EQ(app->gps.sentences_dispatched, 1);
         EXPECT_EQ(position_of(*app), " 37.52.304 S144.58.617 E");
     }
@@ -77,7 +77,7 @@ TEST(GpsAssembler, SentenceSplitOverReadsIsAssembled) {
 TEST(GpsAssembler, TwoSentencesInOneReadAreBothUsed) {
     auto app = make_app(kGpsPositionFromGll);
     const std::string second = "$GPGLL,3852.111,N,14558.222,W,123520,A*2C\r\n";
-    EXPECT_TRUE(assemble_gps_chunk(*app, bytes_of(kGll + second + "$GPG")));
+    EXPECT_TRUE(assemble_gps_chunk(gps_context(*app), bytes_of(kGll + second + "$GPG")));
     EXPECT_EQ(app->gps.sentences_dispatched, 2);
     EXPECT_EQ(position_of(*app), " 38.52.111 N145.58.222 W");
     EXPECT_EQ(app->gps.line.length, 4);  // the start of a third stays for the next read
@@ -85,12 +85,12 @@ TEST(GpsAssembler, TwoSentencesInOneReadAreBothUsed) {
 
 TEST(GpsAssembler, LineOfEightyCharactersWithoutLineFeedIsDropped) {
     auto app = make_app(kGpsPositionFromGll);
-    EXPECT_FALSE(assemble_gps_chunk(*app, bytes_of(std::string(79, 'x'))));
+    EXPECT_FALSE(assemble_gps_chunk(gps_context(*app), bytes_of(std::string(79, 'x'))));
     EXPECT_EQ(app->gps.line.length, 79);
-    EXPECT_TRUE(assemble_gps_chunk(*app, bytes_of("y")));
+    EXPECT_TRUE(assemble_gps_chunk(gps_context(*app), bytes_of("y")));
     EXPECT_EQ(app->gps.line.length, 0);
     // The next sentence starts clean.
-    assemble_gps_chunk(*app, bytes_of(kGll));
+    assemble_gps_chunk(gps_context(*app), bytes_of(kGll));
     EXPECT_EQ(app->gps.sentences_dispatched, 1);
 }
 
@@ -98,9 +98,9 @@ TEST(GpsAssembler, LeftoversOfALongerLineNeverCompleteAShortOne) {
     // The short line stops inside the longitude; the longer line before it had the rest of
     // a longitude at the same place. Read together they would make a plausible position.
     auto app = make_app(kGpsPositionFromGll);
-    assemble_gps_chunk(*app, bytes_of(kGll));
+    assemble_gps_chunk(gps_context(*app), bytes_of(kGll));
     const std::string before = position_of(*app);
-    assemble_gps_chunk(*app, bytes_of("$GPGLL,3852.111,N,1\r\n"));
+    assemble_gps_chunk(gps_context(*app), bytes_of("$GPGLL,3852.111,N,1\r\n"));
     EXPECT_EQ(app->gps.sentences_dispatched, 2);
     EXPECT_EQ(position_of(*app), before);
     EXPECT_TRUE(std::all_of(app->gps.line.text.begin(), app->gps.line.text.end(),
@@ -110,8 +110,8 @@ TEST(GpsAssembler, LeftoversOfALongerLineNeverCompleteAShortOne) {
 TEST(GpsAssembler, DroppedGarbageLeavesNoTailBehind) {
     auto app = make_app(kGpsPositionFromRmc);
     const float speed = app->run.speed_knots;
-    assemble_gps_chunk(*app, bytes_of(std::string(127, '7')));  // dropped: 80 or more
-    assemble_gps_chunk(*app, bytes_of("$GPRMC,1\r\n"));
+    assemble_gps_chunk(gps_context(*app), bytes_of(std::string(127, '7')));  // dropped: 80 or more
+    assemble_gps_chunk(gps_context(*app), bytes_of("$GPRMC,1\r\n"));
     EXPECT_EQ(position_of(*app), std::string(kPositionTextSize, '\0'));
     // Without position fields the sentence sets no speed, and no digit of the garbage does.
     EXPECT_FLOAT_EQ(app->run.speed_knots, speed);
@@ -185,8 +185,9 @@ TEST(GpsCorpus, EveryCaptureParsesIntoPositionsTheRecordReaderAccepts) {
                 // Reads of the size the port gives, as the reader thread makes them.
                 const std::span<const uint8_t> all = bytes_of(data);
                 for (size_t at = 0; at < all.size(); at += kGpsChunkSize) {
-                    assemble_gps_chunk(
-                        *app, all.subspan(at, std::min(kGpsChunkSize, all.size() - at)), hooks);
+                    assemble_gps_chunk(gps_context(*app),
+                                       all.subspan(at, std::min(kGpsChunkSize, all.size() - at)),
+                                       hooks);
                 }
 
                 EXPECT_EQ(bad_texts, 0);
@@ -243,7 +244,7 @@ TEST(GpsCorpus, KnownFixesReadAsRecorded) {
         }
         ASSERT_NE(at, std::string::npos);
         auto app = make_app(c.heading_type);
-        assemble_gps_chunk(*app, bytes_of(sentence));
+        assemble_gps_chunk(gps_context(*app), bytes_of(sentence));
         // Expected text from the sentence's own fields.
         std::vector<std::string> fields;
         size_t from = 0;

@@ -30,7 +30,7 @@ void set_position(AppState& app, const std::string& text) {
 DispatchOutcome dispatch(AppState& app, const std::string& sentence,
                          const GpsReadoutHooks& hooks = {}) {
     set_gps_line(app.gps.line, sentence);
-    return dispatch_sentence(app, hooks);
+    return dispatch_sentence(gps_context(app), hooks);
 }
 
 std::unique_ptr<AppState> make_app(int32_t heading_type, int32_t speed_from_gps = 1) {
@@ -303,6 +303,122 @@ TEST(GpsNmeaSpeed, ReadoutsFollowEachAcceptedSentence) {
     EXPECT_FLOAT_EQ(heading_shown, 84.4f);
 }
 
+// The parsers alone: each sentence gives the parts of the position it carries and, for RMC
+// and VTG, speed and course, whatever the program state is.
+NmeaDigits digits(const std::string& text) {
+    NmeaDigits d;
+    for (char c : text) d.append(c);
+    return d;
+}
+
+NmeaWorkFields parts(const std::string& lat_whole, const std::string& lat_fraction, char lat,
+                     const std::string& lon_whole, const std::string& lon_fraction, char lon) {
+    NmeaWorkFields work;
+    work.latitude_whole = digits(lat_whole);
+    work.latitude_fraction = digits(lat_fraction);
+    work.latitude_hemisphere = lat;
+    work.longitude_whole = digits(lon_whole);
+    work.longitude_fraction = digits(lon_fraction);
+    work.longitude_hemisphere = lon;
+    return work;
+}
+
+struct ParserCase {
+    NmeaFix (*parse)(const GpsLine&);
+    std::string sentence;
+    NmeaFix expected;
+};
+
+void expect_parses(const ParserCase& c) {
+    SCOPED_TRACE(c.sentence);
+    GpsLine line;
+    set_gps_line(line, c.sentence);
+    const NmeaFix fix = c.parse(line);
+    EXPECT_EQ(fix.position, c.expected.position);
+    EXPECT_EQ(fix.speed_knots, c.expected.speed_knots);
+    EXPECT_EQ(fix.course_degrees, c.expected.course_degrees);
+}
+
+TEST(GpsNmeaParsers, PositionSentences) {
+    const NmeaWorkFields munich = parts("4807", "038", 'N', "01131", "000", 'E');
+    const ParserCase cases[] = {
+        {parse_gll, kGll, {parts("3752", "304", 'S', "14458", "617", 'E'), {}, {}}},
+        {parse_gga, kGga, {munich, {}, {}}},
+        {parse_gll,
+         "$GPGLL,3852.30,S,14558.61,E,123519,A*2C\r\n",
+         {parts("3852", "30", 'S', "14558", "61", 'E'), {}, {}}},
+        {parse_gll,
+         "$GPGLL,52.111,N,58.222,W,1,A\r\n",
+         {parts("52", "111", 'N', "58", "222", 'W'), {}, {}}},
+        // Only six whole digits are looked at, and at most six fraction digits are kept.
+        {parse_gll,
+         "$GPGLL,3752.3049999,S,14458.6179999,E,123519,A\r\n",
+         {parts("3752", "304999", 'S', "14458", "617999", 'E'), {}, {}}},
+        {parse_gga,
+         "$GPGGA,123520,4807.038,X,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n",
+         {parts("4807", "038", 'X', "01131", "000", 'E'), {}, {}}},
+    };
+    for (const ParserCase& c : cases) expect_parses(c);
+}
+
+TEST(GpsNmeaParsers, RmcGivesSpeedAndCourseOnlyWithBothHemispheres) {
+    const NmeaWorkFields munich = parts("4807", "038", 'N', "01131", "000", 'E');
+    const ParserCase cases[] = {
+        {parse_rmc, kRmc, {munich, 5.3f, 84.4f}},
+        {parse_rmc,
+         "$GPRMC,123519,V,4807.038,N,01131.000,E,,,230394,,*00\r\n",
+         {munich, 0.0f, 0.0f}},
+        {parse_rmc,
+         "$GPRMC,123519,A,4807.038,N,01131.000,E,12.5,084.4,230394,003.1,W*6A\r\n",
+         {munich, 10.0f, 84.4f}},
+        // A course that is none leaves the heading as it was; the speed still counts.
+        {parse_rmc,
+         "$GPRMC,1,A,4807.038,N,01131.000,E,1.0,360.1,230394,,*6A\r\n",
+         {munich, 1.0f, {}}},
+    };
+    for (const ParserCase& c : cases) expect_parses(c);
+}
+
+// Sentences without both hemispheres give no position; RMC then gives no speed nor course
+// either: with empty position fields the "speed" would be the magnetic variation.
+TEST(GpsNmeaParsers, NoPositionWithoutBothHemispheres) {
+    struct Case {
+        NmeaFix (*parse)(const GpsLine&);
+        const char* sentence;
+    };
+    const Case cases[] = {
+        {parse_gga, "$GPGGA,123520,,,,,0,00,99.99,,,,,,*66\r\n"},
+        {parse_gga, "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n"},
+        {parse_gga, "$GPGGA,123520,4807.038,N,01131.000,Q,1,08,0.9,545.4,M,46.9,M,,*47\r\n"},
+        {parse_gll, kGga.c_str()},  // the time stands where the latitude should be
+        {parse_rmc, "$GPRMC,123519,A,,,,,5.3,084.4,230394,003.1,W*6A\r\n"},
+        {parse_rmc, "$GPRMC,123519,V,,,,,,,230394,,,N*00\r\n"},
+        {parse_rmc, "$GPRMC,123519,A,4807.038,,01131.000,,5.3,084.4,230394,003.1,W*6A\r\n"},
+        {parse_rmc, "$GPRMC\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sentence);
+        GpsLine line;
+        set_gps_line(line, std::string(c.sentence));
+        const NmeaFix fix = c.parse(line);
+        EXPECT_FALSE(hemispheres_valid(fix.position));
+        EXPECT_EQ(fix.speed_knots, std::nullopt);
+        EXPECT_EQ(fix.course_degrees, std::nullopt);
+    }
+}
+
+TEST(GpsNmeaParsers, VtgGivesSpeedAndCourse) {
+    const NmeaWorkFields none;
+    const ParserCase cases[] = {
+        {parse_vtg, kVtg, {none, 5.5f, 54.7f}},
+        {parse_vtg, "$GPVTG,9999999999T,034.4,M,005.5,N,010.2,K*48\r\n", {none, 5.5f, {}}},
+        {parse_vtg, "$GPVTG,054.7,,034.4,M,005.5,,010.2,K*48\r\n", {none, {}, {}}},
+        {parse_vtg, "$GPVTG,054.7,T\r\n", {none, {}, {}}},
+        {parse_vtg, "$GPVTG,054.7,,034.4\r\n,005.5,N,T", {none, {}, {}}},
+    };
+    for (const ParserCase& c : cases) expect_parses(c);
+}
+
 // Values no receiver sends must not reach the integer conversions of the record writer,
 // the heading read-out ("%03d") or the mark interval.
 TEST(GpsNmeaBounds, CourseBeyondAFullCircleKeepsTheLastHeading) {
@@ -378,7 +494,7 @@ TEST(GpsNmeaBounds, ScanAtTheVeryEndOfTheLineStaysInside) {
         for (const char* formatter : {"GLL", "GGA", "RMC", "VTG"}) {
             line.replace(3, 3, formatter);
             set_gps_line(app->gps.line, line);
-            dispatch_sentence(*app);
+            dispatch_sentence(gps_context(*app));
         }
     }
     EXPECT_LE(app->run.speed_knots, kGpsMaxSpeedKnots);

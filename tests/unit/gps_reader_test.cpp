@@ -157,7 +157,7 @@ TEST(GpsReaderPass, ReadsOneChunkAndPurgesWhatArrivedAfterIt) {
     // Two sentences in the first 128 bytes, then more that is still waiting in the driver.
     std::string more(200, 'z');
     port.push(kGll + kGll2 + more);
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     EXPECT_EQ(app->gps.sentences_dispatched, 2);
     EXPECT_EQ(position_of(*app), " 38.52.111 N145.58.222 W");
     EXPECT_EQ(port.queued(), 0u);
@@ -188,7 +188,7 @@ TEST(GpsReaderPass, StreamInputReadsEverySentenceQueuedOrDropsThemAll) {
         // gpsd's JSON greeting (no sentence), then six sentences in one burst, the last one
         // the newest, more than one serial chunk holds.
         port.push(gpsd_reply + kGll + kGll + kGll + kGll + kGll + kGll2);
-        gps_reader_pass(*app, port, {}, GpsInput::Stream);
+        gps_reader_pass(gps_context(*app), port, {}, GpsInput::Stream);
         EXPECT_EQ(app->gps.sentences_dispatched, c.dispatched) << c.run_mode << c.hold;
         if (c.dispatched > 0) {
             EXPECT_EQ(position_of(*app), c.position);
@@ -203,7 +203,7 @@ TEST(GpsReaderPass, ReadsAtMostOneChunk) {
     FakeGpsPort port;
     port.open("/dev/gps");
     port.push(std::string(300, 'x'));
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     EXPECT_EQ(port.first_read_request, kGpsChunkSize);
     EXPECT_EQ(port.reads, 2);            // the chunk, then the rest thrown away
     EXPECT_EQ(app->gps.line.length, 0);  // 128 characters without a line feed are dropped
@@ -221,10 +221,10 @@ TEST(GpsReaderPass, LineWhoseContinuationWasThrownAwayIsNotCompletedLater) {
     ASSERT_GE(need, 9u);
     const std::string filler = "$GPZDA," + std::string(need - 9, '1') + "\r\n";
     port.push(kGll + kGll2 + filler + partial + "23,S,15458.617,E,1,A\r\n");
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     EXPECT_EQ(port.queued(), 0u);
     port.push("1,N,14558.222,W,123520,A*2C\r\n");
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     EXPECT_EQ(app->gps.sentences_dispatched, 3);
     EXPECT_EQ(position_of(*app), " 38.52.111 N145.58.222 W");
 }
@@ -234,9 +234,9 @@ TEST(GpsReaderPass, LineContinuesWhenNothingWasThrownAway) {
     FakeGpsPort port;
     port.open("/dev/gps");
     port.push(kGll + kGll2.substr(0, 20));
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     port.push(kGll2.substr(20));
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     EXPECT_EQ(app->gps.sentences_dispatched, 2);
     EXPECT_EQ(position_of(*app), " 38.52.111 N145.58.222 W");
 }
@@ -245,7 +245,7 @@ TEST(GpsReaderPass, NothingQueuedMeansNoRead) {
     auto app = make_app();
     FakeGpsPort port;
     port.open("/dev/gps");
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     EXPECT_EQ(port.reads, 0);
 }
 
@@ -258,20 +258,20 @@ TEST(GpsReaderPass, FileModeAndHoldReadAndThrowAway) {
         app->settings.RunMode = 0;
         app->run.hold = 0;
         port.push(kGll.substr(0, 10));
-        gps_reader_pass(*app, port, {});
+        gps_reader_pass(gps_context(*app), port, {});
         app->settings.RunMode = file_mode;
         app->run.hold = file_mode == 0 ? 1 : 0;
         port.push(kGll.substr(10, 10));
-        gps_reader_pass(*app, port, {});
+        gps_reader_pass(gps_context(*app), port, {});
         EXPECT_EQ(port.queued(), 0u);
         // Released: the rest of the sentence read before the release is no sentence.
         app->settings.RunMode = 0;
         app->run.hold = 0;
         port.push(kGll.substr(20));
-        gps_reader_pass(*app, port, {});
+        gps_reader_pass(gps_context(*app), port, {});
         EXPECT_EQ(app->gps.sentences_dispatched, 0);
         port.push(kGll);
-        gps_reader_pass(*app, port, {});
+        gps_reader_pass(gps_context(*app), port, {});
         EXPECT_EQ(app->gps.sentences_dispatched, 1);
     }
 }
@@ -281,9 +281,9 @@ TEST(GpsReaderPass, SentenceSplitOverTwoPassesIsAssembled) {
     FakeGpsPort port;
     port.open("/dev/gps");
     port.push(kGll.substr(0, 25));
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     port.push(kGll.substr(25));
-    gps_reader_pass(*app, port, {});
+    gps_reader_pass(gps_context(*app), port, {});
     EXPECT_EQ(position_of(*app), " 37.52.304 S144.58.617 E");
 }
 
@@ -294,7 +294,7 @@ TEST(GpsReader, LineSpeedFollowsTheBaudSetting) {
         app->settings.GPSBaudRate = setting;
         auto port = std::make_unique<FakeGpsPort>();
         FakeGpsPort& fake = *port;
-        GpsReader reader(*app, std::move(port));
+        GpsReader reader(gps_context(*app), std::move(port));
         ASSERT_TRUE(reader.open_gps_port("/dev/gps").ok());
         ASSERT_TRUE(reader.start_gps_reader());
         EXPECT_EQ(fake.get(fake.baud), baud) << setting;
@@ -306,7 +306,7 @@ TEST(GpsReader, NoThreadWithoutAnOpenPortOrAnAcceptedLine) {
     auto app = make_app();
     auto port = std::make_unique<FakeGpsPort>();
     FakeGpsPort& fake = *port;
-    GpsReader reader(*app, std::move(port));
+    GpsReader reader(gps_context(*app), std::move(port));
     EXPECT_FALSE(reader.start_gps_reader());  // never opened
 
     fake.refuse_open = true;
@@ -336,7 +336,7 @@ TEST(GpsReader, ThreadDispatchesSentencesAndStopJoinsBeforeClosing) {
         ++positions_shown;
         shown_cv.notify_all();
     };
-    GpsReader reader(*app, std::move(port), hooks);
+    GpsReader reader(gps_context(*app), std::move(port), hooks);
     ASSERT_TRUE(reader.open_gps_port("/dev/gps").ok());
     ASSERT_TRUE(reader.start_gps_reader());
     EXPECT_TRUE(reader.is_running());
@@ -367,7 +367,7 @@ TEST(GpsReader, PassesWaitRatherThanSpin) {
     auto app = make_app();
     auto port = std::make_unique<FakeGpsPort>();
     FakeGpsPort& fake = *port;
-    GpsReader reader(*app, std::move(port));
+    GpsReader reader(gps_context(*app), std::move(port));
     ASSERT_TRUE(reader.open_gps_port("/dev/gps").ok());
     ASSERT_TRUE(reader.start_gps_reader());
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
@@ -381,7 +381,7 @@ TEST(GpsReader, RestartAfterStopAndStopOnDestruction) {
     auto port = std::make_unique<FakeGpsPort>();
     FakeGpsPort* fake = port.get();
     {
-        GpsReader reader(*app, std::move(port));
+        GpsReader reader(gps_context(*app), std::move(port));
         for (int round = 0; round < 3; ++round) {
             ASSERT_TRUE(reader.open_gps_port("/dev/gps").ok());
             ASSERT_TRUE(reader.start_gps_reader());

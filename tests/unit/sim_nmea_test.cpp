@@ -92,7 +92,8 @@ TEST(SimNmea, ProgramReadsTheSimulatedFixForEveryPositionSentence) {
         auto app = std::make_unique<AppState>();
         app->settings.GPSHeadingType = type;
         assemble_gps_chunk(
-            *app, std::span(reinterpret_cast<const uint8_t*>(sentences.data()), sentences.size()));
+            gps_context(*app),
+            std::span(reinterpret_cast<const uint8_t*>(sentences.data()), sentences.size()));
         EXPECT_EQ(position_of(*app), " 37.52.302 S144.58.602 E");
         EXPECT_FLOAT_EQ(app->run.speed_knots, 3.0f);
         EXPECT_FLOAT_EQ(app->run.heading_degrees, 54.7f);
@@ -110,7 +111,7 @@ TEST(SimNmea, ReaderTakesPositionsFromTheSimulatedReceiverOnAPseudoTerminal) {
 
     auto app = std::make_unique<AppState>();
     app->settings.GPSHeadingType = kGpsPositionFromRmc;
-    GpsReader reader(*app, std::make_unique<PosixSerialPort>());
+    GpsReader reader(gps_context(*app), std::make_unique<PosixSerialPort>());
     ASSERT_TRUE(reader.open_gps_port(server->device_path()).ok());
     ASSERT_TRUE(reader.start_gps_reader());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
