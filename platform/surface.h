@@ -33,7 +33,7 @@ enum class SystemGlyph {
 };
 
 class Surface {
-public:
+  public:
     virtual ~Surface() = default;
 
     // Held by whoever draws, on any thread; the copy to the screen takes it too.
@@ -66,7 +66,7 @@ public:
     // Rectangle-size read of the surface as RGB (tests and screen captures).
     virtual Rgb pixel(Point at) const = 0;
 
-private:
+  private:
     std::mutex mutex_;
 };
 

@@ -63,7 +63,8 @@ class StoredValue : public testing::TestWithParam<StoredValueCase> {};
 TEST_P(StoredValue, IsConvertedLikeAtoiAndClamped) {
     const StoredValueCase& c = GetParam();
     TempDir dir;
-    AppState state = load_from_text(dir, std::string("[Settings]\n") + c.key + "=" + c.stored + "\n");
+    AppState state =
+        load_from_text(dir, std::string("[Settings]\n") + c.key + "=" + c.stored + "\n");
     EXPECT_EQ(state.settings.*c.field, c.expected) << c.key << "=" << c.stored;
 }
 
@@ -177,9 +178,10 @@ TEST(Settings, FileModeSavesTheHeadModeRangeAndGain) {
 TEST(Settings, SaveKeepsOtherSectionsCommentsAndLineEndings) {
     TempDir dir;
     const std::string path = dir.file("KELVANOR.INI");
-    write_text(path,
-               "; survey boat 3\r\n[Ports]\r\nCOM1=/dev/ttyUSB0\r\n\r\n[Settings]\r\n"
-               "; gain as the crew likes it\r\nSSGain = 20\r\nCustom=keep me\r\n\r\n[Later]\r\nx=1");
+    write_text(
+        path,
+        "; survey boat 3\r\n[Ports]\r\nCOM1=/dev/ttyUSB0\r\n\r\n[Settings]\r\n"
+        "; gain as the crew likes it\r\nSSGain = 20\r\nCustom=keep me\r\n\r\n[Later]\r\nx=1");
     AppState state;
     load_settings_from(state, path);
     state.settings.SSGain = 21;
