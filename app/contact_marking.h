@@ -6,8 +6,8 @@
 #include <string>
 
 #include "contacts/contact_book.h"
+#include "control/app_state.h"
 #include "platform/geometry.h"
-#include "settings/app_state.h"
 
 class QWidget;
 

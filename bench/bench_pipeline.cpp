@@ -7,12 +7,12 @@
 #include <array>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
 #include "datafile/record_source.h"
 #include "datafile/render_file.h"
 #include "ping/process_ping.h"
 #include "platform/clock.h"
-#include "settings/app_state.h"
 #include "sim/survey_recording.h"
 
 namespace kelvanor {

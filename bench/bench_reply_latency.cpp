@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "control/app_state.h"
 #include "headlink/acquisition.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
-#include "settings/app_state.h"
 #include "sim/head_sim.h"
 
 namespace kelvanor {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "control/app_state.h"
 #include "datafile/ping_record.h"
 #include "datafile/playback.h"
 #include "datafile/record_source.h"
@@ -24,7 +25,6 @@
 #include "platform/clock.h"
 #include "platform/surface.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 #include "settings/head_state.h"
 
 namespace kelvanor {

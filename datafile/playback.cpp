@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "control/app_state.h"
 #include "ping/ping_state.h"
 #include "ping/process_ping.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

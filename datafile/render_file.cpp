@@ -2,11 +2,11 @@
 
 #include <span>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
 #include "ping/ping_state.h"
 #include "ping/process_ping.h"
 #include "platform/clock.h"
-#include "settings/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {

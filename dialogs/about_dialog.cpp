@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "control/app_state.h"
 #include "dialogs/dialog_layout.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
+#include "control/app_state.h"
 #include "dialogs/dialog_layout.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "control/app_state.h"
 #include "dialogs/dialog_layout.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "control/app_state.h"
 #include "platform/client_scale.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <charconv>
 
+#include "control/app_state.h"
 #include "dialogs/dialog_layout.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

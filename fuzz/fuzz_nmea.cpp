@@ -14,9 +14,9 @@
 #include <mutex>
 #include <span>
 
+#include "control/app_state.h"
 #include "datafile/ping_record.h"
 #include "gps/gps_line_assembler.h"
-#include "settings/app_state.h"
 
 namespace {
 

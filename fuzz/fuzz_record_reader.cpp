@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
-#include "settings/app_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kelvanor;

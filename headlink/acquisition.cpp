@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "control/app_state.h"
 #include "headlink/diagnostics_view.h"
 #include "headlink/link_indicators.h"
 #include "headlink/switch_command.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <system_error>
 
+#include "control/app_state.h"
 #include "headlink/switch_command.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "platform/reopening_serial_port.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {

@@ -1,6 +1,6 @@
 #include "panel/panel_buttons.h"
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {

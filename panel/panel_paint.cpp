@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "control/app_state.h"
 #include "panel/panel_draw_util.h"
 #include "panel/readouts.h"
-#include "settings/app_state.h"
 #include "waterfall/grid.h"
 #include "waterfall/image.h"
 

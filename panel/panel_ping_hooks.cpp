@@ -1,8 +1,8 @@
 #include "panel/panel_ping_hooks.h"
 
+#include "control/app_state.h"
 #include "panel/panel_paint.h"
 #include "panel/readouts.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

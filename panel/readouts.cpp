@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "control/app_state.h"
 #include "panel/panel_draw_util.h"
-#include "settings/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {

@@ -6,10 +6,10 @@
 #include <limits>
 #include <mutex>
 
+#include "control/app_state.h"
 #include "ping/echo_conversion.h"
 #include "platform/clock.h"
 #include "platform/menu_ids.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

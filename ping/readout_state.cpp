@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 
 namespace kelvanor {
 

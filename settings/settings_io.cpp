@@ -61,29 +61,29 @@ std::string ini_path_in(const std::string& directory) {
     return path;
 }
 
-void load_settings(AppState& state) {
+void load_settings(Settings& settings, RunState& run) {
     std::error_code ec;
     const std::filesystem::path cwd = std::filesystem::current_path(ec);
-    load_settings_from(state, ini_path_in(ec ? std::string(".") : cwd.string()));
+    load_settings_from(settings, run, ini_path_in(ec ? std::string(".") : cwd.string()));
 }
 
-void load_settings_from(AppState& state, const std::string& path) {
-    state.run.ini_path = path;
+void load_settings_from(Settings& settings, RunState& run, const std::string& path) {
+    run.ini_path = path;
     const IniFile ini = IniFile::load(path);
-    Settings& s = state.settings;
+    Settings& s = settings;
     for (const KeySpec& key : kKeys) {
         std::string text = ini.get(kSettingsSection, key.name).value_or(key.default_text);
         if (text.size() > 79) text.resize(79);  // the value buffer holds 80 characters
         s.*key.field = validated(key, s, c_atoi(text));
-        if (key.field == &Settings::RunMode) state.run.previous_run_mode = s.RunMode.load();
+        if (key.field == &Settings::RunMode) run.previous_run_mode = s.RunMode.load();
         if (key.field == &Settings::SSRange) s.saved_ss_range = s.SSRange.load();
         if (key.field == &Settings::SSGain) s.saved_ss_gain = s.SSGain.load();
     }
 }
 
-bool save_settings(const AppState& state) {
-    const Settings& s = state.settings;
-    IniFile ini = IniFile::load(state.run.ini_path);
+bool save_settings(const Settings& settings, const RunState& run) {
+    const Settings& s = settings;
+    IniFile ini = IniFile::load(run.ini_path);
     const bool file_mode = s.RunMode == 1;
     for (const KeySpec& key : kKeys) {
         int32_t value = s.*key.field;
@@ -91,7 +91,7 @@ bool save_settings(const AppState& state) {
         if (file_mode && key.field == &Settings::SSGain) value = s.saved_ss_gain;
         ini.set(kSettingsSection, key.name, std::to_string(value));
     }
-    return ini.save(state.run.ini_path);
+    return ini.save(run.ini_path);
 }
 
 }  // namespace kelvanor

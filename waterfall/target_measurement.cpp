@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {

@@ -7,8 +7,8 @@
 
 #include <memory>
 
+#include "control/app_state.h"
 #include "dialogs/channel_balance_dialog.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {

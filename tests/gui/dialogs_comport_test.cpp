@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "dialogs/comport_setup_dialog.h"
-#include "settings/app_state.h"
 #include "tests/unit/fake_ui.h"
 
 namespace kelvanor {

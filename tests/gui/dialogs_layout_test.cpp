@@ -7,11 +7,11 @@
 
 #include <memory>
 
+#include "control/app_state.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/channel_balance_dialog.h"
 #include "dialogs/dialog_layout.h"
 #include "dialogs/manual_speed_dialog.h"
-#include "settings/app_state.h"
 #include "tests/unit/fake_ui.h"
 
 namespace kelvanor {

@@ -9,8 +9,8 @@
 
 #include <memory>
 
+#include "control/app_state.h"
 #include "dialogs/manual_speed_dialog.h"
-#include "settings/app_state.h"
 #include "tests/unit/fake_ui.h"
 
 namespace kelvanor {

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "control/app_state.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_layout.h"
 #include "panel/panel_paint.h"
 #include "panel/readouts.h"
 #include "platform/qt_surface.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {

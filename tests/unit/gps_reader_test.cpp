@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "control/app_state.h"
 #include "gps/gps_reader.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {

@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "control/app_state.h"
 #include "headlink/head_port.h"
 #include "headlink/switch_command.h"
 #include "headlink_test_support.h"
 #include "ping/readout_state.h"
 #include "platform/posix_serial_port.h"
-#include "settings/app_state.h"
 #include "test_support.h"
 
 namespace kelvanor {

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/ping_record.h"
 #include "headlink/switch_command.h"
 #include "ping/readout_state.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "memory_surface.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_paint.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 #include "waterfall/palette.h"
 
 namespace kelvanor::test {

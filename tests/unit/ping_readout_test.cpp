@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "control/app_state.h"
 #include "ping/readout_state.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {

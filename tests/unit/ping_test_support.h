@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "ping/process_ping.h"
 #include "platform/clock.h"
-#include "settings/app_state.h"
 
 namespace kelvanor::test {
 

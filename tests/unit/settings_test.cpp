@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings_io.h"
 #include "test_support.h"

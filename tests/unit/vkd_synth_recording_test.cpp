@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
 #include "datafile/record_writer.h"
-#include "settings/app_state.h"
 #include "sim/survey_recording.h"
 #include "test_support.h"
 
