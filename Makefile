@@ -2,6 +2,8 @@
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
+# WERROR=ON makes every compiler warning an error (CI); unset, the build's setting stays.
+WERROR ?=
 JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the demo need.
@@ -9,7 +11,7 @@ PACKAGES := cmake ninja-build g++ pkg-config \
     qt6-base-dev libgl-dev \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     nlohmann-json3-dev libpng-dev \
-    clang libclang-rt-14-dev \
+    clang libclang-rt-14-dev clang-format \
     xvfb xauth fonts-dejavu-core fonts-dejavu-extra python3 \
     openbox xdotool x11-utils imagemagick \
     desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db \
@@ -18,7 +20,8 @@ PACKAGES := cmake ninja-build g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test check demo package bench fuzz clean format arm64 arm64-deps
+.PHONY: all deps configure build test check demo package bench fuzz clean format format-check \
+    arm64 arm64-deps
 
 all: build
 
@@ -35,7 +38,10 @@ deps:
 configure: deps
 	@if [ ! -f $(BUILD_DIR)/build.ninja ]; then \
 	  echo "== Configuring $(BUILD_DIR)/"; \
-	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); \
+	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	    $(if $(WERROR),-DKELVANOR_WERROR=$(WERROR)); \
+	elif [ -n "$(WERROR)" ]; then \
+	  cmake -S . -B $(BUILD_DIR) -DKELVANOR_WERROR=$(WERROR) >/dev/null; \
 	fi
 
 build: configure
@@ -97,6 +103,10 @@ arm64: arm64-deps build
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails when a tracked .cpp or .h file does not match .clang-format.
+format-check: deps
+	scripts/check_format.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-fuzz $(BUILD_DIR)-asan $(BUILD_DIR)-tsan

@@ -42,7 +42,7 @@ TEST_F(PanelTest, RangeBoxShowsTheRangeAndSetsTheSwitchCommandRange) {
         draw_range(app, surface, &ui);
         EXPECT_EQ(text_in(layout().range_box), c.text);
         EXPECT_EQ(app.head.range_metres, c.metres);
-        EXPECT_FLOAT_EQ(app.head.metres_per_sample, c.metres / 500.0f);
+        EXPECT_FLOAT_EQ(app.head.metres_per_sample, static_cast<float>(c.metres) / 500.0f);
         EXPECT_NE(app.ping.seen.time_seconds, 5) << "the previous-ping tracking is reset";
     }
     const Rect box = layout().range_box;
