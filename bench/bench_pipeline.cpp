@@ -111,8 +111,8 @@ void BM_ProcessHeadReply15mStbd10Knots(benchmark::State& state) {
         process_head_reply(app, hooks, clock, reply.data(), length);
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["columns_per_ping"] =
-        benchmark::Counter(static_cast<double>(hooks.columns) / state.iterations());
+    state.counters["columns_per_ping"] = benchmark::Counter(
+        static_cast<double>(hooks.columns) / static_cast<double>(state.iterations()));
     state.counters["ping_interval_ms"] = app.ping.ping_interval_ms.load();
 }
 BENCHMARK(BM_ProcessHeadReply15mStbd10Knots);
@@ -150,8 +150,8 @@ void BM_ProcessPlayedPing15mStbd9_9Knots(benchmark::State& state) {
         process_ping(app, hooks, clock);
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["columns_per_ping"] =
-        benchmark::Counter(static_cast<double>(hooks.columns) / state.iterations());
+    state.counters["columns_per_ping"] = benchmark::Counter(
+        static_cast<double>(hooks.columns) / static_cast<double>(state.iterations()));
     state.counters["channel_code"] = app.settings.channel_code.load();
     state.counters["speed_knots"] = app.run.speed_knots.load();
 }
