@@ -16,12 +16,18 @@ PACKAGES := cmake ninja-build g++ pkg-config \
     openbox xdotool x11-utils imagemagick \
     desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db \
     libgdal-dev gdal-bin libcli11-dev gpsbabel \
-    gpsd gpsd-clients python3-gps strace
+    gpsd gpsd-clients python3-gps strace ccache
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
+# Every build compiles through ccache when it is installed (cmake/ccache.cmake). Paths below
+# the clone are hashed relative to it and the build folder not at all, so that a fresh clone
+# elsewhere (as the continuous integration makes) reuses what an earlier one compiled.
+export CCACHE_BASEDIR ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= true
+
 .PHONY: all deps configure build test check demo package bench fuzz clean format format-check \
-    arm64 arm64-deps
+    arm64 arm64-deps package-arm64
 
 all: build
 
@@ -100,6 +106,11 @@ arm64-deps: deps
 arm64: arm64-deps build
 	scripts/arm64_gdal.sh $(ARM64_BUILD_DIR)-gdal
 	scripts/arm64.sh $(ARM64_BUILD_DIR) $(BUILD_DIR) $(JOBS)
+
+# The arm64 Debian package, in $(ARM64_BUILD_DIR)/: kelvanor_VERSION_arm64.deb.
+package-arm64: arm64-deps
+	scripts/arm64_gdal.sh $(ARM64_BUILD_DIR)-gdal
+	scripts/arm64.sh --package $(ARM64_BUILD_DIR) $(BUILD_DIR) $(JOBS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -23,12 +23,8 @@
 #include "dialogs/comport_setup_dialog.h"
 #include "dialogs/manual_speed_dialog.h"
 #include "headlink/busy_wait.h"
-#include "panel/keyboard_entry.h"
-#include "panel/panel_buttons.h"
 #include "panel/panel_layout.h"
-#include "panel/readouts.h"
 #include "platform/menu_ids.h"
-#include "settings/settings_io.h"
 #include "settings/window_scale_io.h"
 #include "waterfall/target_measurement.h"
 
@@ -43,14 +39,10 @@ Application::Application(StartOptions options)
     connect(window_.get(), &MainWindow::command, this, &Application::on_command);
     connect(window_.get(), &MainWindow::close_requested, this,
             [this] { request_close(CloseOrigin::Window); });
-    connect(window_->diagnostics_window(), &ToolWindow::closed, this, [this] {
-        state_.run.diagnostics_shown = 0;
-        services_->check_menu_item(menu::kDiagnostics, false);
-    });
-    connect(window_->zoom_window(), &ToolWindow::closed, this, [this] {
-        state_.run.zoom_shown = 0;
-        services_->check_menu_item(menu::kZoom, false);
-    });
+    connect(window_->diagnostics_window(), &ToolWindow::closed, this,
+            [this] { program_->tool_window_closed(menu::kDiagnostics); });
+    connect(window_->zoom_window(), &ToolWindow::closed, this,
+            [this] { program_->tool_window_closed(menu::kZoom); });
     diagnostics_view_ = new DiagnosticsView(state_, window_->diagnostics_window());
     window_->diagnostics_window()->setFixedSize(diagnostics_view_->size());
     zoom_picture_ = new ZoomPicture(surface_, window_->zoom_window());
@@ -88,16 +80,22 @@ Application::Application(StartOptions options)
     playback_timer_ = new QTimer(this);
     playback_timer_->setSingleShot(true);
     connect(playback_timer_, &QTimer::timeout, this, &Application::play_one_record);
-    // The waterfall is converted for the screen at most about 60 times a second.
+    // The waterfall is converted for the screen, and the panel read-outs of ping processing
+    // drawn, at most about 60 times a second.
     refresh_timer_ = new QTimer(this);
     refresh_timer_->setSingleShot(true);
     refresh_timer_->setInterval(16);
     connect(refresh_timer_, &QTimer::timeout, this, [this] {
         refresh_pending_ = false;
-        if (program_->refresh_image()) {
+        const bool panel = program_->refresh_panel();
+        const bool image = program_->refresh_image();
+        if (panel) {
             window_->view()->update();
-            refresh_zoom();
+        } else if (image) {
+            // The image and the overlays drawn over it only: the rest of the window is as it was.
+            window_->view()->update_client(kTargetImageArea);
         }
+        if (panel || image) refresh_zoom();
     });
 
     // Auto-repeat of the gain and plot speed arrows: the first step at once, then after the
@@ -112,14 +110,9 @@ Application::Application(StartOptions options)
     connect(view, &SurfaceView::right_pressed, this, &Application::on_right_pressed);
     connect(view, &SurfaceView::character_typed, this, &Application::on_character);
     connect(view, &SurfaceView::key_pressed, this, &Application::on_key_pressed);
-    connect(view, &SurfaceView::key_released, this, [this] { reset_cursor_step(state_.run); });
+    connect(view, &SurfaceView::key_released, this, [this] { program_->key_released(); });
     connect(view, &SurfaceView::input_lost, this, [this] {
-        if (state_.panel.repeat.button != PanelButton::None) {
-            const Point p{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()};
-            panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::ButtonUp, p);
-            end_auto_repeat();
-        }
-        leave_waterfall_readouts(state_, surface_, services_);
+        if (program_->input_lost()) end_auto_repeat();
     });
 
     close_timer_ = new QTimer(this);
@@ -147,16 +140,15 @@ void Application::stop_demo_devices() {
 
 void Application::start() {
     // Creation handling of the main window.
-    load_settings(state_);
-    apply_creation_menu_marks(state_, *services_);
-    window_->set_client_scale(load_window_scale(state_.run.ini_path));
+    program_->load_settings();
+    apply_creation_menu_marks(program_->state(), *services_);
+    window_->set_client_scale(load_window_scale(program_->state().run.ini_path));
     on_scale_changed(window_->view()->scale());
     if (options_.demo) start_demo_head();
     std::vector<std::string> problems;
-    set_up_ports(state_, options_.port_options, "/sys/class/tty", problems, options_.gps_source);
+    program_->set_up_ports(options_.port_options, "/sys/class/tty", problems, options_.gps_source);
     for (const std::string& problem : problems)
         std::fprintf(stderr, "kelvanor: %s\n", problem.c_str());
-    state_.panel.layout = compute_panel_layout(panel_font().metrics);
     program_->set_font(panel_font().metrics);
     if (options_.devices != nullptr) {
         program_->set_devices(options_.devices);
@@ -172,11 +164,10 @@ void Application::start() {
         splash->show();
         QApplication::processEvents();
     }
-    state_.run.delay_loops_per_second = calibrate_delay(clock_);
+    program_->set_delay_loops_per_second(calibrate_delay(clock_));
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        state_.run.screen_width = screen->geometry().width();
-        state_.run.screen_height = screen->geometry().height();
+        program_->set_screen_size({screen->geometry().width(), screen->geometry().height()});
     }
     program_->create_image();
     program_->repaint_panel();
@@ -187,15 +178,11 @@ void Application::start() {
     if (options_.unattended) services_->set_unattended(true);
     if (options_.play_path) {
         // As if FILE mode was chosen and the file picked in its dialog.
-        if (state_.settings.RunMode != 1) {
-            services_->check_menu_item(menu::kHead, false);
-            services_->check_menu_item(menu::kFile, true);
-            state_.settings.RunMode = 1;
-        }
+        program_->choose_run_mode(1);
         services_->queue_dialog_answer(options_.play_path);
     }
     program_->run_mode_switch();
-    if (options_.record_path && state_.settings.RunMode == 0) {
+    if (options_.record_path && program_->head_mode()) {
         // Nobody is there to confirm overwriting a file.
         if (QFileInfo::exists(QString::fromLocal8Bit(options_.record_path->c_str()))) {
             services_->message_box(
@@ -271,87 +258,53 @@ void Application::start_demo_head() {
                                  "COM1=" + demo_head_->device_path());
     // And a GPS receiver on the survey line, as COM2, at the line speed the settings give.
     NmeaServerOptions gps_options;
-    gps_options.baud = state_.settings.GPSBaudRate == 1 ? 9600 : 4800;
+    gps_options.baud = program_->state().settings.GPSBaudRate == 1 ? 9600 : 4800;
     demo_gps_ = NmeaServer::create(gps_options, &error);
     if (demo_gps_) {
         demo_gps_thread_ = std::thread([server = demo_gps_.get()] { server->run(); });
         options_.port_options.insert(options_.port_options.begin() + 1,
                                      "COM2=" + demo_gps_->device_path());
-        state_.settings.ComPortGPS = 1;
     } else {
         std::fprintf(stderr, "kelvanor: the simulated GPS could not start: %s\n", error.c_str());
     }
-    if (state_.settings.RunMode != 0) {
-        services_->check_menu_item(menu::kHead, true);
-        services_->check_menu_item(menu::kFile, false);
-        state_.settings.RunMode = 0;
-        state_.run.previous_run_mode = 0;
-    }
-    state_.settings.ComPort = 0;
+    program_->use_demo_ports(demo_gps_ != nullptr);
 }
 
 void Application::on_pointer_moved(QPoint at) {
-    const Point p{at.x(), at.y()};
-    if (state_.panel.repeat.button != PanelButton::None) {
-        state_.panel.mouse_x = p.x;
-        state_.panel.mouse_y = p.y;
-        const RepeatStep step =
-            panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::PointerMove, p);
-        if (!step.running) end_auto_repeat();
+    const PointerOutcome outcome = program_->pointer_moved(Point{at.x(), at.y()});
+    if (outcome.to_auto_repeat) {
+        if (outcome.auto_repeat_ended) end_auto_repeat();
         return;
     }
-    const bool over_image = waterfall_hit(p);
-    window_->view()->setCursor(over_image ? Qt::CrossCursor : Qt::ArrowCursor);
-    if (over_image && state_.run.zoom_shown == 1 && state_.run.zoom_frozen == 0) {
-        zoom_picture_->show_view(update_zoom(state_.waterfall, p));
-    }
-    if (target_pointer_move(state_, p)) schedule_refresh();
-    follow_pointer_readouts(state_, surface_, services_, p);
+    window_->view()->setCursor(outcome.over_image ? Qt::CrossCursor : Qt::ArrowCursor);
+    if (outcome.zoom) zoom_picture_->show_view(*outcome.zoom);
+    if (outcome.image_changed) schedule_refresh();
 }
 
 void Application::on_left_pressed(QPoint at) {
-    const Point p{at.x(), at.y()};
-    if (state_.panel.repeat.button != PanelButton::None) return;
-    // Zoom: a click freezes or releases the picture.
-    if (state_.run.zoom_shown == 1) {
-        state_.run.zoom_frozen = state_.run.zoom_frozen == 0 ? 1 : 0;
-        if (state_.run.zoom_frozen == 0) zoom_picture_->show_view(update_zoom(state_.waterfall, p));
-    } else {
-        state_.run.zoom_frozen = 0;
-    }
-    if (target_left_click(state_, p)) schedule_refresh();
-    const PanelClick click = panel_left_button_down(state_, surface_, services_, *program_, p);
-    if (click.repeat_timer_ms > 0) repeat_timer_->start(click.repeat_timer_ms);
+    const PressOutcome outcome = program_->left_pressed(Point{at.x(), at.y()});
+    if (!outcome.taken) return;
+    if (outcome.zoom) zoom_picture_->show_view(*outcome.zoom);
+    if (outcome.image_changed) schedule_refresh();
+    if (outcome.repeat_timer_ms > 0) repeat_timer_->start(outcome.repeat_timer_ms);
     schedule_playback();
 }
 
 void Application::on_right_pressed(QPoint at) {
-    const Point p{at.x(), at.y()};
-    if (state_.panel.repeat.button != PanelButton::None) return;
-    state_.panel.mouse_x = p.x;
-    state_.panel.mouse_y = p.y;
-    if (target_right_click(state_, p)) schedule_refresh();
+    if (program_->right_pressed(Point{at.x(), at.y()})) schedule_refresh();
 }
 
 void Application::on_left_released(QPoint at) {
-    const Point p{at.x(), at.y()};
-    if (state_.panel.repeat.button != PanelButton::None) {
-        panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::ButtonUp, p);
-        end_auto_repeat();
-        return;
-    }
-    panel_left_button_up(state_, surface_, services_, p);
+    if (program_->left_released(Point{at.x(), at.y()})) end_auto_repeat();
 }
 
 void Application::repeat_tick() {
-    if (state_.panel.repeat.button == PanelButton::None) return;
-    const Point p{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()};
-    const RepeatStep step =
-        panel_auto_repeat_event(state_, surface_, services_, RepeatEvent::Timer, p);
-    if (!step.running) {
+    const RepeatTickOutcome tick = program_->repeat_tick();
+    if (!tick.ran) return;
+    if (!tick.running) {
         end_auto_repeat();
-    } else if (step.restart_timer_ms > 0) {
-        repeat_timer_->start(step.restart_timer_ms);
+    } else if (tick.restart_timer_ms > 0) {
+        repeat_timer_->start(tick.restart_timer_ms);
     }
     schedule_playback();
 }
@@ -362,17 +315,17 @@ void Application::end_auto_repeat() {
 }
 
 void Application::on_character(int character) {
-    if (state_.panel.repeat.button != PanelButton::None) return;
+    if (program_->auto_repeat_running()) return;
     if (character == 'm' || character == 'M') {
         mark_contact_at_pointer();
         return;
     }
-    panel_key_char(state_, surface_, services_, *program_, character);
+    program_->key_char(character);
     schedule_playback();
 }
 
 void Application::on_key_pressed(int key) {
-    if (state_.panel.repeat.button != PanelButton::None) return;
+    if (program_->auto_repeat_running()) return;
     NavigationKey nav = NavigationKey::Other;
     if (key == Qt::Key_Left) nav = NavigationKey::Left;
     if (key == Qt::Key_Right) nav = NavigationKey::Right;
@@ -381,8 +334,7 @@ void Application::on_key_pressed(int key) {
     // The step is in client pixels: on an enlarged surface the pointer moves by scaled steps.
     SurfaceView* view = window_->view();
     const QPoint local = view->to_client(view->mapFromGlobal(QCursor::pos()));
-    if (std::optional<Point> moved =
-            pointer_after_key_down(state_.run, nav, Point{local.x(), local.y()})) {
+    if (std::optional<Point> moved = program_->key_pressed(nav, Point{local.x(), local.y()})) {
         // Some desktops ignore a program moving the pointer: the move is handled here too.
         QCursor::setPos(view->mapToGlobal(view->to_view(*moved)));
         on_pointer_moved(QPoint(moved->x, moved->y));
@@ -390,19 +342,11 @@ void Application::on_key_pressed(int key) {
 }
 
 void Application::mark_contact_at_pointer() {
-    const std::string data_file = state_.run.recording != 0            ? program_->record_path()
-                                  : state_.run.playback_file_open != 0 ? program_->playback_path()
-                                                                       : std::string();
-    choose_contacts_folder(contacts_, data_file);
-    std::string error;
-    mark_contact(window_.get(), state_, contacts_,
-                 Point{state_.panel.mouse_x.load(), state_.panel.mouse_y.load()}, error);
+    kelvanor::mark_contact_at_pointer(window_.get(), *program_, contacts_);
 }
 
 void Application::refresh_zoom() {
-    if (state_.run.zoom_shown != 1) return;
-    zoom_picture_->show_view(zoom_view(
-        Point{state_.waterfall.zoom_centre_x.load(), state_.waterfall.zoom_centre_y.load()}));
+    if (std::optional<ZoomView> view = program_->zoom_to_show()) zoom_picture_->show_view(*view);
 }
 
 void Application::schedule_refresh() {
@@ -419,40 +363,35 @@ void Application::on_command(int id) {
             toggle_tool_window(id);
             break;
         case menu::kManualSpeed:
-            run_manual_speed_dialog(window_.get(), state_, *services_);
-            state_.run.heading_degrees = 0.0f;
-            draw_speed(state_, surface_, services_, state_.run.speed_knots, true);
-            draw_heading(state_, surface_, services_, state_.run.heading_degrees, true);
+            program_->apply_manual_speed(run_manual_speed_dialog(
+                window_.get(), program_->manual_speed_values(), *services_));
             break;
         case menu::kComPorts:
-            if (state_.settings.RunMode == 0) {
-                ComPortActions actions;
-                actions.stop_head_port = [this] { program_->stop_head(); };
-                actions.start_head_port = [this] { program_->start_head(); };
-                actions.stop_gps = [this] { program_->stop_gps_port(); };
-                actions.start_gps = [this] { program_->start_gps_port(); };
-                actions.show_no_position = [this] {
-                    draw_gps_position(state_, surface_, services_, false);
-                };
-                run_comport_setup_dialog(window_.get(), state_, *services_,
-                                         present_com_ports(state_), actions);
+            if (program_->head_mode()) {
+                if (std::optional<ComPortValues> chosen =
+                        run_comport_setup_dialog(window_.get(), program_->com_port_values(),
+                                                 *services_, program_->screen_size())) {
+                    program_->apply_com_ports(*chosen);
+                }
             }
             break;
         case menu::kChannelBalance:
-            if (state_.settings.RunMode == 0) {
-                run_channel_balance_dialog(window_.get(), state_,
-                                           [this] { draw_balance(state_, surface_, services_); });
-                draw_balance(state_, surface_, services_);
+            if (program_->head_mode()) {
+                program_->apply_channel_balance(run_channel_balance_dialog(
+                    window_.get(), program_->channel_balance_values(), program_->screen_size(),
+                    [this](const ChannelBalanceValues& values) {
+                        program_->set_channel_balance(values);
+                    }));
             }
             break;
         case menu::kMarkContact:
             mark_contact_at_pointer();
             break;
         case menu::kContacts:
-            show_contacts_dialog(window_.get(), contacts_);
+            show_contacts_dialog(window_.get(), *program_, contacts_);
             break;
         case menu::kAbout:
-            run_about_dialog(window_.get(), state_, make_startup_logo());
+            run_about_dialog(window_.get(), program_->screen_size(), make_startup_logo());
             break;
         case menu::kWindowSize1x:
         case menu::kWindowSize2x:
@@ -463,13 +402,13 @@ void Application::on_command(int id) {
             break;
         case menu::kSaveScreen:
             save_screen(*window_, *services_, [this] {
-                if (program_->refresh_image()) window_->view()->repaint();
-                show_capture_readout(state_, surface_, services_);
+                if (program_->refresh()) window_->view()->repaint();
+                program_->show_capture_readout();
             });
             // The capture set history_view; the pointer is no longer over the waterfall
             // unless it is seen there again.
             if (!window_->view()->underMouse()) {
-                leave_waterfall_readouts(state_, surface_, services_);
+                program_->pointer_left_window();
             }
             break;
         default:
@@ -489,16 +428,14 @@ void Application::on_scale_changed(int scale) {
 
 void Application::toggle_tool_window(int id) {
     const bool diagnostics = id == menu::kDiagnostics;
-    SharedInt& shown = diagnostics ? state_.run.diagnostics_shown : state_.run.zoom_shown;
     ToolWindow* tool = diagnostics ? window_->diagnostics_window() : window_->zoom_window();
-    if (shown == 0) {
-        shown = 1;
-        services_->check_menu_item(id, true);
+    const ToolWindowStep step = program_->toggle_tool_window(id);
+    if (step == ToolWindowStep::Show) {
         tool->show_over(window_->view());
         tool->raise();
         if (!diagnostics) refresh_zoom();
         tool->repaint();
-    } else if (shown == 1) {
+    } else if (step == ToolWindowStep::Close) {
         tool->close();  // its close handling hides it, clears the flag and the mark
     }
 }
@@ -529,7 +466,7 @@ void Application::run_close_handling() {
         return;
     }
     if (options_.screenshot_path) {
-        if (program_->refresh_image()) window_->view()->repaint();
+        if (program_->refresh()) window_->view()->repaint();
         save_bmp(grab_window(*window_), *options_.screenshot_path);
     }
     closed_ = true;
@@ -537,12 +474,12 @@ void Application::run_close_handling() {
     // No operator may be there to acknowledge a "Close Record File" box of a signal or timer.
     if (close_from_signal_ || close_from_timer_) services_->set_unattended(true);
     program_->close_handling();
-    save_window_scale(state_.run.ini_path, window_->view()->scale());
+    save_window_scale(program_->state().run.ini_path, window_->view()->scale());
     stop_demo_devices();
     if (options_.unattended) {
         // The accounting of an unattended run: every command was answered or re-sent after
         // silence, and every accepted reply was recorded while recording was on.
-        const HeadLinkState& link = state_.link;
+        const HeadLinkState& link = program_->state().link;
         std::fprintf(stderr,
                      "kelvanor: head link: %d commands sent, %d replies read, %d accepted, "
                      "%d no-data re-sends; %lld records written; devices lost: head %d, "
@@ -550,7 +487,7 @@ void Application::run_close_handling() {
                      link.commands_sent.load(), link.replies_read.load(),
                      link.replies_accepted.load(), link.no_data_resends.load(),
                      static_cast<long long>(program_->records_written()), link.device_losses.load(),
-                     state_.gps.device_losses.load());
+                     program_->state().gps.device_losses.load());
     }
     // A visible tool window refuses to close (its close box only hides it), and the quit
     // that follows would wait for it for ever: they go first.

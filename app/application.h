@@ -56,7 +56,8 @@ class Application : public QObject {
     // stored run mode.
     void start();
 
-    AppState& state() { return state_; }
+    // The tests' way to the state; the window itself goes through program().
+    AppState& state() { return program_->app(); }
     MainWindow& window() { return *window_; }
     QtSurface& surface() { return surface_; }
     WindowServices& ui() { return *services_; }
@@ -103,7 +104,7 @@ class Application : public QObject {
     StartOptions options_;
     SystemClock system_clock_;
     Clock& clock_;
-    AppState state_;
+    AppState state_;  // reached through program_ only
     QtSurface surface_;
     std::unique_ptr<MainWindow> window_;
     WindowServices* services_ = nullptr;  // owned by the window

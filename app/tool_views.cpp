@@ -23,7 +23,7 @@ void draw_scaled(QPainter& painter, const QRect& dirty, const QImage& image, int
 
 }  // namespace
 
-DiagnosticsView::DiagnosticsView(AppState& app, QWidget* parent)
+DiagnosticsView::DiagnosticsView(const AppState& app, QWidget* parent)
     : QWidget(parent),
       app_(app),
       layout_(diagnostics_layout(panel_font().metrics, QtSurface({1, 1}))),

@@ -18,7 +18,7 @@ namespace kelvanor {
 class DiagnosticsView : public QWidget {
     Q_OBJECT
   public:
-    DiagnosticsView(AppState& app, QWidget* parent);
+    DiagnosticsView(const AppState& app, QWidget* parent);
     // Shows the view at a whole-number scale (its size follows).
     void set_scale(int scale);
 
@@ -26,7 +26,7 @@ class DiagnosticsView : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    AppState& app_;
+    const AppState& app_;
     DiagnosticsLayout layout_;
     QtSurface surface_;
     int scale_ = 1;

@@ -4,6 +4,7 @@
 // subsystem's state, so it lives above them all: the folders below take the structs of their
 // own subsystem (cmake/layers.txt).
 
+#include "control/echo_altitudes.h"
 #include "datafile/datafile_state.h"
 #include "gps/gps_state.h"
 #include "headlink/head_link_state.h"
@@ -20,6 +21,8 @@
 namespace kelvanor {
 
 struct AppState {
+    AppState() { ping.echo_altitudes = &live_echo_altitudes; }
+
     Settings settings;
     RunState run;
     HeadState head;

@@ -2,16 +2,19 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "control/file_names.h"
+#include "control/run_mode_menus.h"
 #include "headlink/diagnostics_view.h"
 #include "headlink/link_indicators.h"
 #include "panel/keyboard_entry.h"
 #include "panel/panel_colours.h"
 #include "panel/panel_paint.h"
 #include "panel/readouts.h"
+#include "panel/rec_pause.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
 #include "waterfall/grid.h"
@@ -75,7 +78,7 @@ Program::Program(AppState& app, UiServices& ui, Surface& surface, Clock& clock)
       ui_(ui),
       surface_(surface),
       clock_(clock),
-      panel_(app, surface, &ui),
+      panel_(app, feed_, [this] { panel_published(); }),
       free_space_(free_bytes_at) {}
 
 Program::~Program() = default;
@@ -115,6 +118,51 @@ void Program::clear_screen_and_history() {
     clear_screen(app_.waterfall, app_.settings,
                  std::as_writable_bytes(std::span(app_.ping.column_history.records)));
     if (window_.image_changed) window_.image_changed();
+}
+
+void Program::panel_published() {
+    if (window_.image_changed) window_.image_changed();
+}
+
+bool Program::refresh() {
+    const bool panel = refresh_panel();
+    const bool image = refresh_image();
+    return panel || image;
+}
+
+bool Program::refresh_panel() {
+    const PanelSnapshot snapshot = feed_.take();
+    if (snapshot.changed == 0) return false;
+    const SurfaceLock held = lock_surface(surface_);
+    paint_published_readouts(app_, surface_, held, snapshot, [&](PanelReadout mark) {
+        switch (mark) {
+            case kNoDataNotice:
+                if (snapshot.no_data_shown) {
+                    draw_no_data_notice(surface_, font_, snapshot.no_data_text.data(),
+                                        kPaletteWhite);
+                } else {
+                    kelvanor::erase_no_data_notice(surface_, font_);
+                }
+                break;
+            case kPingIndicator:
+                paint_ping_indicator(surface_, font_, snapshot.ping_star, kPaletteWhite);
+                break;
+            case kRecPauseFlash:
+                // What the GUI thread did to the REC Pause box since holds over an older flash.
+                if (app_.run.recording == 1 && app_.run.rec_pause == 1) {
+                    paint_rec_pause_label(surface_, snapshot.rec_pause_flash_phase);
+                }
+                break;
+            case kRecPauseBoxErase:
+                if (app_.run.recording == 0) {
+                    erase_rec_pause_box(surface_);
+                }
+                break;
+            default:
+                break;
+        }
+    });
+    return true;
 }
 
 bool Program::refresh_image() {
@@ -172,32 +220,18 @@ void Program::run_mode_switch() {
         if (app_.link.no_data_notice_shown == 1) {
             app_.link.no_data_notice_shown = 0;
             erase_no_data_notice();
+            // The head port is stopped: drawn now, before the panel is painted for FILE mode.
+            refresh_panel();
         }
         s.saved_ss_range = s.SSRange.load();
         s.saved_ss_gain = s.SSGain.load();
         saved_head_ = capture_head_parameters(app_);
-        ui_.enable_menu_item(menu::kPlayback, true);
-        ui_.enable_menu_item(menu::kRecord, false);
-        ui_.enable_menu_item(menu::kCopy, true);
-        ui_.enable_menu_item(menu::kComPorts, false);
-        ui_.enable_menu_item(menu::kManualSpeed, false);
-        ui_.enable_menu_item(menu::kSpeedFromGps, false);
-        ui_.enable_menu_item(menu::kLow, false);
-        ui_.enable_menu_item(menu::kHigh, false);
-        ui_.enable_menu_item(menu::kChannelBalance, false);
+        enable_run_mode_menus(ui_, true, run.speed_from_gps == 1);
         if (run.playback_file_open == 0) set_title("[No File]");
     } else {
         app_.datafile.playback_restart = 0;
         apply_range_readout_state(app_);
-        ui_.enable_menu_item(menu::kPlayback, false);
-        ui_.enable_menu_item(menu::kRecord, true);
-        ui_.enable_menu_item(menu::kCopy, false);
-        ui_.enable_menu_item(menu::kComPorts, true);
-        ui_.enable_menu_item(menu::kManualSpeed, run.speed_from_gps == 0);
-        ui_.enable_menu_item(menu::kSpeedFromGps, true);
-        ui_.enable_menu_item(menu::kLow, true);
-        ui_.enable_menu_item(menu::kHigh, true);
-        ui_.enable_menu_item(menu::kChannelBalance, true);
+        enable_run_mode_menus(ui_, false, run.speed_from_gps != 0);
         set_title("");
         devices_->start_head_port();
         if (run.gps_enabled) devices_->start_gps();
@@ -331,6 +365,8 @@ void Program::command(int id) {
         default:
             break;
     }
+    // The read-outs a command published (Low, High) are drawn now, on this (the GUI) thread.
+    if (refresh_panel()) ui_.request_repaint();
     if (window_.image_changed) window_.image_changed();
     notify_playback_state();
 }
@@ -422,7 +458,7 @@ void Program::start_recording() {
     draw_rec_pause_box(true);
 }
 
-void Program::close_record_file() {
+void Program::close_record_file(bool on_ping) {
     std::optional<RecordWriter> closing;
     {
         // Clearing the flag and closing under the writer's lock: a ping being written on the
@@ -437,7 +473,12 @@ void Program::close_record_file() {
     if (closing) closing->close();
     set_title("");
     ui_.set_menu_label(menu::kRecord, "&Record Start...");
-    draw_rec_pause_box(false);
+    if (on_ping) {
+        feed_.publish([](PanelSnapshot& snapshot) { snapshot.mark(kRecPauseBoxErase); });
+        panel_published();
+    } else {
+        draw_rec_pause_box(false);
+    }
 }
 
 void Program::stop_recording() {
@@ -457,7 +498,7 @@ void Program::stop_recording_after(const std::string& text, const char* caption)
         std::lock_guard lock(record_mutex_);
         path = record_path_;
     }
-    close_record_file();
+    close_record_file(true);
     ui_.message_box(text, caption, MessageKind::Warning);
     ui_.message_box(path, "Close Record File", MessageKind::Information);
 }
@@ -503,32 +544,18 @@ void Program::toggle_rec_pause() {
 }
 
 void Program::draw_rec_pause_box(bool show) {
-    {
-        std::lock_guard lock(surface_.mutex());
-        if (!show) {
-            surface_.fill_rect({696, 504, 787, 520}, kPalettePanelBackground);
-        } else {
-            surface_.glyph(
-                app_.run.rec_pause == 1 ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
-                {696, 505, 709, 518});
-            surface_.text({712, 504}, "REC Pause", kPaletteWhite, kPalettePanelBackground);
-        }
-    }
-    ui_.request_repaint(Rect{696, 504, 787, 520});
+    kelvanor::draw_rec_pause_box(surface_, ui_, show, app_.run.rec_pause == 1);
 }
 
 void Program::flash_rec_pause() {
     if (app_.run.rec_pause != 1) return;
     rec_pause_flash_phase_ = 1 - rec_pause_flash_phase_;
-    {
-        std::lock_guard lock(surface_.mutex());
-        if (rec_pause_flash_phase_ == 1) {
-            surface_.text({712, 504}, "REC Pause", kPaletteWhite, kPaletteRed);
-        } else {
-            surface_.text({712, 504}, "REC Pause", kPaletteRed, kPaletteWhite);
-        }
-    }
-    ui_.request_repaint(Rect{696, 504, 787, 520});
+    const int32_t phase = rec_pause_flash_phase_;
+    feed_.publish([phase](PanelSnapshot& snapshot) {
+        snapshot.mark(kRecPauseFlash);
+        snapshot.rec_pause_flash_phase = phase;
+    });
+    panel_published();
 }
 
 void Program::write_ping_record() {
@@ -544,8 +571,10 @@ void Program::write_ping_record() {
             outcome = Outcome::DiskFull;
             first_disk_full = disk_full_count_++ == 0;
         } else {
+            const int64_t offset = record_file_->bytes_written();
             const bool ok = record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
             record_bytes_ = record_file_->bytes_written();
+            if (ok) app_.ping.record_offset = offset;
             outcome = ok ? Outcome::Written : Outcome::WriteFailed;
             if (ok) ++records_written_;
         }
@@ -579,28 +608,31 @@ void Program::refresh_diagnostics() {
 }
 
 void Program::update_ping_indicator(bool reply_valid) {
-    {
-        std::lock_guard lock(surface_.mutex());
-        draw_ping_indicator(surface_, font_, reply_valid, app_.link.ping_star_phase, kPaletteWhite);
-    }
-    ui_.request_repaint(ping_indicator_rect(font_));
+    const bool star = toggle_ping_indicator(reply_valid, app_.link.ping_star_phase);
+    feed_.publish([star](PanelSnapshot& snapshot) {
+        snapshot.mark(kPingIndicator);
+        snapshot.ping_star = star;
+    });
+    panel_published();
 }
 
 void Program::show_no_data_notice(std::string_view text) {
-    {
-        std::lock_guard lock(surface_.mutex());
-        draw_no_data_notice(surface_, font_, text, kPaletteWhite);
-    }
-    ui_.request_repaint(no_data_notice_rect(font_));
+    feed_.publish([text](PanelSnapshot& snapshot) {
+        snapshot.mark(kNoDataNotice);
+        snapshot.no_data_shown = true;
+        snapshot.no_data_text.fill('\0');
+        std::copy_n(text.begin(), std::min(text.size(), snapshot.no_data_text.size() - 1),
+                    snapshot.no_data_text.begin());
+    });
+    panel_published();
 }
 
 void Program::erase_no_data_notice() {
-    {
-        std::lock_guard lock(surface_.mutex());
-        kelvanor::erase_no_data_notice(surface_, font_);
-    }
+    feed_.publish([](PanelSnapshot& snapshot) {
+        snapshot.mark(kNoDataNotice);
+        snapshot.no_data_shown = false;
+    });
     redraw_grid_label();
-    ui_.request_repaint(no_data_notice_rect(font_));
 }
 
 void Program::show_record_size() {

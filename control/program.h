@@ -5,20 +5,26 @@
 // directly with a fake UiServices and a memory surface.
 //
 // In HEAD mode the acquisition thread runs ping processing through this object's PingHooks;
-// everything else runs on the GUI thread.
+// everything else runs on the GUI thread. Ping processing draws nothing on the panel: its
+// read-outs and marks go into the panel feed, and refresh() draws them on the GUI thread.
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/app_state.h"
+#include "control/dialog_values.h"
 #include "datafile/ping_record.h"
 #include "datafile/playback.h"
 #include "datafile/record_source.h"
 #include "datafile/record_writer.h"
 #include "headlink/acquisition.h"
+#include "panel/keyboard_entry.h"
+#include "panel/panel_feed.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_ping_hooks.h"
 #include "ping/process_ping.h"
@@ -26,6 +32,7 @@
 #include "platform/surface.h"
 #include "platform/ui_services.h"
 #include "settings/head_state.h"
+#include "waterfall/zoom.h"
 
 namespace kelvanor {
 
@@ -41,13 +48,40 @@ class Devices {
     virtual void stop_gps() {}
 };
 
+// What a pointer move did, for the window to show.
+struct PointerOutcome {
+    bool to_auto_repeat = false;     // the move went to the arrow buttons' auto-repeat
+    bool auto_repeat_ended = false;  // ... which it ended: stop the repeat timer
+    bool over_image = false;         // the pointer is over the waterfall (cross-hair cursor)
+    std::optional<ZoomView> zoom;    // the Zoom x3 picture to show
+    bool image_changed = false;      // a measurement overlay moved: refresh the image
+};
+
+// What a left press did, for the window to show.
+struct PressOutcome {
+    bool taken = false;            // false while an auto-repeat runs: the press is ignored
+    std::optional<ZoomView> zoom;  // the Zoom x3 picture to show
+    bool image_changed = false;    // a measurement overlay changed: refresh the image
+    int32_t repeat_timer_ms = 0;   // above 0: an auto-repeat began; start its timer
+};
+
+// One period of the arrow buttons' auto-repeat.
+struct RepeatTickOutcome {
+    bool ran = false;              // false: no auto-repeat was running
+    bool running = false;          // false: the repeat ended; stop its timer
+    int32_t restart_timer_ms = 0;  // above 0: restart the timer with this period
+};
+
+// What a tool window's menu item asks the window to do.
+enum class ToolWindowStep { None, Show, Close };
+
 // What the window shows besides its surface.
 struct WindowHooks {
     std::function<void(bool)> show_slider;         // the playback position slider exists
     std::function<void(int32_t)> set_slider;       // moved by playback, without seeking
     std::function<void()> playback_state_changed;  // playback may start or stop advancing
-    std::function<void()> image_changed;           // any thread: the waterfall wants a refresh
-    std::function<void()> refresh_diagnostics;     // any thread: a ping for the Diagnostics window
+    std::function<void()> image_changed;  // any thread: the waterfall or the panel wants a refresh
+    std::function<void()> refresh_diagnostics;  // any thread: a ping for the Diagnostics window
 };
 
 inline constexpr const char* kTitlePrefix = "Kelvanor Marlinray";
@@ -65,10 +99,27 @@ class Program : public AcquisitionHooks, public PanelHooks {
         free_space_ = std::move(free_space);
     }
     void set_window_hooks(WindowHooks hooks) { window_ = std::move(hooks); }
-    // The panel font's cell, which the panel positions depend on.
-    void set_font(FontMetrics font) { font_ = font; }
+    // The panel font's cell, which the panel positions (its layout) depend on.
+    void set_font(FontMetrics font);
 
+    // The workers' and tests' way in (the head link and the GPS reader keep the state).
     AppState& app() { return app_; }
+    // What the window reads to show (never to change).
+    const AppState& state() const { return app_; }
+
+    // Start-up, before the window shows: the settings file, the serial ports present and the
+    // GPS source (problems named in `problems`), the busy wait's calibration, the screen.
+    void load_settings();
+    void set_up_ports(const std::vector<std::string>& port_options,
+                      const std::filesystem::path& sysfs_tty_root,
+                      std::vector<std::string>& problems, const std::string& gps_option);
+    void set_delay_loops_per_second(int32_t loops) { app_.run.delay_loops_per_second = loops; }
+    void set_screen_size(Size screen);
+    // The run mode the first run-mode switch starts in (0 HEAD, 1 FILE), marked in the menu.
+    void choose_run_mode(int32_t run_mode);
+    // The demo's simulated head on COM1 (and GPS on COM2 when it has one), in HEAD mode from
+    // the start.
+    void use_demo_ports(bool with_gps);
 
     // Start-up: the image, the palette for Colors, a clear screen and line history.
     void create_image();
@@ -78,6 +129,53 @@ class Program : public AcquisitionHooks, public PanelHooks {
     void run_mode_switch();
     // One menu command by id; ids the program does not know are ignored.
     void command(int id);
+
+    // The settings dialogs: the values each opens with, and applying what it hands back.
+    bool head_mode() const { return app_.settings.RunMode == 0; }
+    // The screen's size as found at start-up (zero when unknown), where dialogs are kept on.
+    Size screen_size() const { return {app_.run.screen_width, app_.run.screen_height}; }
+    ManualSpeedValues manual_speed_values() const;
+    // After the dialog, whatever its outcome: the chosen speed, a heading of 0, and the speed
+    // and heading read-outs drawn again.
+    void apply_manual_speed(const std::optional<ManualSpeedValues>& chosen);
+    ChannelBalanceValues channel_balance_values() const;
+    // The balance set and shown at once (the dialog's Default, while it stays open).
+    void set_channel_balance(const ChannelBalanceValues& values);
+    // After the dialog: the balance Ok chose, and the read-out drawn again in any case.
+    void apply_channel_balance(const std::optional<ChannelBalanceValues>& chosen);
+    ComPortValues com_port_values() const;
+    // Restarts the head link (and the GPS reader) on the chosen ports; without a GPS the
+    // position read-out shows no position.
+    void apply_com_ports(const ComPortValues& chosen);
+
+    // Window input, in client coordinates (GUI thread). While an auto-repeat of an arrow
+    // button runs, input goes to it and nothing else is processed.
+    bool auto_repeat_running() const { return app_.panel.repeat.button != PanelButton::None; }
+    PointerOutcome pointer_moved(Point p);
+    PressOutcome left_pressed(Point p);
+    // True when an auto-repeat ended.
+    bool left_released(Point p);
+    // True when a measurement overlay changed and the image wants a refresh.
+    bool right_pressed(Point p);
+    RepeatTickOutcome repeat_tick();
+    void key_char(int character);
+    // An arrow key: where the pointer moves to (client pixels), if anywhere.
+    std::optional<Point> key_pressed(NavigationKey key, Point pointer);
+    void key_released();
+    // The window lost the pointer or the keyboard: an auto-repeat ends (true when one ran)
+    // and the waterfall read-outs are left.
+    bool input_lost();
+    // The pointer is no longer over the waterfall.
+    void pointer_left_window();
+    // Save Screen: the read-outs as the capture shows them.
+    void show_capture_readout();
+    // The last pointer position the panel saw.
+    Point pointer() const { return {app_.panel.mouse_x.load(), app_.panel.mouse_y.load()}; }
+    // The Zoom x3 picture to show now, when the Zoom x3 window is shown.
+    std::optional<ZoomView> zoom_to_show() const;
+    // Diagnostics and Zoom x3: their menu item, and their window closed by its close box.
+    ToolWindowStep toggle_tool_window(int id);
+    void tool_window_closed(int id);
 
     // Data files.
     void open_playback_file();
@@ -102,8 +200,12 @@ class Program : public AcquisitionHooks, public PanelHooks {
     // Closing: worker threads and ports, then the files, then the settings, then the screen.
     void close_handling();
 
-    // At a window refresh: copies the waterfall to the surface when it changed since the last
-    // refresh. True when it did.
+    // At a window refresh (GUI thread): draws what ping processing published for the panel
+    // since the last refresh, then copies the waterfall when it changed. True when either
+    // drew.
+    bool refresh();
+    // The two halves of refresh(), each true when it drew.
+    bool refresh_panel();
     bool refresh_image();
 
     // Bytes written to the record file since Record Start; failed record writes.
@@ -160,13 +262,18 @@ class Program : public AcquisitionHooks, public PanelHooks {
     bool check_extension(const std::string& path, const char* caption);
     // Ends the recording after a fault the operator must hear of: a warning, then Record Stop.
     void stop_recording_after(const std::string& text, const char* caption);
-    void close_record_file();
+    // on_ping: the acquisition thread closes it after a failed write; the REC Pause box is
+    // erased at the next refresh instead of at once.
+    void close_record_file(bool on_ping = false);
+    // After a publish into the panel feed: asks the window for a refresh.
+    void panel_published();
 
     AppState& app_;
     UiServices& ui_;
     Surface& surface_;
     Clock& clock_;
     FontMetrics font_;
+    PanelFeed feed_;
     PanelPingHooks panel_;
     Devices no_devices_;
     Devices* devices_ = &no_devices_;

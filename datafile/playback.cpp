@@ -153,6 +153,7 @@ PlaybackStep playback_step(AppState& app, RecordSource& source, RecordBuffer& bu
         hooks.copy_record(std::span<const uint8_t>(buffer.data(), read.limits.record_length));
     }
     apply_record(app, buffer, read.limits);
+    app.ping.record_offset = read.offset;
 
     file.playback_offset = source.tell();
     const int64_t size = std::max<int64_t>(file.playback_file_size, 1);

@@ -51,10 +51,10 @@ AboutDialog::AboutDialog(QWidget* owner, const QPixmap& logo) : QDialog(owner) {
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void run_about_dialog(QWidget* owner, const AppState& app, const QPixmap& logo) {
+void run_about_dialog(QWidget* owner, Size screen, const QPixmap& logo) {
     AboutDialog dialog(owner, logo);
     dialog.move(
-        centred_dialog_position(placement_frame(owner, app), dialog.size(), kWaterfallCentre));
+        centred_dialog_position(placement_frame(owner, screen), dialog.size(), kWaterfallCentre));
     dialog.exec();
 }
 

@@ -6,11 +6,11 @@
 
 #include <array>
 
+#include "platform/geometry.h"
+
 class QPushButton;
 
 namespace kelvanor {
-
-struct AppState;
 
 // The seven centred lines of the box, top to bottom.
 inline constexpr std::array<const char*, 7> kAboutLines{
@@ -33,7 +33,8 @@ class AboutDialog : public QDialog {
     QPushButton* ok_ = nullptr;
 };
 
-// Shows the box modally, centred on the waterfall. `logo` is scaled into its frame.
-void run_about_dialog(QWidget* owner, const AppState& app, const QPixmap& logo = QPixmap());
+// Shows the box modally, centred on the waterfall and kept on a screen of `screen` (the
+// owner's screen when unknown). `logo` is scaled into its frame.
+void run_about_dialog(QWidget* owner, Size screen, const QPixmap& logo = QPixmap());
 
 }  // namespace kelvanor

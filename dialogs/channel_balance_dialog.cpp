@@ -41,9 +41,9 @@ class BalanceTicks : public QWidget {
 
 }  // namespace
 
-ChannelBalanceDialog::ChannelBalanceDialog(QWidget* owner, AppState& app,
-                                           std::function<void()> redraw_balance_readout)
-    : QDialog(owner), app_(app), redraw_balance_readout_(std::move(redraw_balance_readout)) {
+ChannelBalanceDialog::ChannelBalanceDialog(QWidget* owner, ChannelBalanceValues values,
+                                           ApplyNow apply_now)
+    : QDialog(owner), values_(values), apply_now_(std::move(apply_now)) {
     setWindowTitle(QStringLiteral("Channel Balance"));
     setFont(dialog_font(client_scale(owner)));
     const DialogUnits du(font());
@@ -78,7 +78,7 @@ ChannelBalanceDialog::ChannelBalanceDialog(QWidget* owner, AppState& app,
     connect(default_, &QPushButton::clicked, this, &ChannelBalanceDialog::set_default);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-    working_ = std::clamp<int>(app_.settings.ChannelBalance, kBalanceMin, kBalanceMax);
+    working_ = std::clamp<int>(values_.balance, kBalanceMin, kBalanceMax);
     bar_->setValue(working_);
 }
 
@@ -102,24 +102,25 @@ void ChannelBalanceDialog::bar_action(int action) {
 
 void ChannelBalanceDialog::set_default() {
     working_ = kBalanceCentred;
-    app_.settings.ChannelBalance = kBalanceCentred;
     bar_->setValue(working_);
-    if (redraw_balance_readout_) redraw_balance_readout_();
+    if (apply_now_) apply_now_(ChannelBalanceValues{kBalanceCentred});
 }
 
 void ChannelBalanceDialog::accept() {
-    app_.settings.ChannelBalance = working_;
+    values_.balance = working_;
     QDialog::accept();
 }
 
-bool run_channel_balance_dialog(QWidget* owner, AppState& app,
-                                const std::function<void()>& redraw_balance_readout) {
-    ChannelBalanceDialog dialog(owner, app, redraw_balance_readout);
-    const PlacementFrame frame = placement_frame(owner, app);
+std::optional<ChannelBalanceValues> run_channel_balance_dialog(
+    QWidget* owner, const ChannelBalanceValues& current, Size screen,
+    const ChannelBalanceDialog::ApplyNow& apply_now) {
+    ChannelBalanceDialog dialog(owner, current, apply_now);
+    const PlacementFrame frame = placement_frame(owner, screen);
     QPoint at = centred_dialog_position(frame, dialog.size(), kBalanceCentre);
     at.ry() -= kBalanceLift * frame.scale;
     dialog.move(at);
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.values();
 }
 
 }  // namespace kelvanor

@@ -18,19 +18,7 @@ constexpr const char* kCaption = "ComPort Setup";
 constexpr const char* kSamePorts = "ComPorts can not be the same.";
 constexpr int kFirstPositionId = 113;  // GLL 113, GGA 114, RMC 115
 
-void call(const std::function<void()>& action) {
-    if (action) action();
-}
-
 }  // namespace
-
-std::vector<ComPortEntry> present_com_ports(const AppState& app) {
-    std::vector<ComPortEntry> ports;
-    for (int n = 1; n <= kMaxComPorts; ++n) {
-        if (app.link.ports.present(n)) ports.push_back({n, app.link.ports.path(n), {}});
-    }
-    return ports;
-}
 
 QString com_port_label(const ComPortEntry& port) {
     QString label = QStringLiteral("COM%1").arg(port.com_number);
@@ -44,14 +32,8 @@ QString com_port_label(const ComPortEntry& port) {
     return label;
 }
 
-ComPortSetupDialog::ComPortSetupDialog(QWidget* owner, AppState& app, UiServices& ui,
-                                       std::vector<ComPortEntry> ports, ComPortActions actions)
-    : QDialog(owner),
-      app_(app),
-      ui_(ui),
-      ports_(std::move(ports)),
-      actions_(std::move(actions)),
-      gps_enabled_(app.run.gps_enabled != 0) {
+ComPortSetupDialog::ComPortSetupDialog(QWidget* owner, ComPortValues values, UiServices& ui)
+    : QDialog(owner), values_(std::move(values)), ui_(ui), gps_enabled_(values_.gps_enabled) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setFont(dialog_font(client_scale(owner)));
     const DialogUnits du(font());
@@ -94,19 +76,19 @@ ComPortSetupDialog::ComPortSetupDialog(QWidget* owner, AppState& app, UiServices
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     // The dialog shows the GPS line settings; it has no control that changes them.
-    baud_label_->setText(app_.settings.GPSBaudRate == 1 ? QStringLiteral("(9600,N,8,1)")
-                                                        : QStringLiteral("(4800,N,8,1)"));
+    baud_label_->setText(values_.gps_baud_9600 ? QStringLiteral("(9600,N,8,1)")
+                                               : QStringLiteral("(4800,N,8,1)"));
 
-    working_head_ = app_.settings.ComPort;
+    working_head_ = values_.head_port;
     fill_port_list(head_list_, working_head_);
 
-    working_choice_ = app_.settings.GPSHeadingType;
+    working_choice_ = values_.position_choice;
     if (gps_enabled_) {
-        working_gps_ = app_.settings.ComPortGPS;
+        working_gps_ = values_.gps_port;
         fill_port_list(gps_list_, working_gps_);
         // A network source stands first and is the selection: Ok keeps it unless the
         // operator picks a port.
-        network_source_ = app_.link.gps_network_source;
+        network_source_ = values_.network_source;
         if (!network_source_.empty()) {
             gps_list_->insertItem(0, QString::fromStdString(network_source_), -1);
             gps_list_->setCurrentIndex(0);
@@ -123,7 +105,7 @@ ComPortSetupDialog::ComPortSetupDialog(QWidget* owner, AppState& app, UiServices
 
 void ComPortSetupDialog::fill_port_list(QComboBox* list, int selected_port) {
     int selected = -1;
-    for (const ComPortEntry& port : ports_) {
+    for (const ComPortEntry& port : values_.ports) {
         if (port.com_number - 1 == selected_port) selected = list->count();
         list->addItem(com_port_label(port), port.com_number);
     }
@@ -152,45 +134,37 @@ void ComPortSetupDialog::accept() {
     // The i-th entry is the i-th port present; no selection leaves the working port alone.
     auto chosen = [this](const QComboBox* list, int& working) {
         const int i = list->currentIndex();
-        if (i >= 0 && i < static_cast<int>(ports_.size())) working = ports_[i].com_number - 1;
+        if (i >= 0 && i < static_cast<int>(values_.ports.size()))
+            working = values_.ports[i].com_number - 1;
     };
     chosen(head_list_, working_head_);
     const bool keep_network = !network_source_.empty() && gps_list_->currentIndex() == 0;
     if (gps_enabled_ && !keep_network) {
         const int i = gps_list_->currentIndex() - (network_source_.empty() ? 0 : 1);
-        if (i >= 0 && i < static_cast<int>(ports_.size())) working_gps_ = ports_[i].com_number - 1;
+        if (i >= 0 && i < static_cast<int>(values_.ports.size()))
+            working_gps_ = values_.ports[i].com_number - 1;
     }
     if (gps_enabled_ && !keep_network && working_head_ == working_gps_) {
         ui_.message_box(kSamePorts, kCaption, MessageKind::Warning);
         return;
     }
 
-    call(actions_.stop_head_port);
-    if (gps_enabled_) call(actions_.stop_gps);
-    app_.settings.ComPort = working_head_;
-    call(actions_.start_head_port);
-    app_.settings.GPSHeadingType = working_choice_;
+    values_.head_port = working_head_;
+    values_.position_choice = working_choice_;
     if (gps_enabled_) {
-        if (keep_network) {
-            app_.link.gps_network_source = network_source_;
-        } else {
-            app_.link.gps_network_source.clear();
-            app_.settings.ComPortGPS = working_gps_;
-        }
-        call(actions_.start_gps);
-    } else {
-        call(actions_.show_no_position);
+        values_.network_source = keep_network ? network_source_ : std::string();
+        if (!keep_network) values_.gps_port = working_gps_;
     }
     QDialog::accept();
 }
 
-bool run_comport_setup_dialog(QWidget* owner, AppState& app, UiServices& ui,
-                              const std::vector<ComPortEntry>& ports,
-                              const ComPortActions& actions) {
-    ComPortSetupDialog dialog(owner, app, ui, ports, actions);
+std::optional<ComPortValues> run_comport_setup_dialog(QWidget* owner, const ComPortValues& current,
+                                                      UiServices& ui, Size screen) {
+    ComPortSetupDialog dialog(owner, current, ui);
     dialog.move(
-        centred_dialog_position(placement_frame(owner, app), dialog.size(), kWaterfallCentre));
-    return dialog.exec() == QDialog::Accepted;
+        centred_dialog_position(placement_frame(owner, screen), dialog.size(), kWaterfallCentre));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.values();
 }
 
 }  // namespace kelvanor

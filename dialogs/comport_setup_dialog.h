@@ -1,14 +1,16 @@
 #pragma once
 // "ComPort Setup": the head's port, the GPS port and the NMEA sentence that gives the
-// position. Ok restarts the head link (and the GPS reader) on the chosen ports. A GPS network
-// source (gpsd, tcp://, udp://) is listed first among the GPS ports and kept unless the
-// operator picks a port.
+// position. Ok hands back the chosen ports, on which the program restarts the head link (and
+// the GPS reader). A GPS network source (gpsd, tcp://, udp://) is listed first among the GPS
+// ports and kept unless the operator picks a port.
 
 #include <QDialog>
 
-#include <functional>
+#include <optional>
 #include <string>
-#include <vector>
+
+#include "control/dialog_values.h"
+#include "platform/geometry.h"
 
 class QComboBox;
 class QLabel;
@@ -17,39 +19,15 @@ class QRadioButton;
 
 namespace kelvanor {
 
-struct AppState;
 class UiServices;
-
-// One serial port present: its COM number and the device the platform resolved it to.
-struct ComPortEntry {
-    int com_number = 0;  // 1..32
-    std::string device_path;
-    std::string description;  // may be empty
-};
-
-// The ports present, in ascending COM number, from the port table found at start-up.
-std::vector<ComPortEntry> present_com_ports(const AppState& app);
 
 // The list text of a port: "COMn" with its device (and its description when known).
 QString com_port_label(const ComPortEntry& port);
 
-// What Ok does to the ports. Each may be left empty.
-struct ComPortActions {
-    std::function<void()> stop_head_port;
-    // Opens COM(ComPort + 1) and starts the acquisition on it.
-    std::function<void()> start_head_port;
-    std::function<void()> stop_gps;
-    // Opens COM(ComPortGPS + 1) and starts the GPS reader.
-    std::function<void()> start_gps;
-    // Without a GPS: the position read-out shows no position.
-    std::function<void()> show_no_position;
-};
-
 class ComPortSetupDialog : public QDialog {
     Q_OBJECT
   public:
-    ComPortSetupDialog(QWidget* owner, AppState& app, UiServices& ui,
-                       std::vector<ComPortEntry> ports, ComPortActions actions);
+    ComPortSetupDialog(QWidget* owner, ComPortValues values, UiServices& ui);
 
     QComboBox* head_list() const { return head_list_; }
     QComboBox* gps_list() const { return gps_list_; }
@@ -59,8 +37,10 @@ class ComPortSetupDialog : public QDialog {
     QPushButton* ok_button() const { return ok_; }
     QPushButton* cancel_button() const { return cancel_; }
     int working_position_choice() const { return working_choice_; }
+    // The values as Ok took them (the opening values before an Ok).
+    const ComPortValues& values() const { return values_; }
 
-    // Ok: refuses equal head and GPS ports; otherwise restarts the ports and ends.
+    // Ok: refuses equal head and GPS ports; otherwise takes the chosen ports and ends.
     void accept() override;
 
   private:
@@ -68,10 +48,8 @@ class ComPortSetupDialog : public QDialog {
     void position_clicked(int choice);
     void show_gps_position_buttons();
 
-    AppState& app_;
+    ComPortValues values_;
     UiServices& ui_;
-    std::vector<ComPortEntry> ports_;
-    ComPortActions actions_;
     bool gps_enabled_ = false;
     int working_head_ = 0;
     int working_gps_ = 0;
@@ -85,9 +63,9 @@ class ComPortSetupDialog : public QDialog {
     QPushButton* cancel_ = nullptr;
 };
 
-// Shows the dialog modally, centred on the waterfall. True when Ok changed the ports.
-bool run_comport_setup_dialog(QWidget* owner, AppState& app, UiServices& ui,
-                              const std::vector<ComPortEntry>& ports,
-                              const ComPortActions& actions);
+// Shows the dialog modally, centred on the waterfall and kept on a screen of `screen` (the
+// owner's screen when unknown). The chosen values after Ok; nothing after Cancel.
+std::optional<ComPortValues> run_comport_setup_dialog(QWidget* owner, const ComPortValues& current,
+                                                      UiServices& ui, Size screen);
 
 }  // namespace kelvanor

@@ -62,7 +62,7 @@ QPoint centred_dialog_position(const PlacementFrame& frame, QSize size, QPoint c
     return {x, y};
 }
 
-PlacementFrame placement_frame(const QWidget* owner, const AppState& app) {
+PlacementFrame placement_frame(const QWidget* owner, Size known_screen) {
     PlacementFrame frame;
     const QWidget* window = owner != nullptr ? owner->window() : nullptr;
     if (window != nullptr) {
@@ -77,7 +77,7 @@ PlacementFrame placement_frame(const QWidget* owner, const AppState& app) {
     const ClientPlacement placement = central_placement(owner);
     frame.scale = placement.scale;
     frame.client_offset = QPoint(placement.origin.x, placement.origin.y);
-    frame.screen = QSize(app.run.screen_width, app.run.screen_height);
+    frame.screen = QSize(known_screen.width, known_screen.height);
     if (frame.screen.width() <= 0 || frame.screen.height() <= 0) {
         const QScreen* screen =
             window != nullptr ? window->screen() : QGuiApplication::primaryScreen();

@@ -11,12 +11,12 @@
 #include <QRect>
 #include <QSize>
 
+#include "platform/geometry.h"
+
 class QDialog;
 class QWidget;
 
 namespace kelvanor {
-
-struct AppState;
 
 // The font the dialog templates are laid out for, enlarged by the scale the main window shows
 // its client area at: the dialog units, and so the whole dialog, grow with it.
@@ -65,9 +65,9 @@ inline constexpr QPoint kWaterfallCentre{393, 251};
 inline constexpr QPoint kBalanceCentre{400, 300};
 inline constexpr int kBalanceLift = 50;
 
-// The placement frame of the owner's main window; the screen size comes from the state when
-// known there.
-PlacementFrame placement_frame(const QWidget* owner, const AppState& app);
+// The placement frame of the owner's main window; the screen size is `known_screen` when it
+// is known (both sides above 0), else the owner's screen's.
+PlacementFrame placement_frame(const QWidget* owner, Size known_screen);
 
 // The top-left corner of the owner window's client area (below its menu bar, where the
 // enlarged client surface starts) on the screen.

@@ -49,8 +49,8 @@ float parse_manual_speed(std::string_view text) {
     return negative ? -value : value;
 }
 
-ManualSpeedDialog::ManualSpeedDialog(QWidget* owner, AppState& app, UiServices& ui)
-    : QDialog(owner), app_(app), ui_(ui) {
+ManualSpeedDialog::ManualSpeedDialog(QWidget* owner, ManualSpeedValues values, UiServices& ui)
+    : QDialog(owner), values_(values), ui_(ui) {
     setWindowTitle(QString::fromLatin1(kCaption));
     setFont(dialog_font(client_scale(owner)));
     const DialogUnits du(font());
@@ -85,7 +85,7 @@ ManualSpeedDialog::ManualSpeedDialog(QWidget* owner, AppState& app, UiServices& 
     connect(default_, &QPushButton::clicked, this, [this] { show_speed(kManualSpeedDefault); });
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
-    show_speed(app_.run.speed_knots);
+    show_speed(values_.speed_knots);
     edit_->setFocus();
 }
 
@@ -113,20 +113,23 @@ void ManualSpeedDialog::arrow(int action) {
 void ManualSpeedDialog::accept() {
     if (!in_range(working_)) {
         ui_.message_box(kOutOfRange, kCaption, MessageKind::Warning);
-        show_speed(app_.run.speed_knots);
+        show_speed(values_.speed_knots);
         edit_->setFocus();
         return;
     }
-    app_.run.speed_knots = working_;
+    values_.speed_knots = working_;
     QDialog::accept();
 }
 
-bool run_manual_speed_dialog(QWidget* owner, AppState& app, UiServices& ui) {
-    ManualSpeedDialog dialog(owner, app, ui);
+std::optional<ManualSpeedValues> run_manual_speed_dialog(QWidget* owner,
+                                                         const ManualSpeedValues& current,
+                                                         UiServices& ui) {
+    ManualSpeedDialog dialog(owner, current, ui);
     // The dialog keeps its template position over the owner's client area.
     const DialogUnits du(dialog.font());
     dialog.move(client_origin(owner) + QPoint(du.x(5), du.y(5)));
-    return dialog.exec() == QDialog::Accepted;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.values();
 }
 
 }  // namespace kelvanor

@@ -1,10 +1,13 @@
 #pragma once
 // "Manual Speed": the vessel's speed in knots when it does not come from the GPS. The dialog
-// edits a working copy and writes speed_knots only on an Ok with a speed from 0.5 to 10.0.
+// edits a working copy and hands it back only on an Ok with a speed from 0.5 to 10.0.
 
 #include <QDialog>
 
+#include <optional>
 #include <string_view>
+
+#include "control/dialog_values.h"
 
 class QLineEdit;
 class QPushButton;
@@ -12,7 +15,6 @@ class QScrollBar;
 
 namespace kelvanor {
 
-struct AppState;
 class UiServices;
 
 inline constexpr float kManualSpeedMin = 0.5f;
@@ -29,9 +31,11 @@ float parse_manual_speed(std::string_view text);
 class ManualSpeedDialog : public QDialog {
     Q_OBJECT
   public:
-    ManualSpeedDialog(QWidget* owner, AppState& app, UiServices& ui);
+    ManualSpeedDialog(QWidget* owner, ManualSpeedValues values, UiServices& ui);
 
     float working_speed() const { return working_; }
+    // The values as Ok took them (the opening values before an Ok).
+    const ManualSpeedValues& values() const { return values_; }
     QLineEdit* speed_edit() const { return edit_; }
     // The up and down arrows beside the edit.
     QScrollBar* speed_arrows() const { return arrows_; }
@@ -48,7 +52,7 @@ class ManualSpeedDialog : public QDialog {
     void read_edit();
     void show_speed(float knots);
 
-    AppState& app_;
+    ManualSpeedValues values_;
     UiServices& ui_;
     float working_ = 0.0f;
     QLineEdit* edit_ = nullptr;
@@ -58,9 +62,10 @@ class ManualSpeedDialog : public QDialog {
     QPushButton* cancel_ = nullptr;
 };
 
-// Shows the dialog modally at its fixed place over the owner's client area. True when Ok
-// wrote speed_knots. The caller then sets the heading to 0 and redraws the speed and heading
-// read-outs, whatever the outcome.
-bool run_manual_speed_dialog(QWidget* owner, AppState& app, UiServices& ui);
+// Shows the dialog modally at its fixed place over the owner's client area. The chosen values
+// after Ok; nothing after Cancel.
+std::optional<ManualSpeedValues> run_manual_speed_dialog(QWidget* owner,
+                                                         const ManualSpeedValues& current,
+                                                         UiServices& ui);
 
 }  // namespace kelvanor

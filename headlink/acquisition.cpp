@@ -22,6 +22,11 @@ constexpr const char* kMonths[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
 constexpr int64_t kLongestRestWaitUs = 50000;
 // Covers the scheduling delay of the wake-up, so that one more look finds the reply whole.
 constexpr int64_t kRestWaitMarginUs = 200;
+// The last bytes of a reply come in one piece whose time the line rate does not tell: a USB
+// adapter hands over up to 62 bytes at once. While no more than that is missing, the port is
+// looked at every half millisecond instead of sleeping a line-time estimate past the piece.
+constexpr int64_t kLastPieceBytes = 64;
+constexpr int64_t kLastPieceStepUs = 500;
 
 // Copies as much of `text` as fits, always NUL-terminated (a year past 9999 is cut).
 template <size_t N>
@@ -50,9 +55,14 @@ void handle_complete_reply(AcquisitionContext& c, size_t waiting) {
     if (!got || *got != wanted || wanted == 0) return;
 
     ++link.replies_read;
-    // The head pings again while this ping is processed.
-    if (send_switch_command(app, &c.port, c.clock)) ++link.commands_sent;
-    process_head_reply(app, c.hooks, c.clock, reply.data(), wanted);
+    {
+        // The head pings again while this ping is processed: the next command goes out
+        // first, and the ping is processed while RTS is held after it, so that its column is
+        // drawn without waiting for the hold.
+        OutgoingCommand next(app.settings, app.head, &c.port, c.clock);
+        if (next.written()) ++link.commands_sent;
+        process_head_reply(app, c.hooks, c.clock, reply.data(), wanted);
+    }
     if (app.head.reply_valid == 1) ++link.replies_accepted;
     publish_reply_copy(app);
 }
@@ -117,7 +127,8 @@ void stamp_ping_time(AppState& app, Clock& clock) {
 int64_t rest_of_reply_wait_us(int32_t reply_length, size_t queued) {
     const int64_t missing =
         std::max<int64_t>(static_cast<int64_t>(reply_length) - static_cast<int64_t>(queued), 1);
-    return std::min(missing * kByteTimeUs + kRestWaitMarginUs, kLongestRestWaitUs);
+    const int64_t longest = missing <= kLastPieceBytes ? kLastPieceStepUs : kLongestRestWaitUs;
+    return std::min(missing * kByteTimeUs + kRestWaitMarginUs, longest);
 }
 
 void poll_head_reply(AcquisitionContext& c) {

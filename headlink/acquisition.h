@@ -19,11 +19,11 @@ class Clock;
 class SerialPort;
 
 // What the acquisition thread asks of the window besides ping processing. Everything is
-// called on the acquisition thread and must not wait for the GUI thread: draw into the
-// surface under its lock and queue the repaint.
+// called on the acquisition thread and must not wait for the GUI thread: publish what the
+// panel shows for the window's refresh (panel/panel_feed.h), never draw.
 class AcquisitionHooks : public PingHooks {
   public:
-    // Draw "No Data at COMn" on the panel (link_indicators.h draws it).
+    // Show "No Data at COMn" on the panel (link_indicators.h draws it).
     virtual void show_no_data_notice(std::string_view /*text*/) {}
     // Erase it, then redraw the range/grid label that shares its place.
     virtual void erase_no_data_notice() {}
@@ -36,8 +36,10 @@ struct AcquisitionContext {
     Clock& clock;
 };
 
-// The longest the thread waits in one poll() for a first byte.
-inline constexpr int64_t kReplyPollTimeoutUs = 5000;
+// The longest the thread waits in one poll() for a first byte. A byte ends the wait at once;
+// the time-out only sets how soon a silent head's new second is counted, and each one wakes
+// the thread for nothing while the head is answering.
+inline constexpr int64_t kReplyPollTimeoutUs = 20000;
 // How long the thread waits per turn while FILE mode runs or Hold is on.
 inline constexpr int64_t kIdleWaitUs = 20000;
 // The pause after the first command, before the first poll.
@@ -50,7 +52,8 @@ inline constexpr int64_t kByteTimeUs = 87;
 void stamp_ping_time(AppState& app, Clock& clock);
 
 // Microseconds the rest of a reply needs on the line when `queued` of `reply_length` bytes
-// have arrived (a little over, so that the next look finds it whole), at most 50 ms.
+// have arrived (a little over, so that the next look finds it whole), at most 50 ms; at most
+// 0.5 ms once no more than 64 bytes are missing, which may arrive as one piece at any time.
 int64_t rest_of_reply_wait_us(int32_t reply_length, size_t queued);
 
 // One look at the port: a complete reply is read and handled, otherwise the no-data counting

@@ -38,11 +38,20 @@ Rect ping_indicator_rect(const FontMetrics& font) {
     return {646 - 11 * font.char_width, 530, 646 - 8 * font.char_width, 533 + font.char_height};
 }
 
+bool toggle_ping_indicator(bool valid, SharedInt& phase) {
+    phase = phase == 0 ? 1 : 0;
+    return valid && phase == 1;
+}
+
 void draw_ping_indicator(Surface& surface, const FontMetrics& font, bool valid, SharedInt& phase,
                          PaletteIndex white) {
+    paint_ping_indicator(surface, font, toggle_ping_indicator(valid, phase), white);
+}
+
+void paint_ping_indicator(Surface& surface, const FontMetrics& font, bool star,
+                          PaletteIndex white) {
     surface.fill_rect(ping_indicator_rect(font), kPanelBackground);
-    phase = phase == 0 ? 1 : 0;
-    if (valid && phase == 1) {
+    if (star) {
         const int centre = 646 - 10 * font.char_width;
         const Size extent = surface.text_extent("*");
         surface.text({centre - extent.width / 2, 533}, "*", white);

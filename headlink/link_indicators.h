@@ -35,5 +35,9 @@ Rect ping_indicator_rect(const FontMetrics& font);
 // y = 533, when the ping was valid and the phase is now 1.
 void draw_ping_indicator(Surface& surface, const FontMetrics& font, bool valid, SharedInt& phase,
                          PaletteIndex white);
+// The two halves of draw_ping_indicator: toggles `phase` and returns whether the star shows;
+// clears the box and draws the star when `star`.
+bool toggle_ping_indicator(bool valid, SharedInt& phase);
+void paint_ping_indicator(Surface& surface, const FontMetrics& font, bool star, PaletteIndex white);
 
 }  // namespace kelvanor

@@ -2,9 +2,6 @@
 
 #include "platform/clock.h"
 
-#include <pthread.h>
-#include <sched.h>
-
 #include "platform/serial_port.h"
 
 namespace kelvanor {
@@ -18,33 +15,6 @@ constexpr uint8_t kModelCodeH = 50;
 uint8_t low_byte(int32_t value) {
     return static_cast<uint8_t>(value & 0xFF);
 }
-
-// Raises the calling thread alone to a real-time priority while the command is framed, so
-// that the RTS window stays short on a busy machine, and puts it back afterwards. The
-// process's own priority is never touched: an ordinary user could not raise it again.
-class RealtimeSection {
-  public:
-    RealtimeSection() {
-        const pthread_t self = pthread_self();
-        if (pthread_getschedparam(self, &saved_policy_, &saved_param_) != 0) return;
-        sched_param wanted{};
-        const int lowest = sched_get_priority_min(SCHED_FIFO);
-        const int highest = sched_get_priority_max(SCHED_FIFO);
-        if (lowest < 0 || highest < lowest) return;
-        wanted.sched_priority = lowest + (highest - lowest) / 4;
-        raised_ = pthread_setschedparam(self, SCHED_FIFO, &wanted) == 0;
-    }
-    ~RealtimeSection() {
-        if (raised_) pthread_setschedparam(pthread_self(), saved_policy_, &saved_param_);
-    }
-    RealtimeSection(const RealtimeSection&) = delete;
-    RealtimeSection& operator=(const RealtimeSection&) = delete;
-
-  private:
-    int saved_policy_ = SCHED_OTHER;
-    sched_param saved_param_{};
-    bool raised_ = false;
-};
 
 }  // namespace
 
@@ -101,7 +71,9 @@ SwitchCommand build_switch_command(const SwitchCommandParams& p) {
     return c;
 }
 
-SwitchCommandParams switch_command_params(const Settings& settings, const HeadState& head) {
+SwitchCommandParams switch_command_params(const Settings& shared, const HeadState& head) {
+    // The frequency and the settings beside it as they stood at one moment.
+    const Settings settings = consistent_copy(shared);
     SwitchCommandParams p;
     p.head_type = head.head_type;
     p.range_metres = head.range_metres;
@@ -151,27 +123,45 @@ SwitchCommand prepare_switch_command(const Settings& settings, HeadState& head) 
     return head.switch_command;
 }
 
-bool send_switch_command(const Settings& settings, HeadState& head, SerialPort* port,
-                         Clock& clock) {
+OutgoingCommand::OutgoingCommand(const Settings& settings, HeadState& head, SerialPort* port,
+                                 Clock& clock)
+    : clock_(clock) {
     head.reply_valid = 0;
-    if (port == nullptr || !port->is_open()) return false;
-    const RealtimeSection realtime;
+    if (port == nullptr || !port->is_open()) return;
+    port_ = port;
+    realtime_.emplace();
     const SwitchCommand command = prepare_switch_command(settings, head);
     // The lead and hold times are minimums: sleeps to absolute deadlines keep them without
     // keeping a core busy. A pseudo-terminal has no modem lines; the command still goes out.
     port->set_rts(true);
     clock.sleep_until_us(clock.monotonic_us() + kRtsLeadMicroseconds);
     const std::optional<size_t> written = port->write(command);
+    written_ = written.has_value() && *written == command.size();
     // write() returns while the bytes are still queued (27 bytes are 2.3 ms on the line):
     // the hold time counts from the last stop bit.
     port->drain();
-    clock.sleep_until_us(clock.monotonic_us() + kRtsHoldMicroseconds);
-    port->set_rts(false);
+    rts_drop_at_us_ = clock.monotonic_us() + kRtsHoldMicroseconds;
+}
+
+OutgoingCommand::~OutgoingCommand() {
+    finish();
+}
+
+void OutgoingCommand::finish() {
+    if (port_ == nullptr) return;
+    clock_.sleep_until_us(rts_drop_at_us_);
+    port_->set_rts(false);
     // Only bytes that arrive after the command count as its reply. The output side was
     // drained above; flushing it too would, on a pseudo-terminal, discard the command before
     // the other side has read it.
-    port->flush(SerialQueue::Input);
-    return written.has_value() && *written == command.size();
+    port_->flush(SerialQueue::Input);
+    port_ = nullptr;
+    realtime_.reset();
+}
+
+bool send_switch_command(const Settings& settings, HeadState& head, SerialPort* port,
+                         Clock& clock) {
+    return OutgoingCommand(settings, head, port, clock).written();
 }
 
 }  // namespace kelvanor

@@ -1,11 +1,13 @@
 #pragma once
 // The switch command: the 27 bytes the head receives before every ping, the head-model values
 // the command and the reply share, and the framed send on the line (RTS raised around the
-// write, with the calibrated lead and hold times).
+// write, with its lead and hold times).
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
+#include "headlink/realtime_section.h"
 #include "settings/head_state.h"
 #include "settings/settings.h"
 
@@ -53,12 +55,35 @@ SwitchCommand prepare_switch_command(const Settings& settings, HeadState& head);
 inline constexpr int32_t kRtsLeadMicroseconds = 200;
 inline constexpr int32_t kRtsHoldMicroseconds = 1500;
 
-// Sends one command on `port` (nothing but the bookkeeping when it is null or closed): RTS
-// raised, 200 us, the write, a drain until the bytes have left, 1500 us, RTS dropped, the
-// input flushed so that only bytes arriving after the command count as its reply. The
-// calling thread asks for a real-time priority around the framing and goes on quietly where
-// the system refuses. Returns false when the write did not take all 27 bytes; the head then
-// stays silent and the no-data path sends again.
+// One command going out on `port` (nothing but the bookkeeping when it is null or closed).
+// The constructor raises RTS, waits 200 us, writes, and drains until the bytes have left;
+// finish() (or the destructor) waits until 1500 us after the drain, drops RTS and flushes
+// the input, so that only bytes arriving after the command count as its reply. In between,
+// the caller may process the ping just read: the hold is then used instead of slept away,
+// and it ends later than 1500 us only when that work takes longer. The calling thread asks
+// for a real-time priority around the framing and goes on quietly where the system refuses.
+class OutgoingCommand {
+  public:
+    OutgoingCommand(const Settings& settings, HeadState& head, SerialPort* port, Clock& clock);
+    ~OutgoingCommand();
+    OutgoingCommand(const OutgoingCommand&) = delete;
+    OutgoingCommand& operator=(const OutgoingCommand&) = delete;
+
+    // False when the write did not take all 27 bytes (or there was no port): the head then
+    // stays silent and the no-data path sends again.
+    bool written() const { return written_; }
+    // Waits out the hold, drops RTS and flushes the input; once.
+    void finish();
+
+  private:
+    Clock& clock_;
+    SerialPort* port_ = nullptr;  // until finish()
+    std::optional<RealtimeSection> realtime_;
+    int64_t rts_drop_at_us_ = 0;
+    bool written_ = false;
+};
+
+// Sends one command and waits out its hold: OutgoingCommand with nothing in between.
 bool send_switch_command(const Settings& settings, HeadState& head, SerialPort* port, Clock& clock);
 
 }  // namespace kelvanor

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <mutex>
 
 #include "control/app_state.h"
 #include "waterfall/image.h"
@@ -56,8 +57,11 @@ void accept_entry(AppState& app, Surface& surface, UiServices* ui, PanelHooks& h
     if (app.run.entry_count > 0) {
         const int32_t value = entry_value(app.run);
         if (app.run.entry_kind == kEntryKindRange) {
-            if (const auto index = range_index_for_entry(s.Units, value)) s.SSRange = *index;
-            if (s.SSRange > s.max_range_index) s.SSRange = s.max_range_index.load();
+            {
+                std::lock_guard held(s.lock);
+                if (const auto index = range_index_for_entry(s.Units, value)) s.SSRange = *index;
+                if (s.SSRange > s.max_range_index) s.SSRange = s.max_range_index.load();
+            }
             clear_line_history(app.waterfall);
             if (s.Grid == 1) draw_grid_label(app, surface, ui);
             draw_range(app, surface, ui);

@@ -1,5 +1,7 @@
 #include "panel/panel_buttons.h"
 
+#include <mutex>
+
 #include "control/app_state.h"
 #include "waterfall/image.h"
 
@@ -26,12 +28,17 @@ bool is_auto_repeat(PanelButton b) {
 // One step within the button's bound; true when the value changed.
 bool step(Settings& s, PanelButton button) {
     switch (button) {
-        case PanelButton::RangeUp:
+        case PanelButton::RangeUp: {
+            // Against the limit the frequency rule may be changing on the acquisition thread.
+            std::lock_guard held(s.lock);
             if (s.SSRange < s.max_range_index) return ++s.SSRange, true;
             return false;
-        case PanelButton::RangeDown:
+        }
+        case PanelButton::RangeDown: {
+            std::lock_guard held(s.lock);
             if (s.SSRange > 0) return --s.SSRange, true;
             return false;
+        }
         case PanelButton::GainUp:
             if (s.SSGain < 40) return ++s.SSGain, true;
             return false;

@@ -26,6 +26,13 @@ inline constexpr Size kDefaultArrowSize{16, 16};
 // One cell of the check-box glyphs (Hold, REC Pause).
 inline constexpr int kCheckBoxSize = 13;
 
+// The REC Pause box right of the panel's top row, shown while recording in HEAD mode: its
+// check-box cell, its label, and the area the two take (erased when the recording stops).
+inline constexpr Rect kRecPauseArea{696, 504, 787, 520};
+inline constexpr Rect kRecPauseCheckCell{696, 505, 696 + kCheckBoxSize, 505 + kCheckBoxSize};
+inline constexpr Point kRecPauseLabel{712, 504};
+inline constexpr const char* kRecPauseText = "REC Pause";
+
 // Rows of the panel that do not depend on the font.
 inline constexpr int kPanelTop = 502;
 inline constexpr int kPanelBottom = 599;

@@ -63,9 +63,27 @@ void request_panel_repaint(UiServices* ui, Rect area) {
 
 // --- value boxes ----------------------------------------------------------------------------
 
-void paint_range_box(const AppState& app, Surface& surface, const SurfaceLock&) {
-    paint_value_box(surface, app.panel.layout.range_box,
-                    range_label(app.settings.Units, app.settings.SSRange));
+ReadoutValues readout_values(const Settings& settings) {
+    const Settings s = consistent_copy(settings);
+    ReadoutValues v;
+    v.units = s.Units;
+    v.ss_range = s.SSRange;
+    v.grid = s.Grid;
+    v.run_mode = s.RunMode;
+    v.ss_gain = s.SSGain;
+    v.frequency = s.RunMode == 1 ? s.file_frequency.load() : s.Frequency.load();
+    v.ss_train = s.SSTrain;
+    v.channel_code = s.channel_code;
+    return v;
+}
+
+void paint_range_box(const PanelLayout& layout, const ReadoutValues& values, Surface& surface,
+                     const SurfaceLock&) {
+    paint_value_box(surface, layout.range_box, range_label(values.units, values.ss_range));
+}
+
+void paint_range_box(const AppState& app, Surface& surface, const SurfaceLock& held) {
+    paint_range_box(app.panel.layout, readout_values(app.settings), surface, held);
 }
 
 void draw_range(AppState& app, Surface& surface, UiServices* ui) {
@@ -77,10 +95,15 @@ void draw_range(AppState& app, Surface& surface, UiServices* ui) {
     request_panel_repaint(ui, app.panel.layout.range_box);
 }
 
-void paint_gain_box(const AppState& app, Surface& surface, const SurfaceLock&) {
+void paint_gain_box(const PanelLayout& layout, const ReadoutValues& values, Surface& surface,
+                    const SurfaceLock&) {
     char text[32];
-    std::snprintf(text, sizeof text, "%d dB", static_cast<int>(app.settings.SSGain));
-    paint_value_box(surface, app.panel.layout.gain_box, text);
+    std::snprintf(text, sizeof text, "%d dB", static_cast<int>(values.ss_gain));
+    paint_value_box(surface, layout.gain_box, text);
+}
+
+void paint_gain_box(const AppState& app, Surface& surface, const SurfaceLock& held) {
+    paint_gain_box(app.panel.layout, readout_values(app.settings), surface, held);
 }
 
 void draw_gain(AppState& app, Surface& surface, UiServices* ui) {
@@ -91,11 +114,12 @@ void draw_gain(AppState& app, Surface& surface, UiServices* ui) {
     request_panel_repaint(ui, app.panel.layout.gain_box);
 }
 
-void paint_channel_markers(const AppState& app, Surface& surface, const SurfaceLock&) {
-    const PanelLayout& l = app.panel.layout;
+namespace {
+
+void paint_channel_markers(const PanelLayout& l, int32_t channel_code, Surface& surface) {
     const int top = l.y0;
     const int bottom = l.y0 + 2 * l.bh - 1;
-    switch (app.settings.channel_code) {
+    switch (channel_code) {
         case 2:
             surface.fill_rect(kChannelStrip, kPaletteDarkRed);
             surface.fill_rect(channel_marker_rect(l, top, bottom), kPaletteDarkRed);
@@ -119,11 +143,26 @@ void paint_channel_markers(const AppState& app, Surface& surface, const SurfaceL
     }
 }
 
-void paint_channel_box(const AppState& app, Surface& surface, const SurfaceLock& held) {
+}  // namespace
+
+void paint_channel_markers(const AppState& app, Surface& surface, const SurfaceLock&) {
+    paint_channel_markers(app.panel.layout, app.settings.channel_code, surface);
+}
+
+void paint_channel_box(const PanelLayout& layout, const ReadoutValues& values, Surface& surface,
+                       const SurfaceLock&) {
     static constexpr std::string_view kNames[] = {"Stbd", "Both", "Port"};
-    const int32_t train = std::clamp<int32_t>(app.settings.SSTrain, 0, 2);
-    paint_value_box(surface, app.panel.layout.channel_box, kNames[train]);
-    paint_channel_markers(app, surface, held);
+    const int32_t train = std::clamp<int32_t>(values.ss_train, 0, 2);
+    paint_value_box(surface, layout.channel_box, kNames[train]);
+    paint_channel_markers(layout, values.channel_code, surface);
+}
+
+void paint_channel_box(const AppState& app, Surface& surface, const SurfaceLock& held) {
+    paint_channel_box(app.panel.layout, readout_values(app.settings), surface, held);
+}
+
+Rect channel_readout_area(const PanelLayout& layout) {
+    return channel_area(layout);
 }
 
 void redraw_grid_for_channel(WaterfallState& waterfall, const Settings& settings) {
@@ -154,10 +193,12 @@ void draw_channel(AppState& app, Surface& surface, UiServices* ui) {
 
 // --- frequency, balance ---------------------------------------------------------------------
 
-void paint_frequency(const AppState& app, Surface& surface, const SurfaceLock&) {
-    const int32_t frequency =
-        file_mode(app) ? app.settings.file_frequency.load() : app.settings.Frequency.load();
-    const std::string_view text = frequency == 1 ? "High Freq" : "Low Freq";
+void paint_frequency(const AppState& app, Surface& surface, const SurfaceLock& held) {
+    paint_frequency(readout_values(app.settings), surface, held);
+}
+
+void paint_frequency(const ReadoutValues& values, Surface& surface, const SurfaceLock&) {
+    const std::string_view text = values.frequency == 1 ? "High Freq" : "Low Freq";
     surface.fill_rect(kFrequencyBox, kPalettePanelBackground);
     surface.text({104, 523}, text, kPaletteBlack, kPalettePanelBackground);
     surface.text({103, 522}, text, kPaletteIndicatorGreen);
@@ -193,15 +234,20 @@ void draw_balance(AppState& app, Surface& surface, UiServices* ui) {
 // --- grid label and plot speed --------------------------------------------------------------
 
 void paint_grid_label(AppState& app, Surface& surface, const SurfaceLock& held) {
+    paint_grid_label(app, readout_values(app.settings), surface, held);
+}
+
+void paint_grid_label(AppState& app, const ReadoutValues& values, Surface& surface,
+                      const SurfaceLock& held) {
     const PanelLayout& l = app.panel.layout;
-    const int s = file_mode(app) ? kFileModeLabelShift : 0;
+    const bool file = values.run_mode == 1;
+    const int s = file ? kFileModeLabelShift : 0;
     surface.fill_rect(grid_label_erase_rect(l), kPalettePanelBackground);
     surface.fill_rect({428 + s, 505, 498 + s, l.cy + 509}, kPaletteLightGrey);
-    text_centred_x(
-        surface, 463 + s, 507,
-        grid_division_label(app.settings.Units, app.settings.SSRange, app.settings.Grid == 1),
-        kPaletteBlack, kPaletteLightGrey);
-    if (file_mode(app)) paint_plot_speed(app, surface, held);
+    text_centred_x(surface, 463 + s, 507,
+                   grid_division_label(values.units, values.ss_range, values.grid == 1),
+                   kPaletteBlack, kPaletteLightGrey);
+    if (file) paint_plot_speed(app, surface, held);
 }
 
 void draw_grid_label(AppState& app, Surface& surface, UiServices* ui) {

@@ -32,10 +32,25 @@ struct AppState;
 struct Settings;
 struct WaterfallState;
 
-using SurfaceLock = std::unique_lock<std::mutex>;
+using SurfaceLock = std::unique_lock<SurfaceMutex>;
 [[nodiscard]] inline SurfaceLock lock_surface(Surface& surface) {
     return SurfaceLock(surface.mutex());
 }
+
+// What the value boxes and the grid label show, taken from the settings at one moment. The
+// refresh draws the read-outs that ping processing published from such a copy; the forms
+// that take the whole state copy it themselves.
+struct ReadoutValues {
+    int32_t units = 0;
+    int32_t ss_range = 4;
+    int32_t grid = 1;
+    int32_t run_mode = 0;
+    int32_t ss_gain = 6;
+    int32_t frequency = 0;  // the one shown: file_frequency in FILE mode, Frequency in HEAD mode
+    int32_t ss_train = 1;
+    int32_t channel_code = 3;
+};
+ReadoutValues readout_values(const Settings& settings);
 
 // Asks for a repaint of `area` when ui is given.
 void request_panel_repaint(UiServices* ui, Rect area);
@@ -48,10 +63,14 @@ void paint_panel(AppState& app, Surface& surface, UiServices* ui, PanelHooks& ho
 // then shows "120 M" / "400 FT".
 void draw_range(AppState& app, Surface& surface, UiServices* ui = nullptr);
 void paint_range_box(const AppState& app, Surface& surface, const SurfaceLock& held);
+void paint_range_box(const PanelLayout& layout, const ReadoutValues& values, Surface& surface,
+                     const SurfaceLock& held);
 
 // Gain box: "%d dB".
 void draw_gain(AppState& app, Surface& surface, UiServices* ui = nullptr);
 void paint_gain_box(const AppState& app, Surface& surface, const SurfaceLock& held);
+void paint_gain_box(const PanelLayout& layout, const ReadoutValues& values, Surface& surface,
+                    const SurfaceLock& held);
 
 // Channel box: sets channel_code and previous_ss_train; on a changed channel with the grid
 // on, moves the grid to the new layout; shows "Stbd", "Both" or "Port" and the channel
@@ -62,6 +81,10 @@ void show_channel(AppState& app, Surface& surface, UiServices* ui,
                   const ChannelReadoutState& state);
 void paint_channel_box(const AppState& app, Surface& surface, const SurfaceLock& held);
 void paint_channel_markers(const AppState& app, Surface& surface, const SurfaceLock& held);
+void paint_channel_box(const PanelLayout& layout, const ReadoutValues& values, Surface& surface,
+                       const SurfaceLock& held);
+// The area the channel read-out covers: its box, the strip at the image's edge, the marker.
+Rect channel_readout_area(const PanelLayout& layout);
 
 // Removes every other layout's grid lines and draws those of `channel_code`, under one hold
 // of the image lock; with the grid off, nothing.
@@ -70,6 +93,7 @@ void redraw_grid_for_channel(WaterfallState& waterfall, const Settings& settings
 // "Low Freq" / "High Freq" (file_frequency in FILE mode, Frequency in HEAD mode).
 void draw_frequency(AppState& app, Surface& surface, UiServices* ui = nullptr);
 void paint_frequency(const AppState& app, Surface& surface, const SurfaceLock& held);
+void paint_frequency(const ReadoutValues& values, Surface& surface, const SurfaceLock& held);
 
 // "%3.1f/%3.1f" of the port and starboard balance; in HEAD mode also the balance factors.
 void draw_balance(AppState& app, Surface& surface, UiServices* ui = nullptr);
@@ -79,6 +103,9 @@ void paint_balance(Surface& surface, const SurfaceLock& held, const BalanceReado
 // where the Plot Spd control follows it. Its erase also removes the "No Data" notice.
 void draw_grid_label(AppState& app, Surface& surface, UiServices* ui = nullptr);
 void paint_grid_label(AppState& app, Surface& surface, const SurfaceLock& held);
+// The label of `values`; in FILE mode the Plot Spd control after it comes from the state.
+void paint_grid_label(AppState& app, const ReadoutValues& values, Surface& surface,
+                      const SurfaceLock& held);
 
 // Plot Spd frame, bar and arrows (FILE mode), and the bar alone.
 void draw_plot_speed(AppState& app, Surface& surface, UiServices* ui = nullptr);

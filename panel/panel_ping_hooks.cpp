@@ -1,49 +1,67 @@
 #include "panel/panel_ping_hooks.h"
 
+#include <algorithm>
+
 #include "control/app_state.h"
 #include "panel/panel_paint.h"
-#include "panel/readouts.h"
 
 namespace kelvanor {
 
+template <class More>
+void PanelPingHooks::publish(uint32_t readouts, More&& more) {
+    // The settings lock is taken and released before the feed's: both are leaves.
+    const ReadoutValues values = readout_values(app_.settings);
+    feed_.publish([&](PanelSnapshot& snapshot) {
+        snapshot.values = values;
+        snapshot.mark(readouts);
+        more(snapshot);
+    });
+    if (published_) published_();
+}
+
+void PanelPingHooks::publish(uint32_t readouts) {
+    publish(readouts, [](PanelSnapshot&) {});
+}
+
 void PanelPingHooks::redraw_range_readout() {
-    {
-        const SurfaceLock held = lock_surface(surface_);
-        paint_range_box(app_, surface_, held);
-    }
-    request_panel_repaint(ui_, app_.panel.layout.range_box);
+    publish(kRangeReadout);
 }
 
 void PanelPingHooks::redraw_grid_label() {
-    draw_grid_label(app_, surface_, ui_);
+    publish(kGridLabelReadout);
 }
 
 void PanelPingHooks::redraw_gain_readout() {
-    draw_gain(app_, surface_, ui_);
+    publish(kGainReadout);
 }
 
 void PanelPingHooks::redraw_frequency_readout() {
-    draw_frequency(app_, surface_, ui_);
+    publish(kFrequencyReadout);
 }
 
 void PanelPingHooks::redraw_channel_readout(const ChannelReadoutState& state) {
-    show_channel(app_, surface_, ui_, state);
+    if (state.redraw_grid) redraw_grid_for_channel(app_.waterfall, app_.settings);
+    publish(kChannelReadout);
 }
 
 void PanelPingHooks::redraw_balance_readout(const BalanceReadout& readout) {
-    {
-        const SurfaceLock held = lock_surface(surface_);
-        paint_balance(surface_, held, readout);
-    }
-    request_panel_repaint(ui_, {101, 536, 160, 540 + app_.panel.layout.cy});
+    publish(kBalanceReadout, [&](PanelSnapshot& snapshot) { snapshot.balance = readout; });
 }
 
 void PanelPingHooks::show_date_time(std::string_view date_time_text) {
-    draw_date_time(app_, surface_, ui_, date_time_text);
+    publish(kDateTimeReadout, [&](PanelSnapshot& snapshot) {
+        snapshot.date_time.fill('\0');
+        std::copy_n(date_time_text.begin(),
+                    std::min(date_time_text.size(), snapshot.date_time.size() - 1),
+                    snapshot.date_time.begin());
+    });
 }
 
 void PanelPingHooks::show_history_record(const HistoryEntry& entry, int32_t row) {
-    show_history_entry(app_, surface_, ui_, entry, row);
+    publish(kHistoryReadout, [&](PanelSnapshot& snapshot) {
+        snapshot.history = entry;
+        snapshot.history_row = row;
+    });
 }
 
 }  // namespace kelvanor

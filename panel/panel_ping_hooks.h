@@ -1,19 +1,23 @@
 #pragma once
-// The panel's side of ping processing: the read-out hooks of PingHooks drawn on a surface.
+// The panel's side of ping processing: the read-out hooks of PingHooks. They draw nothing:
+// each publishes the read-out's value into the panel feed (panel/panel_feed.h) and then calls
+// `published`, which asks the window for a refresh; the GUI thread draws it there. So ping
+// processing, on the acquisition thread in HEAD mode, never takes the surface lock for the
+// panel. The grid lines of a channel change are part of the image and move at once.
 // The application derives its own hooks from this class and adds the rest (recording,
-// overlays, the ping indicator). Each method takes the surface lock for itself; ping
-// processing calls them from the acquisition thread in HEAD mode.
+// overlays, the ping indicator).
 
+#include <functional>
+
+#include "panel/panel_feed.h"
 #include "ping/process_ping.h"
-#include "platform/surface.h"
-#include "platform/ui_services.h"
 
 namespace kelvanor {
 
 class PanelPingHooks : public PingHooks {
   public:
-    PanelPingHooks(AppState& app, Surface& surface, UiServices* ui)
-        : app_(app), surface_(surface), ui_(ui) {}
+    PanelPingHooks(AppState& app, PanelFeed& feed, std::function<void()> published)
+        : app_(app), feed_(feed), published_(std::move(published)) {}
 
     void redraw_range_readout() override;
     void redraw_grid_label() override;
@@ -25,9 +29,15 @@ class PanelPingHooks : public PingHooks {
     void show_history_record(const HistoryEntry& entry, int32_t row) override;
 
   protected:
+    // Marks `readouts` changed with the settings as they are now, applies `more` to the
+    // snapshot, all under the feed's lock, then calls `published`.
+    template <class More>
+    void publish(uint32_t readouts, More&& more);
+    void publish(uint32_t readouts);
+
     AppState& app_;
-    Surface& surface_;
-    UiServices* ui_;
+    PanelFeed& feed_;
+    std::function<void()> published_;
 };
 
 }  // namespace kelvanor

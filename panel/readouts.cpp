@@ -276,20 +276,25 @@ void draw_cursor_range(AppState& app, Surface& surface, UiServices* ui, int32_t 
 
 // --- the cursor read-out --------------------------------------------------------------------
 
+void paint_history_entry(AppState& app, Surface& surface, const SurfaceLock& held,
+                         const HistoryEntry& entry, int32_t row) {
+    surface.fill_rect(app.panel.layout.cursor_range_box, kPaletteLightGrey);
+    paint_cursor_range(app, surface, held, entry.range_metres(), row);
+    paint_line_position(app, surface, held,
+                        std::string_view(entry.position_text.data(), entry.position_text.size()),
+                        true);
+    paint_date_time(app, surface, held,
+                    c_text(entry.date_time_text.data(), entry.date_time_text.size()));
+    paint_speed(app, surface, held, entry.speed_knots, true);
+    paint_heading(app, surface, held, entry.heading_degrees, true);
+}
+
 void show_history_entry(AppState& app, Surface& surface, UiServices* ui, const HistoryEntry& entry,
                         int32_t row) {
     const PanelLayout& l = app.panel.layout;
     {
         const SurfaceLock held = lock_surface(surface);
-        surface.fill_rect(l.cursor_range_box, kPaletteLightGrey);
-        paint_cursor_range(app, surface, held, entry.range_metres(), row);
-        paint_line_position(
-            app, surface, held,
-            std::string_view(entry.position_text.data(), entry.position_text.size()), true);
-        paint_date_time(app, surface, held,
-                        c_text(entry.date_time_text.data(), entry.date_time_text.size()));
-        paint_speed(app, surface, held, entry.speed_knots, true);
-        paint_heading(app, surface, held, entry.heading_degrees, true);
+        paint_history_entry(app, surface, held, entry, row);
     }
     request_panel_repaint(ui, readout_column(l));
     request_panel_repaint(ui, l.position_box);

@@ -8,8 +8,8 @@
 // the paint_* forms expect the caller to hold it (see panel/panel_paint.h).
 //
 // Called from worker threads: draw_speed, draw_heading and draw_gps_position by the GPS
-// reader after each sentence; show_history_entry, draw_date_time (and the value boxes of
-// panel_paint.h) by ping processing through PanelPingHooks. All of them lock for themselves.
+// reader after each sentence; they lock for themselves. What ping processing changes is
+// drawn by the GUI thread at its refresh (panel/panel_feed.h).
 
 #include <cstdint>
 #include <string>
@@ -67,6 +67,8 @@ void show_cursor_values(AppState& app, Surface& surface, UiServices* ui, Point p
 // is over the waterfall.
 void show_history_entry(AppState& app, Surface& surface, UiServices* ui, const HistoryEntry& entry,
                         int32_t row);
+void paint_history_entry(AppState& app, Surface& surface, const SurfaceLock& held,
+                         const HistoryEntry& entry, int32_t row);
 
 // The panel's part of a pointer move: stores mouse_x and mouse_y; over the waterfall sets
 // history_view and shows the cursor values; off it, when history_view was set, clears it and

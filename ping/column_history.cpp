@@ -36,17 +36,22 @@ HistoryRecordBytes encode(const HistoryEntry& entry) {
 
 }  // namespace
 
-void store_history_records(ColumnHistory& history, const HistoryEntry& entry, int32_t count) {
+void store_history_records(ColumnHistory& history, const HistoryEntry& entry, int32_t count,
+                           const ColumnSource& source) {
     if (count <= 0) return;
     const HistoryRecordBytes bytes = encode(entry);
-    int32_t index = wrap_slot(history.history_index);
-    const int32_t stored = std::min(count, kHistoryColumns);
-    for (int32_t i = 0; i < stored; ++i) {
-        history.records[index] = bytes;
-        index = index == 0 ? kHistoryColumns - 1 : index - 1;
+    const int32_t start = wrap_slot(history.history_index);
+    // Column i of the count goes to slot start - i; of more than one turn only the last turn
+    // stays, and a count beyond one turn moves the index as far as all those columns would
+    // have. Every column is numbered, kept or not.
+    for (int32_t i = std::max(0, count - kHistoryColumns); i < count; ++i) {
+        const int32_t slot = wrap_slot(start - i);
+        history.records[slot] = bytes;
+        history.sources[slot] = source;
+        history.sources[slot].serial = history.next_serial + static_cast<uint64_t>(i);
     }
-    // A count beyond one turn moves the index as far as all those columns would have.
-    history.history_index = wrap_slot(index - (count - stored) % kHistoryColumns);
+    history.next_serial += static_cast<uint64_t>(count);
+    history.history_index = wrap_slot(start - count % kHistoryColumns);
 }
 
 HistoryEntry read_history_record(const ColumnHistory& history, int32_t slot) {
@@ -67,6 +72,29 @@ int32_t history_slot_for_column(int32_t history_index, int32_t x) {
 
 void clear_column_history(ColumnHistory& history) {
     for (auto& record : history.records) record.fill(0);
+    history.sources.fill(ColumnSource{});
+}
+
+std::optional<ColumnSource> column_source(const ColumnHistory& history, int32_t slot) {
+    slot = wrap_slot(slot);
+    const HistoryRecordBytes& bytes = history.records[slot];
+    const bool cleared = std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0; });
+    if (cleared || history.sources[slot].serial == 0) return std::nullopt;
+    return history.sources[slot];
+}
+
+std::optional<int32_t> screen_column_of(const ColumnHistory& history, uint64_t serial) {
+    if (serial == 0) return std::nullopt;
+    const int32_t newest_slot = history_slot_for_column(history.history_index, kHistoryColumns);
+    const uint64_t newest = history.sources[newest_slot].serial;
+    if (serial > newest || newest - serial >= static_cast<uint64_t>(kHistoryColumns)) {
+        return std::nullopt;
+    }
+    const int32_t x = kHistoryColumns - static_cast<int32_t>(newest - serial);
+    const std::optional<ColumnSource> source =
+        column_source(history, history_slot_for_column(history.history_index, x));
+    if (!source || source->serial != serial) return std::nullopt;
+    return x;
 }
 
 }  // namespace kelvanor

@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "settings/shared_value.h"
 
@@ -33,9 +34,23 @@ inline constexpr size_t kHistoryHeaderSize = 12;
 
 using HistoryRecordBytes = std::array<uint8_t, kHistoryRecordSize>;
 
+// What a column's record does not hold, kept by slot beside it.
+struct ColumnSource {
+    // Every stored column numbered from 1, so that a column can be found again while it is
+    // on screen; 0 for a slot never stored.
+    uint64_t serial = 0;
+    // Byte offset of the ping's record in the file being played or recorded; -1 for none.
+    int64_t record_offset = -1;
+    // Altitude above the seabed on the port and starboard side (metres; 0 for none) as the
+    // echoes gave it where the reply had no bottom value.
+    std::array<float, 2> altitude_metres{};
+};
+
 struct ColumnHistory {
     std::array<HistoryRecordBytes, kHistoryColumns> records{};
     Shared<int32_t> history_index = 0;
+    std::array<ColumnSource, kHistoryColumns> sources{};
+    uint64_t next_serial = 1;
 };
 
 // One record, decoded.
@@ -51,8 +66,10 @@ struct HistoryEntry {
 
 // Writes `count` records with the same content at history_index, history_index - 1, ...,
 // wrapping from -1 to 783, and leaves history_index at the slot after the last one.
-// A count above the ring size stores one full turn.
-void store_history_records(ColumnHistory& history, const HistoryEntry& entry, int32_t count);
+// A count above the ring size stores one full turn. Each column gets the next serial and
+// `source`'s offset and altitudes.
+void store_history_records(ColumnHistory& history, const HistoryEntry& entry, int32_t count,
+                           const ColumnSource& source = {});
 
 // The record in `slot`, taken modulo the ring size (negative slots wrap as well).
 HistoryEntry read_history_record(const ColumnHistory& history, int32_t slot);
@@ -60,7 +77,15 @@ HistoryEntry read_history_record(const ColumnHistory& history, int32_t slot);
 // The slot of the column shown at screen column x (1 = oldest .. 784 = newest).
 int32_t history_slot_for_column(int32_t history_index, int32_t x);
 
-// Zeroes every record; history_index stays where it is.
+// Zeroes every record and forgets the sources; history_index stays where it is.
 void clear_column_history(ColumnHistory& history);
+
+// The source of the column in `slot`, when that column is still stored: nothing for a slot
+// whose record was cleared (Clear Screen zeroes the records alone).
+std::optional<ColumnSource> column_source(const ColumnHistory& history, int32_t slot);
+
+// The screen column (1 = oldest .. 784 = newest) showing the column numbered `serial`, while
+// it is on screen and not cleared.
+std::optional<int32_t> screen_column_of(const ColumnHistory& history, uint64_t serial);
 
 }  // namespace kelvanor

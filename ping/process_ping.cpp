@@ -63,6 +63,23 @@ HistoryEntry current_history_entry(const AppState& app) {
     return entry;
 }
 
+// Where the ping in flight came from, and, for a ping in no file, its altitude from the
+// echoes on each side where the reply has no bottom value (the same reading the track of a
+// file gives it).
+ColumnSource current_column_source(const AppState& app, int32_t ping_interval_ms) {
+    ColumnSource source;
+    source.record_offset = app.ping.record_offset;
+    // A ping in a file is placed from the file's own track; a reply with a bottom value keeps
+    // it in the record.
+    if (source.record_offset >= 0) return source;
+    const uint8_t* reply = app.head.head_reply.data();
+    if (reply[9] * 128 + (reply[8] & 0x7F) != 0) return source;
+    if (app.ping.echo_altitudes != nullptr) {
+        source.altitude_metres = app.ping.echo_altitudes(app, ping_interval_ms);
+    }
+    return source;
+}
+
 // Step 6: the read-out of the time, unless the pointer is over the image (then the column
 // under it is shown once this ping's columns are drawn). The time is the ping's own stamp
 // in both modes: the second at which a live ping arrived, or the played record's.
@@ -312,18 +329,23 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         accepted = convert_ping(app, now_ms);
     }
     if (accepted) {
-        const bool head_mode = app.settings.RunMode == 0;
+        // One copy of the settings this ping reads without changing them, so that they agree
+        // with each other while the GUI thread changes them; the steps that change a setting
+        // (the frequency rule, a played record's channel) work on the settings themselves.
+        const Settings settings = consistent_copy(app.settings);
+        const bool head_mode = settings.RunMode == 0;
         const bool side_scan = app.head.head_reply[3] == kSideScanHeadId;
         const int32_t range_metres = app.head.range_metres;
         const float speed_knots = app.run.speed_knots;
 
-        update_expected_interval(ping, range_metres, app.settings.SSDelay);
-        apply_speed_correction(ping, app.settings.SpeedCorrection, speed_knots, range_metres,
-                               app.settings.channel_code);
+        update_expected_interval(ping, range_metres, settings.SSDelay);
+        apply_speed_correction(ping, settings.SpeedCorrection, speed_knots, range_metres,
+                               settings.channel_code);
         advance_along_track_marks(ping, range_metres, speed_knots);
         if (app.run.diagnostics_shown == 1) hooks.refresh_diagnostics();
         show_time(app, hooks);
         if (head_mode) {
+            ping.record_offset = -1;  // set by the record writer when it stores this ping
             follow_head(app, hooks);
         } else {
             follow_record(app, hooks, side_scan);
@@ -334,15 +356,16 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         if (ping.line_repeat >= 0) {
             if (side_scan) {
                 const HistoryEntry entry = current_history_entry(app);
+                const ColumnSource source = current_column_source(app, ping.ping_interval_ms);
                 const ImageLock held = lock_image(app.waterfall);
-                store_history_records(ping.column_history, entry, 1 + ping.line_repeat);
+                store_history_records(ping.column_history, entry, 1 + ping.line_repeat, source);
             }
             ping.line_repeat = 0;
         }
         show_history_under_pointer(app, hooks);
 
         if (!head_mode) {
-            const int32_t pause_ms = std::clamp(100 - app.settings.PlotSpeed.load(), 0, 100);
+            const int32_t pause_ms = std::clamp(100 - settings.PlotSpeed.load(), 0, 100);
             if (pause_ms > 0) clock.sleep_ms(pause_ms);
         }
     }

@@ -32,7 +32,8 @@ class PingHooks {
     // The Diagnostics window is shown and a ping was accepted.
     virtual void refresh_diagnostics() {}
 
-    // Read-outs. The state half has already run; these only draw.
+    // Read-outs. The state half has already run; these only show (the program publishes them
+    // for the window's refresh, which draws them on the GUI thread).
     virtual void redraw_range_readout() {}
     virtual void redraw_grid_label() {}
     virtual void redraw_gain_readout() {}

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 // A static library's resources are registered by hand, outside any namespace.
 static void init_panel_font_resource() {
@@ -244,6 +245,89 @@ void QtSurface::blit_indexed(Point at, Size size, const uint8_t* pixels, int str
         const uint8_t* src = pixels + static_cast<ptrdiff_t>(y - at.y) * stride + (c.left - at.x);
         QRgb* dst = reinterpret_cast<QRgb*>(image_.scanLine(y)) + c.left;
         for (int x = 0; x < c.width(); ++x) dst[x] = lookup_[src[x]];
+    }
+}
+
+namespace {
+
+// Bytes compared at once before the pixels inside are looked at one by one.
+constexpr int kRingBlock = 32;
+
+uint64_t load_word(const uint8_t* bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// True when the block of kRingBlock bytes differs from its copy.
+bool block_differs(const uint8_t* a, const uint8_t* b) {
+    uint64_t differ = 0;
+    for (int i = 0; i < kRingBlock; i += 8) differ |= load_word(a + i) ^ load_word(b + i);
+    return differ != 0;
+}
+
+// Converts the pixels of one row whose index differs from the copy, and updates the copy.
+void convert_changed(const uint8_t* source, uint8_t* seen, QRgb* colours, int width,
+                     const std::array<QRgb, 256>& lookup) {
+    int x = 0;
+    for (; x + kRingBlock <= width; x += kRingBlock) {
+        if (!block_differs(source + x, seen + x)) continue;
+        for (int i = x; i < x + kRingBlock; ++i) {
+            if (source[i] == seen[i]) continue;
+            seen[i] = source[i];
+            colours[i] = lookup[source[i]];
+        }
+    }
+    for (; x < width; ++x) {
+        if (source[x] == seen[x]) continue;
+        seen[x] = source[x];
+        colours[x] = lookup[source[x]];
+    }
+}
+
+}  // namespace
+
+void QtSurface::update_ring(Size size, const uint8_t* pixels, int stride) {
+    const auto width = static_cast<size_t>(size.width);
+    if (ring_.size != size || ring_.lookup != lookup_) {
+        // Another ring or another palette: everything is converted again.
+        ring_.size = size;
+        ring_.lookup = lookup_;
+        ring_.indices.resize(width * static_cast<size_t>(size.height));
+        ring_.colours.resize(ring_.indices.size());
+        for (int y = 0; y < size.height; ++y) {
+            const uint8_t* source = pixels + static_cast<ptrdiff_t>(y) * stride;
+            uint8_t* seen = ring_.indices.data() + y * width;
+            QRgb* colours = ring_.colours.data() + y * width;
+            std::memcpy(seen, source, width);
+            for (size_t x = 0; x < width; ++x) colours[x] = lookup_[source[x]];
+        }
+        return;
+    }
+    for (int y = 0; y < size.height; ++y) {
+        convert_changed(pixels + static_cast<ptrdiff_t>(y) * stride,
+                        ring_.indices.data() + y * width, ring_.colours.data() + y * width,
+                        size.width, lookup_);
+    }
+}
+
+void QtSurface::blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
+                                  int first_column) {
+    if (size.width <= 0 || size.height <= 0) return;
+    first_column = ((first_column % size.width) + size.width) % size.width;
+    update_ring(size, pixels, stride);
+    const Rect c = clipped({at.x, at.y, at.x + size.width, at.y + size.height});
+    const auto width = static_cast<size_t>(size.width);
+    for (int y = c.top; y < c.bottom; ++y) {
+        const QRgb* row = ring_.colours.data() + static_cast<size_t>(y - at.y) * width;
+        QRgb* dst = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        // At most two stretches: up to the ring's end, then from its start.
+        for (int x = c.left; x < c.right;) {
+            const int column = (first_column + (x - at.x)) % size.width;
+            const int run = std::min(c.right - x, size.width - column);
+            std::memcpy(dst + x, row + column, static_cast<size_t>(run) * sizeof(QRgb));
+            x += run;
+        }
     }
 }
 

@@ -6,6 +6,9 @@
 #include <QFont>
 #include <QImage>
 
+#include <array>
+#include <vector>
+
 #include "platform/surface.h"
 
 namespace kelvanor {
@@ -34,6 +37,8 @@ class QtSurface final : public Surface {
     void glyph(SystemGlyph glyph, Rect rect) override;
     void set_clip(std::optional<Rect> rect) override;
     void blit_indexed(Point at, Size size, const uint8_t* pixels, int stride) override;
+    void blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
+                           int first_column) override;
     Rgb pixel(Point at) const override;
 
     // The picture to copy to the screen; read it while holding mutex().
@@ -45,10 +50,21 @@ class QtSurface final : public Surface {
     QRgb colour(PaletteIndex index) const { return lookup_[index]; }
     Rect clipped(Rect rect) const;
     void put(int x, int y, QRgb value);
+    void update_ring(Size size, const uint8_t* pixels, int stride);
 
     QImage image_;
     std::array<QRgb, 256> lookup_{};
     std::optional<Rect> clip_;
+
+    // The last ring shown, in ring order: its indices and their colours under `lookup`. A
+    // new column changes one pixel a row; only the pixels that differ are converted again.
+    struct ConvertedRing {
+        Size size;
+        std::vector<uint8_t> indices;
+        std::vector<QRgb> colours;
+        std::array<QRgb, 256> lookup{};
+    };
+    ConvertedRing ring_;
 };
 
 }  // namespace kelvanor

@@ -1,9 +1,10 @@
 #pragma once
 // The drawing surface of a window: everything the program draws goes through this interface,
-// in palette indices. The core draws into it from any thread while holding mutex(); the
-// window system only copies the finished surface to the screen.
+// in palette indices. The core draws into it while holding mutex(); the window system only
+// copies the finished surface to the screen.
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -32,12 +33,36 @@ enum class SystemGlyph {
     CheckBoxChecked,
 };
 
+// The surface's lock: a mutex that can tell a watcher (a test) each time it is taken, so that
+// a test can prove which threads draw.
+class SurfaceMutex {
+  public:
+    void lock() {
+        mutex_.lock();
+        if (on_lock) on_lock();
+    }
+    bool try_lock() {
+        if (!mutex_.try_lock()) return false;
+        if (on_lock) on_lock();
+        return true;
+    }
+    void unlock() { mutex_.unlock(); }
+
+    // Called with the lock held, on the thread that took it. Set it before any thread runs.
+    std::function<void()> on_lock;
+
+  private:
+    std::mutex mutex_;
+};
+
 class Surface {
   public:
     virtual ~Surface() = default;
 
-    // Held by whoever draws, on any thread; the copy to the screen takes it too.
-    std::mutex& mutex() { return mutex_; }
+    // Held by whoever draws: the GUI thread, and the GPS reader for its read-outs; the copy
+    // to the screen takes it too. Ping processing publishes the panel instead (see
+    // panel/panel_feed.h).
+    SurfaceMutex& mutex() { return mutex_; }
 
     virtual Size size() const = 0;
     virtual void set_palette(const PaletteEntries& entries) = 0;
@@ -62,12 +87,25 @@ class Surface {
     // Copies an 8-bit image (rows top-down, `stride` bytes apart) through the palette, with
     // its top-left pixel at `at`.
     virtual void blit_indexed(Point at, Size size, const uint8_t* pixels, int stride) = 0;
+    // The same for an image kept as a ring of columns: column `first_column` of `pixels` is
+    // shown leftmost, the columns after it follow and the columns before it wrap round to
+    // the right. A surface that shows the same ring again and again may keep it converted
+    // and convert only the pixels that changed since.
+    virtual void blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
+                                   int first_column) {
+        if (size.width <= 0) return;
+        first_column = ((first_column % size.width) + size.width) % size.width;
+        const int tail = size.width - first_column;
+        blit_indexed(at, {tail, size.height}, pixels + first_column, stride);
+        if (first_column > 0)
+            blit_indexed({at.x + tail, at.y}, {first_column, size.height}, pixels, stride);
+    }
 
     // Rectangle-size read of the surface as RGB (tests and screen captures).
     virtual Rgb pixel(Point at) const = 0;
 
   private:
-    std::mutex mutex_;
+    SurfaceMutex mutex_;
 };
 
 // The width and height of one character cell of the panel font: "X" is at most 8 pixels wide

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # The ARM64 pass of the continuous integration (make arm64), after make test and make check:
-# - the whole program cross-built for 64-bit ARM in BUILD/ (benchmarks left out);
+# - the program, the tools, the core tests and the fuzz replays cross-built for 64-bit ARM in
+#   BUILD/ (the GUI tests and the benchmarks run natively only);
 # - the program answers --version, the core tests, the fuzz corpora and the tools' end-to-end
 #   scripts run under qemu's user-mode emulation;
 # - the same recordings dumped and rendered by the native and the ARM64 tools give the same
 #   bytes (tests/cross/same_output.sh).
-# Usage: scripts/arm64.sh [BUILD] [NATIVE_BUILD] [JOBS]
+# With --package, the arm64 .deb is built instead (make package-arm64), in BUILD/.
+# Usage: scripts/arm64.sh [--package] [BUILD] [NATIVE_BUILD] [JOBS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+package=false
+if [ "${1:-}" = --package ]; then
+    package=true
+    shift
+fi
 build=${1:-build-arm64}
 native=${2:-build}
 jobs=${3:-$(nproc)}
@@ -26,8 +33,24 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
     -DFindGDAL_SKIP_GDAL_CONFIG=ON -DGDAL_INCLUDE_DIR=/usr/include/gdal -DGDAL_LIBRARY="$gdal_lib" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$qemu;-E;LD_LIBRARY_PATH=$gdal_path" \
-    -DCMAKE_EXE_LINKER_FLAGS="-Wl,-rpath-link,${gdal_path//:/ -Wl,-rpath-link,}"
-cmake --build "$build" -j "$jobs"
+    -DCMAKE_EXE_LINKER_FLAGS="-Wl,-rpath-link,${gdal_path//:/ -Wl,-rpath-link,}" \
+    -DCPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS="${gdal_path//:/;}" \
+    -DKELVANOR_DEB_DEPENDS="$(grep -w '^libgdal' "$gdal_root/shlibs" | cut -d' ' -f3- | head -n 1)"
+
+if $package; then
+    step "the arm64 package"
+    cmake --build "$build" -j "$jobs" --target installable
+    (cd "$build" && cpack -G DEB)
+    exit 0
+fi
+
+# Only what this pass runs: the GUI tests and the benchmarks stay with the native build.
+targets=(kelvanor vkd marlinray-sim core_tests)
+for fuzz in fuzz/fuzz_*.cpp; do
+    name=${fuzz##*/fuzz_}
+    targets+=("replay_${name%.cpp}")
+done
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
 # Every binary behind a launcher that runs it under qemu, so that scripts taking a binary
 # folder run the ARM64 build unchanged (and without binfmt_misc, which a container may lack).

@@ -2,9 +2,15 @@
 // The persistent settings (one field per key of KELVANOR.INI, carrying the key's name) and
 // their companion values. The GUI thread writes them; the acquisition and GPS threads read
 // them, so every field is a Shared value.
+//
+// Fields that must agree (SSRange with max_range_index and Frequency) are changed together
+// under `lock`, and a thread that needs them to agree reads them through consistent_copy():
+// one field's atomic read alone could pair a new range limit with an old range. The lock is a
+// leaf: nothing else is locked while it is held.
 
 #include <cstdint>
 
+#include "settings/copyable_mutex.h"
 #include "settings/shared_value.h"
 
 namespace kelvanor {
@@ -42,7 +48,13 @@ struct Settings {
     SharedInt channel_code = 3;    // bit 0 starboard, bit 1 port
     SharedInt previous_ss_train = 1;
     SharedInt file_frequency = 0;  // frequency of the record being played; never saved
+
+    // Held while fields that must agree are changed together or copied (see above).
+    mutable CopyableMutex lock;
 };
+
+// Every field as it stood at one moment for the fields changed together under the lock.
+Settings consistent_copy(const Settings& settings);
 
 // Channel code of a channel selection: Stbd 1, Both 3, Port 2.
 constexpr int32_t channel_code_for_train(int32_t ss_train) {

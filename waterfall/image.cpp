@@ -301,15 +301,9 @@ void blit_image(const WaterfallState& waterfall, Surface& surface) {
     std::lock_guard surface_lock(surface.mutex());
     // The surface keeps drawing after the blit: its white must stay white.
     surface.set_palette(surface_palette_with_white(waterfall.palette));
-    // The ring rows are shown in two stretches: oldest columns first, then the wrapped part.
     const ImageRing& ring = waterfall.image;
-    const int tail = kImageWidth - ring.first_column;
-    surface.blit_indexed(kImageOrigin, {tail, kImageHeight}, ring.pixels.data() + ring.first_column,
-                         kImageWidth);
-    if (ring.first_column > 0) {
-        surface.blit_indexed({kImageOrigin.x + tail, kImageOrigin.y},
-                             {ring.first_column, kImageHeight}, ring.pixels.data(), kImageWidth);
-    }
+    surface.blit_indexed_ring(kImageOrigin, {kImageWidth, kImageHeight}, ring.pixels.data(),
+                              kImageWidth, ring.first_column);
 }
 
 }  // namespace kelvanor

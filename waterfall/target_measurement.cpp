@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "control/app_state.h"
+#include "waterfall/contact_markers.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -158,9 +159,11 @@ void draw_height_overlay(const AppState& app, Surface& surface) {
 void draw_overlays_locked(const AppState& app, Surface& surface) {
     const bool length = app.run.target_length_mode == 1 && app.run.target_length_active == 1;
     const bool height = app.run.target_height_mode == 1;
-    if (!length && !height) return;
+    const std::vector<PlacedMarker> markers = placed_contact_markers(app);
+    if (!length && !height && markers.empty()) return;
     std::lock_guard surface_lock(surface.mutex());
     surface.set_clip(kTargetImageArea);
+    for (const PlacedMarker& m : markers) draw_contact_marker(surface, m);
     if (length) draw_length_overlay(app, surface);
     if (height) draw_height_overlay(app, surface);
     surface.set_clip(std::nullopt);
@@ -241,6 +244,11 @@ bool target_right_click(AppState& app, Point p) {
     if (app.run.target_length_active == 1) {
         t.length_start_x = p.x;
         t.length_start_y = p.y;
+        t.completed_length_metres.reset();
+    } else {
+        LengthScale scale = length_scale(app);
+        scale.units = 0;
+        t.completed_length_metres = target_length({t.length_start_x, t.length_start_y}, p, scale);
     }
     t.length_end_x = p.x;
     t.length_end_y = p.y;
@@ -255,6 +263,15 @@ bool target_left_click(AppState& app, Point p) {
     if (app.run.target_length_active != 0) return false;
     TargetState& t = app.target;
     const int32_t step = app.run.target_height_step + 1 > 3 ? 0 : app.run.target_height_step + 1;
+    if (step == 0) {
+        // The shadow-end click completes the height shown at step 3.
+        HeightScale scale;
+        scale.channel_code = app.settings.channel_code;
+        scale.range_metres = app.head.range_metres;
+        t.completed_height_metres = target_height(t.height_bottom_y, t.height_shadow_y, p.y, scale);
+    } else if (step == 1) {
+        t.completed_height_metres.reset();
+    }
     app.run.target_height_step = step;
     if (step == 1) t.height_target_x = p.x;
     if (step == 2) t.height_bottom_y = p.y;

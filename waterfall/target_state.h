@@ -8,9 +8,19 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 #include "settings/copyable_mutex.h"
 namespace kelvanor {
+
+// A contact shown on the waterfall: its number, the serial of the column it was marked on
+// (see ColumnHistory) and the client row it was marked at.
+struct ContactMarker {
+    int32_t number = 0;
+    uint64_t column_serial = 0;
+    int32_t y = 0;
+};
 
 using OverlayMutex = CopyableMutex;
 
@@ -34,6 +44,14 @@ struct TargetState {
     int32_t height_pointer_x = 0;
     int32_t height_pointer_y = 0;
     bool height_pointer_seen = false;
+
+    // The last results completed on screen and not yet taken by a contact, in metres: a
+    // length when its second point is set, a height at its shadow-end click.
+    std::optional<float> completed_length_metres;
+    std::optional<float> completed_height_metres;
+
+    // The contacts drawn over the waterfall while their columns are on screen.
+    std::vector<ContactMarker> contact_markers;
 };
 
 }  // namespace kelvanor

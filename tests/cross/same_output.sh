@@ -19,14 +19,23 @@ recordings=(
     "h-stbd --model H --channel stbd --range 30 --speed 7.5 --pings 300"
 )
 
-# Products: name, then the arguments of vkd; IN is the recording, OUT the file written. What
-# the command prints is compared as well.
+# Products: name, then the arguments of vkd; IN is the recording, OUT.EXT the file written
+# (the exports take their format from the extension). What the command prints is compared as
+# well, with the folders of the recordings and of each side's outputs named DIR.
 products=(
     "dump dump IN"
-    "screen render IN -o OUT --grid --marks"
-    "screen-speed render IN -o OUT --grid --marks --speed-correction --colors reverse-grey"
-    "strip render IN -o OUT --strip --colors brown"
-    "strip-speed render IN -o OUT --strip --speed-correction --marks --colors grey"
+    "screen render IN -o OUT.png --grid --marks"
+    "screen-speed render IN -o OUT.png --grid --marks --speed-correction --colors reverse-grey"
+    "strip render IN -o OUT.png --strip --colors brown"
+    "strip-speed render IN -o OUT.png --strip --speed-correction --marks --colors grey"
+    "xtf export IN --xtf OUT.xtf"
+    "xtf-placed export IN --xtf OUT.xtf --layback 12.5 --offset-starboard -1.5 --utc-offset 10"
+    "gpx export IN --track OUT.gpx"
+    "kml export IN --track OUT.kml"
+    "geojson export IN --track OUT.geojson"
+    "gpkg export IN --track OUT.gpkg"
+    "csv export IN --track OUT.csv --layback 7"
+    "mosaic mosaic IN -o OUT.tif --cell 0.25 --colors grey"
 )
 
 passes=0
@@ -47,7 +56,7 @@ run() {  # run BIN_DIR SIDE RECORDING PRODUCT ARGS...: vkd's output in SIDE/, st
     for arg in "$@"; do
         case $arg in
             IN) args+=("$work/a/$recording.vkd") ;;
-            OUT) args+=("$work/$side/$recording.$product.out") ;;
+            OUT.*) args+=("$work/$side/$recording.$product.${arg#OUT.}") ;;
             *) args+=("$arg") ;;
         esac
     done
@@ -55,6 +64,7 @@ run() {  # run BIN_DIR SIDE RECORDING PRODUCT ARGS...: vkd's output in SIDE/, st
         echo "FAIL: vkd ${args[*]} ($side)"
         failures=$((failures + 1))
     fi
+    sed -i "s|$work/[ab]/|DIR/|g" "$work/$side/$recording.$product.stdout"
 }
 
 for line in "${recordings[@]}"; do
@@ -72,10 +82,15 @@ for line in "${recordings[@]}"; do
         run "$b" b "$recording" "$product" $command
         same "$recording $product output" "$work/a/$recording.$product.stdout" \
             "$work/b/$recording.$product.stdout"
-        if [ -e "$work/a/$recording.$product.out" ] || [ -e "$work/b/$recording.$product.out" ]; then
-            same "$recording $product file" "$work/a/$recording.$product.out" \
-                "$work/b/$recording.$product.out"
-        fi
+        for side in a b; do
+            for file in "$work/$side/$recording.$product".*; do
+                [ -e "$file" ] && [ "${file%.stdout}" = "$file" ] || continue
+                # Each file once, whichever side wrote it (a file only one side wrote fails).
+                [ "$side" = b ] && [ -e "$work/a/${file##*/}" ] && continue
+                same "$recording $product file ${file##*.}" "$work/a/${file##*/}" \
+                    "$work/b/${file##*/}"
+            done
+        done
     done
 done
 

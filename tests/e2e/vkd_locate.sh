@@ -116,14 +116,21 @@ PY
 
 # Killed while writing: a loop rewriting the contact files is killed (SIGKILL) at random
 # moments; every contact file there is whole, and no half file takes its name.
+# The kills come after the first write, however long one takes on this machine (several times
+# longer under an emulator): one run is timed first.
+rewrite="'$vkd' locate '$work/s.vkd' --ping 100 --side port --range 30 \
+    --ping 200 --side stbd --range 40 --write '$work/k' >/dev/null 2>&1"
+start=$(date +%s%N)
+bash -c "$rewrite"
+one_run_ms=$((($(date +%s%N) - start) / 1000000))
 whole=1
 killed_with_files=0
 for round in $(seq 1 12); do
     rm -rf "$work/k"
-    setsid bash -c "while :; do '$vkd' locate '$work/s.vkd' --ping 100 --side port --range 30 \
-        --ping 200 --side stbd --range 40 --write '$work/k' >/dev/null 2>&1; done" &
+    setsid bash -c "while :; do $rewrite; done" &
     victim=$!
-    sleep "0.$((RANDOM % 50 + 30))"
+    delay_ms=$((one_run_ms + RANDOM % 500 + 300))
+    sleep "$((delay_ms / 1000)).$(printf %03d $((delay_ms % 1000)))"
     kill -9 -- "-$victim" 2>/dev/null
     wait "$victim" 2>/dev/null
     [ -d "$work/k" ] || continue

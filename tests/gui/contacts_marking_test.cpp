@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QInputDialog>
 #include <QTimer>
 
@@ -19,6 +20,9 @@
 #include "gui_support.h"
 #include "ping/column_history.h"
 #include "sim/survey_recording.h"
+#include "waterfall/image.h"
+#include "waterfall/palette.h"
+#include "waterfall/target_measurement.h"
 
 namespace kelvanor {
 namespace {
@@ -38,6 +42,36 @@ std::string write_survey(const WorkingFolder& folder, int pings) {
         writer->write_ping_record(stamp, reply);
     }
     return path;
+}
+
+// What a command prints on its standard output.
+std::string run_output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+// The target's latitude and longitude that `vkd locate` prints for the contact's record, side
+// and slant range (with `extra` options); nothing when it prints none.
+std::optional<GeoPoint> vkd_located(const std::string& path, const Contact& c,
+                                    const std::string& extra = {}) {
+    char args[160];
+    std::snprintf(args, sizeof args, " --ping %lld --side %s --range %.17g",
+                  static_cast<long long>(c.ping.record.value_or(-1)), side_name(c.side),
+                  c.slant_range_metres);
+    const std::string out = run_output(std::string(KELVANOR_BIN_DIR) + "/vkd locate '" + path +
+                                       "'" + args + extra + " 2>/dev/null");
+    static const std::regex top_level(
+        "^\\{\"number\":[0-9]+,\"note\":\"[^\"]*\",\"latitude\":([-0-9.]+),"
+        "\"longitude\":([-0-9.]+),");
+    std::smatch m;
+    if (!std::regex_search(out, m, top_level)) return std::nullopt;
+    return GeoPoint{std::stod(m[1]), std::stod(m[2])};
 }
 
 // Answers the note dialog that is about to open: types `note` and accepts, or cancels.
@@ -60,6 +94,11 @@ void answer_note_dialog(const QString& note, bool accept) {
 TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
     WorkingFolder folder;
     const std::string path = write_survey(folder, 400);
+    {
+        // The sonar towed 7.5 m behind the antenna and mounted 1.25 m to starboard of it.
+        std::ofstream ini(folder.file("KELVANOR.INI").toStdString());
+        ini << "[Sonar]\r\nLayback=7.5\r\nOffsetStarboard=1.25\r\n";
+    }
     FastClock clock;
     StartOptions options;
     options.clock = &clock;
@@ -73,6 +112,28 @@ TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
     state.run.hold = 1;
     app.program().command(0);
 
+    // Over a column no ping was drawn in (the screen cleared) there is nothing to mark: no
+    // dialog opens.
+    {
+        const ImageLock held = lock_image(state.waterfall);
+        const ColumnHistory& h = state.ping.column_history;
+        state.ping.column_history
+            .records[static_cast<size_t>(history_slot_for_column(h.history_index, 30))] =
+            HistoryRecordBytes{};
+    }
+    state.panel.mouse_x = 30;
+    state.panel.mouse_y = 150;
+    app.mark_contact_at_pointer();
+    EXPECT_TRUE(app.contacts().contacts().empty());
+
+    // A length measured on screen just before the first mark goes with that contact alone.
+    state.run.target_length_mode = 1;
+    ASSERT_TRUE(target_right_click(state, {600, 150}));
+    ASSERT_TRUE(target_right_click(state, {650, 190}));
+    state.run.target_length_mode = 0;
+    const std::optional<float> measured = state.target.completed_length_metres;
+    ASSERT_TRUE(measured);
+
     struct Step {
         int x;
         int y;
@@ -84,7 +145,13 @@ TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
         {650, 400, false, "", 1},              // Esc: no contact
         {720, 380, true, "wreck <stbd>", 2},   // starboard half
         {900, 150, true, "off the image", 2},  // not over the waterfall: no dialog
+        {783, 4, true, "corner", 3},           // the picture reaches past two edges
     };
+    std::vector<uint8_t> image_before(static_cast<size_t>(kImageWidth * kImageHeight));
+    {
+        const ImageLock held = lock_image(state.waterfall);
+        copy_image(state.waterfall, held, image_before.data(), kImageWidth);
+    }
     for (const Step& s : steps) {
         state.panel.mouse_x = s.x;
         state.panel.mouse_y = s.y;
@@ -93,19 +160,27 @@ TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
         EXPECT_EQ(app.contacts().contacts().size(), s.contacts) << s.note;
     }
     const auto& contacts = app.contacts().contacts();
-    ASSERT_EQ(contacts.size(), 2u);
+    ASSERT_EQ(contacts.size(), 3u);
     EXPECT_EQ(contacts[0].side, SonarSide::Port);
     EXPECT_EQ(contacts[1].side, SonarSide::Starboard);
     EXPECT_EQ(contacts[1].number, 2);
+    EXPECT_EQ(contacts[0].length_metres, std::optional<double>(*measured));
+    EXPECT_FALSE(contacts[1].length_metres);
     EXPECT_EQ(contacts[1].note, "wreck <stbd>");
     for (const Contact& c : contacts) {
         ASSERT_TRUE(c.ping.antenna) << c.note;
+        ASSERT_TRUE(c.ping.record) << "read back from the played file";
         EXPECT_GT(c.slant_range_metres, 0.0);
-        if (c.target) {
-            EXPECT_NEAR(distance_metres(*c.ping.antenna, *c.target), *c.ground_range_metres, 0.05);
-        } else {
-            EXPECT_FALSE(c.no_position_reason.empty());
-        }
+        ASSERT_TRUE(c.target) << c.no_position_reason;
+        // Placed with the settings' offsets, as vkd locate places it with the same ones.
+        const std::optional<GeoPoint> same =
+            vkd_located(path, c, " --layback 7.5 --offset-starboard 1.25");
+        ASSERT_TRUE(same) << c.note;
+        EXPECT_NEAR(same->latitude_degrees, c.target->latitude_degrees, 1e-7) << c.note;
+        EXPECT_NEAR(same->longitude_degrees, c.target->longitude_degrees, 1e-7) << c.note;
+        const std::optional<GeoPoint> without = vkd_located(path, c);
+        ASSERT_TRUE(without);
+        EXPECT_NEAR(distance_metres(*without, *c.target), std::hypot(7.5, 1.25), 0.05) << c.note;
     }
     const std::filesystem::path dir = contacts_folder_for_file(path);
     EXPECT_EQ(app.contacts().folder(), dir.string());
@@ -117,6 +192,54 @@ TEST(ContactsMarking, MarkAtThePointerWritesBesideThePlayedFile) {
     for (const char* f : {"contacts.geojson", "contacts.kml", "contacts.gpx"}) {
         EXPECT_TRUE(std::filesystem::exists(dir / f)) << f;
     }
+
+    // Each picture: the image around the marked pixel through the current palette, black
+    // past the image's edges.
+    const Point marked[] = {{700, 150}, {720, 380}, {783, 4}};
+    for (size_t i = 0; i < contacts.size(); ++i) {
+        const Contact& c = contacts[i];
+        EXPECT_EQ(c.picture, contact_picture_name(c.number));
+        const QImage picture(QString::fromStdString((dir / c.picture).string()));
+        ASSERT_EQ(picture.size(), QSize(128, 128)) << c.picture;
+        int mismatched = 0;
+        const ImageLock held = lock_image(state.waterfall);
+        for (int y = 0; y < 128; ++y) {
+            for (int x = 0; x < 128; ++x) {
+                const int row = marked[i].y - 1 - 64 + y;
+                const int column = marked[i].x - 1 - 64 + x;
+                Rgb want{0, 0, 0};
+                if (row >= 0 && row < kImageHeight && column >= 0 && column < kImageWidth) {
+                    want = state.waterfall.palette[image_pixel(state.waterfall, held, row, column)];
+                }
+                const QRgb got = picture.pixel(x, y);
+                if (qRed(got) != want.red || qGreen(got) != want.green || qBlue(got) != want.blue) {
+                    ++mismatched;
+                }
+            }
+        }
+        EXPECT_EQ(mismatched, 0) << c.picture;
+    }
+
+    // The markers: drawn on the window's surface over each contact's pixel, the image itself
+    // untouched.
+    show_image(state.waterfall);
+    ASSERT_TRUE(app.program().refresh_image());
+    const Rgb light = make_palette(state.settings.Colors)[kOverlayLight];
+    for (const Point& p : marked) {
+        int lit = 0;
+        for (int y = p.y - 6; y <= p.y + 6; ++y) {
+            for (int x = std::max(1, p.x - 6); x <= std::min(784, p.x + 6); ++x) {
+                if (y >= 1 && app.surface().pixel({x, y}) == light) ++lit;
+            }
+        }
+        EXPECT_GE(lit, 6) << "marker at " << p.x << "," << p.y;
+    }
+    std::vector<uint8_t> image_after(image_before.size());
+    {
+        const ImageLock held = lock_image(state.waterfall);
+        copy_image(state.waterfall, held, image_after.data(), kImageWidth);
+    }
+    EXPECT_EQ(image_before, image_after) << "markers are never drawn into the image";
     app.request_close(CloseOrigin::Window);
     ASSERT_TRUE(wait_until([&] { return app.closed(); }));
 }
@@ -171,6 +294,7 @@ TEST(ContactsMarking, MarkedTargetLiesWhereTheTruthPutsIt) {
     state.run.hold = 1;
     app.program().command(0);
 
+    const std::string dump = run_output(std::string(KELVANOR_BIN_DIR) + "/vkd dump '" + path + "'");
     int marked = 0;
     for (const Truth& t : targets) {
         // The column whose ping lies abeam of the target: the one nearest to it.
@@ -207,6 +331,29 @@ TEST(ContactsMarking, MarkedTargetLiesWhereTheTruthPutsIt) {
         const double off = distance_metres(*c.target, t.point);
         std::printf("target marked at column %d row %d: %.2f m from the truth\n", best_x, y, off);
         EXPECT_LE(off, 3.0) << "column " << best_x;
+
+        // vkd locate at the contact's record, side and slant range gives the same place.
+        ASSERT_TRUE(c.ping.record);
+        const std::optional<GeoPoint> located = vkd_located(path, c);
+        ASSERT_TRUE(located);
+        EXPECT_NEAR(located->latitude_degrees, c.target->latitude_degrees, 1e-7);
+        EXPECT_NEAR(located->longitude_degrees, c.target->longitude_degrees, 1e-7);
+
+        // The contact's record index is vkd dump's: that record starts where the column's
+        // ping was read from.
+        std::optional<ColumnSource> source;
+        {
+            const ImageLock held = lock_image(state.waterfall);
+            source = column_source(
+                state.ping.column_history,
+                history_slot_for_column(state.ping.column_history.history_index, best_x));
+        }
+        ASSERT_TRUE(source);
+        std::smatch m;
+        const std::regex record_line("\\{\"index\":" + std::to_string(*c.ping.record) +
+                                     ",\"offset\":([0-9]+),");
+        ASSERT_TRUE(std::regex_search(dump, m, record_line));
+        EXPECT_EQ(std::stoll(m[1]), source->record_offset);
         ++marked;
     }
     EXPECT_GT(marked, 0);

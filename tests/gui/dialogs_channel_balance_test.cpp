@@ -9,22 +9,30 @@
 
 #include "control/app_state.h"
 #include "dialogs/channel_balance_dialog.h"
+#include "tests/gui/dialog_program.h"
 
 namespace kelvanor {
 namespace {
 
-class ChannelBalanceTest : public testing::Test {
+class ChannelBalanceTest : public testing::Test, public test::DialogProgram {
   protected:
     ChannelBalanceTest() { app.settings.ChannelBalance = 12; }
 
-    std::unique_ptr<AppState> owned = std::make_unique<AppState>();
-    AppState& app = *owned;
+    ChannelBalanceValues current() const { return program.channel_balance_values(); }
+    void finish(const ChannelBalanceDialog& dialog) {
+        program.apply_channel_balance(outcome(dialog));
+    }
+
+    // Default applies through the program, which redraws the balance read-out.
     int readout_redraws = 0;
-    std::function<void()> redraw = [this] { ++readout_redraws; };
+    ChannelBalanceDialog::ApplyNow redraw = [this](const ChannelBalanceValues& values) {
+        program.set_channel_balance(values);
+        ++readout_redraws;
+    };
 };
 
 TEST_F(ChannelBalanceTest, ArrowsStepByOneWithinZeroToSixtyAndPageClicksDoNothing) {
-    ChannelBalanceDialog dialog(nullptr, app, redraw);
+    ChannelBalanceDialog dialog(nullptr, current(), redraw);
     QScrollBar* bar = dialog.balance_bar();
     EXPECT_EQ(bar->value(), 12);
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
@@ -47,14 +55,16 @@ TEST_F(ChannelBalanceTest, ArrowsStepByOneWithinZeroToSixtyAndPageClicksDoNothin
 
 TEST_F(ChannelBalanceTest, OkWritesTheWorkingBalanceAndCancelDoesNot) {
     {
-        ChannelBalanceDialog dialog(nullptr, app, redraw);
+        ChannelBalanceDialog dialog(nullptr, current(), redraw);
         dialog.balance_bar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
         dialog.cancel_button()->click();
+        finish(dialog);
         EXPECT_EQ(app.settings.ChannelBalance, 12);
     }
-    ChannelBalanceDialog dialog(nullptr, app, redraw);
+    ChannelBalanceDialog dialog(nullptr, current(), redraw);
     dialog.balance_bar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     dialog.ok_button()->click();
+    finish(dialog);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(app.settings.ChannelBalance, 11);
 }
@@ -71,7 +81,10 @@ TEST_F(ChannelBalanceTest, DefaultCentresTheBalanceAtOnceAndSurvivesCancel) {
         dialog->balance_bar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         dialog->cancel_button()->click();
     });
-    EXPECT_FALSE(run_channel_balance_dialog(nullptr, app, redraw));
+    const std::optional<ChannelBalanceValues> chosen =
+        run_channel_balance_dialog(nullptr, current(), {}, redraw);
+    EXPECT_FALSE(chosen.has_value());
+    program.apply_channel_balance(chosen);
     EXPECT_EQ(app.settings.ChannelBalance, 30);
 }
 

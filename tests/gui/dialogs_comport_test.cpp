@@ -13,35 +13,43 @@
 
 #include "control/app_state.h"
 #include "dialogs/comport_setup_dialog.h"
-#include "tests/unit/fake_ui.h"
+#include "tests/gui/dialog_program.h"
 
 namespace kelvanor {
 namespace {
 
-class ComPortSetupTest : public testing::Test {
+class ComPortSetupTest : public testing::Test, public test::DialogProgram {
   protected:
     ComPortSetupTest() {
         app.run.gps_enabled = 1;
         app.settings.ComPort = 2;     // COM3
         app.settings.ComPortGPS = 3;  // COM4
         app.settings.GPSHeadingType = 1;
-        actions.stop_head_port = [this] { calls.push_back("stop head"); };
-        actions.start_head_port = [this] {
-            calls.push_back("start head COM" + std::to_string(app.settings.ComPort + 1));
-        };
-        actions.stop_gps = [this] { calls.push_back("stop gps"); };
-        actions.start_gps = [this] {
-            calls.push_back("start gps COM" + std::to_string(app.settings.ComPortGPS + 1));
-        };
-        actions.show_no_position = [this] { calls.push_back("no position"); };
+    }
+
+    // The program's values, with the test's ports present.
+    ComPortValues current() const {
+        ComPortValues values = program.com_port_values();
+        values.ports = ports;
+        return values;
+    }
+    // Ok clicked: the program applies what the dialog handed back, as the window has it do.
+    void ok(ComPortSetupDialog& dialog) {
+        dialog.ok_button()->click();
+        const size_t texts_before = surface.texts().size();
+        if (std::optional<ComPortValues> chosen = outcome(dialog)) program.apply_com_ports(*chosen);
+        calls = devices.calls;
+        // The position read-out showing "N/A": no position.
+        for (size_t i = texts_before; i < surface.texts().size(); ++i) {
+            if (surface.texts()[i].text == "N/A") {
+                calls.push_back("no position");
+                break;
+            }
+        }
     }
 
     std::vector<ComPortEntry> ports{
         {1, "/dev/ttyS0", ""}, {3, "/dev/ttyUSB0", "FT232R USB UART"}, {4, "/dev/pts/5", ""}};
-    std::unique_ptr<AppState> owned = std::make_unique<AppState>();
-    AppState& app = *owned;
-    test::FakeUi ui;
-    ComPortActions actions;
     std::vector<std::string> calls;
 };
 
@@ -53,7 +61,7 @@ QStringList items(const QComboBox* list) {
 
 TEST_F(ComPortSetupTest, ListsThePresentPortsWithTheirDevicesAndSelectsTheCurrentOnes) {
     app.settings.GPSBaudRate = 1;
-    ComPortSetupDialog dialog(nullptr, app, ui, ports, actions);
+    ComPortSetupDialog dialog(nullptr, current(), ui);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("ComPort Setup"));
     const QStringList expected{"COM1  /dev/ttyS0", "COM3  /dev/ttyUSB0 (FT232R USB UART)",
                                "COM4  /dev/pts/5"};
@@ -72,16 +80,16 @@ TEST_F(ComPortSetupTest, BaudLabelFollowsTheStoredRate) {
         {0, "(4800,N,8,1)"}, {1, "(9600,N,8,1)"}, {7, "(4800,N,8,1)"}, {-1, "(4800,N,8,1)"}};
     for (const auto& [rate, text] : cases) {
         app.settings.GPSBaudRate = rate;
-        ComPortSetupDialog dialog(nullptr, app, ui, ports, actions);
+        ComPortSetupDialog dialog(nullptr, current(), ui);
         EXPECT_EQ(dialog.baud_label()->text(), QString::fromLatin1(text)) << rate;
     }
 }
 
 TEST_F(ComPortSetupTest, RefusesTheSamePortForHeadAndGps) {
-    ComPortSetupDialog dialog(nullptr, app, ui, ports, actions);
+    ComPortSetupDialog dialog(nullptr, current(), ui);
     dialog.show();
     dialog.head_list()->setCurrentIndex(2);  // COM4, the GPS port
-    dialog.ok_button()->click();
+    ok(dialog);
     ASSERT_EQ(ui.boxes().size(), 1u);
     EXPECT_EQ(ui.boxes()[0].text, "ComPorts can not be the same.");
     EXPECT_EQ(ui.boxes()[0].caption, "ComPort Setup");
@@ -92,20 +100,20 @@ TEST_F(ComPortSetupTest, RefusesTheSamePortForHeadAndGps) {
 
     // Choosing another port then goes through.
     dialog.gps_list()->setCurrentIndex(0);
-    dialog.ok_button()->click();
+    ok(dialog);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(app.settings.ComPort, 3);
     EXPECT_EQ(app.settings.ComPortGPS, 0);
 }
 
 TEST_F(ComPortSetupTest, OkRestartsHeadAndGpsOnTheChosenPorts) {
-    ComPortSetupDialog dialog(nullptr, app, ui, ports, actions);
+    ComPortSetupDialog dialog(nullptr, current(), ui);
     dialog.show();
     dialog.head_list()->setCurrentIndex(0);
     dialog.position_button(2)->click();
     EXPECT_TRUE(dialog.position_button(2)->isChecked());
     EXPECT_FALSE(dialog.position_button(1)->isChecked());
-    dialog.ok_button()->click();
+    ok(dialog);
     EXPECT_EQ(calls, (std::vector<std::string>{"stop head", "stop gps", "start head COM1",
                                                "start gps COM4"}));
     EXPECT_EQ(app.settings.GPSHeadingType, 2);
@@ -125,14 +133,14 @@ TEST_F(ComPortSetupTest, ANetworkGpsSourceIsListedFirstAndOkKeepsItUnlessAPortIs
     for (const Case& c : cases) {
         app.link.gps_network_source = "gpsd://127.0.0.1:2947";
         app.settings.ComPortGPS = 3;
-        calls.clear();
-        ComPortSetupDialog dialog(nullptr, app, ui, ports, actions);
+        devices.calls.clear();
+        ComPortSetupDialog dialog(nullptr, current(), ui);
         dialog.show();
         ASSERT_EQ(dialog.gps_list()->count(), 4);
         EXPECT_EQ(dialog.gps_list()->itemText(0), QStringLiteral("gpsd://127.0.0.1:2947"));
         EXPECT_EQ(dialog.gps_list()->currentIndex(), 0);
         dialog.gps_list()->setCurrentIndex(c.gps_index);
-        dialog.ok_button()->click();
+        ok(dialog);
         EXPECT_EQ(dialog.result(), QDialog::Accepted) << c.gps_index;
         EXPECT_EQ(app.link.gps_network_source, c.source_after) << c.gps_index;
         EXPECT_EQ(app.settings.ComPortGPS, c.gps_port_after) << c.gps_index;
@@ -144,7 +152,7 @@ TEST_F(ComPortSetupTest, WithoutGpsTheGpsListIsNotAvailableAndThePositionButtons
     app.run.gps_enabled = 0;
     ports.resize(1);
     app.settings.ComPort = 0;
-    ComPortSetupDialog dialog(nullptr, app, ui, ports, actions);
+    ComPortSetupDialog dialog(nullptr, current(), ui);
     dialog.show();
     EXPECT_EQ(items(dialog.gps_list()), QStringList{" N/A"});
     EXPECT_EQ(dialog.gps_list()->currentIndex(), 0);
@@ -153,7 +161,7 @@ TEST_F(ComPortSetupTest, WithoutGpsTheGpsListIsNotAvailableAndThePositionButtons
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(dialog.position_button(i)->isChecked()) << i;
     EXPECT_EQ(dialog.working_position_choice(), 1);
 
-    dialog.ok_button()->click();
+    ok(dialog);
     EXPECT_EQ(calls, (std::vector<std::string>{"stop head", "start head COM1", "no position"}));
     EXPECT_EQ(app.settings.GPSHeadingType, 1);
     EXPECT_EQ(app.settings.ComPortGPS, 3) << "untouched without a GPS";
@@ -166,23 +174,26 @@ TEST_F(ComPortSetupTest, CancelChangesNothing) {
         dialog->head_list()->setCurrentIndex(0);
         dialog->cancel_button()->click();
     });
-    EXPECT_FALSE(run_comport_setup_dialog(nullptr, app, ui, ports, actions));
-    EXPECT_TRUE(calls.empty());
+    const std::optional<ComPortValues> chosen =
+        run_comport_setup_dialog(nullptr, current(), ui, {});
+    EXPECT_FALSE(chosen.has_value());
+    if (chosen) program.apply_com_ports(*chosen);
+    EXPECT_TRUE(devices.calls.empty());
     EXPECT_EQ(app.settings.ComPort, 2);
 }
 
 TEST_F(ComPortSetupTest, APortNotPresentSelectsNothingAndOkKeepsIt) {
     app.settings.ComPort = 9;  // COM10, gone since the settings were saved
-    ComPortSetupDialog dialog(nullptr, app, ui, ports, actions);
+    ComPortSetupDialog dialog(nullptr, current(), ui);
     EXPECT_EQ(dialog.head_list()->currentIndex(), -1);
-    dialog.ok_button()->click();
+    ok(dialog);
     EXPECT_EQ(app.settings.ComPort, 9);
 }
 
 TEST_F(ComPortSetupTest, PresentPortsComeFromThePortTable) {
     app.link.ports.paths[0] = "/dev/ttyS0";
     app.link.ports.paths[6] = "/dev/ttyUSB1";
-    const std::vector<ComPortEntry> present = present_com_ports(app);
+    const std::vector<ComPortEntry> present = program.com_port_values().ports;
     ASSERT_EQ(present.size(), 2u);
     EXPECT_EQ(present[0].com_number, 1);
     EXPECT_EQ(present[1].com_number, 7);

@@ -49,13 +49,10 @@ TEST(DialogPlacement, CentresOnThePointAndKeepsOffTheScreenEdges) {
 class DialogOwnerTest : public testing::Test {
   protected:
     DialogOwnerTest() {
-        app.run.screen_width = 1920;
-        app.run.screen_height = 1080;
         owner.setGeometry(100, 50, 800, 600);
         owner.show();
     }
-    std::unique_ptr<AppState> owned = std::make_unique<AppState>();
-    AppState& app = *owned;
+    const Size screen{1920, 1080};
     QWidget owner;
 };
 
@@ -73,7 +70,7 @@ TEST_F(DialogOwnerTest, AboutOpensOnTheMiddleOfTheWaterfallWithItsTexts) {
         EXPECT_EQ(dialog->ok_button()->text(), QStringLiteral("OK"));
         dialog->ok_button()->click();
     });
-    run_about_dialog(&owner, app);
+    run_about_dialog(&owner, screen);
     const QRect frame = owner.frameGeometry();
     const int caption = owner.geometry().top() - frame.top();
     EXPECT_EQ(opened, QPoint(frame.left() + 393 - size.width() / 2,
@@ -92,7 +89,7 @@ TEST_F(DialogOwnerTest, ChannelBalanceOpensFiftyPixelsAboveTheMiddleOfTheWindow)
         size = dialog->size();
         dialog->cancel_button()->click();
     });
-    run_channel_balance_dialog(&owner, app, {});
+    run_channel_balance_dialog(&owner, ChannelBalanceValues{}, screen, {});
     const QRect frame = owner.frameGeometry();
     const int caption = owner.geometry().top() - frame.top();
     EXPECT_EQ(opened, QPoint(frame.left() + 400 - size.width() / 2,
@@ -101,9 +98,9 @@ TEST_F(DialogOwnerTest, ChannelBalanceOpensFiftyPixelsAboveTheMiddleOfTheWindow)
 
 TEST_F(DialogOwnerTest, DialogsHaveTheirTemplateSizesInDialogUnits) {
     test::FakeUi ui;
-    ManualSpeedDialog speed(&owner, app, ui);
+    ManualSpeedDialog speed(&owner, ManualSpeedValues{kManualSpeedDefault}, ui);
     EXPECT_EQ(speed.size(), DialogUnits(speed.font()).size(150, 48));
-    ChannelBalanceDialog balance(&owner, app, {});
+    ChannelBalanceDialog balance(&owner, ChannelBalanceValues{}, {});
     EXPECT_EQ(balance.size(), DialogUnits(balance.font()).size(150, 73));
     AboutDialog about(&owner, QPixmap());
     EXPECT_EQ(about.size(), DialogUnits(about.font()).size(180, 205));

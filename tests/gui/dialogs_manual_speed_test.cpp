@@ -11,12 +11,12 @@
 
 #include "control/app_state.h"
 #include "dialogs/manual_speed_dialog.h"
-#include "tests/unit/fake_ui.h"
+#include "tests/gui/dialog_program.h"
 
 namespace kelvanor {
 namespace {
 
-class ManualSpeedTest : public testing::Test {
+class ManualSpeedTest : public testing::Test, public test::DialogProgram {
   protected:
     ManualSpeedTest() { app.run.speed_knots = 4.0f; }
 
@@ -30,14 +30,15 @@ class ManualSpeedTest : public testing::Test {
     void down(ManualSpeedDialog& dialog) {
         dialog.speed_arrows()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     }
-
-    std::unique_ptr<AppState> owned = std::make_unique<AppState>();
-    AppState& app = *owned;
-    test::FakeUi ui;
+    // Ok clicked: the program takes what the dialog hands back, as the window has it do.
+    void ok(ManualSpeedDialog& dialog) {
+        dialog.ok_button()->click();
+        program.apply_manual_speed(outcome(dialog));
+    }
 };
 
 TEST_F(ManualSpeedTest, OpensWithTheCurrentSpeedInFiveColumns) {
-    ManualSpeedDialog dialog(nullptr, app, ui);
+    ManualSpeedDialog dialog(nullptr, program.manual_speed_values(), ui);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Manual Speed"));
     EXPECT_EQ(dialog.speed_edit()->text(), QStringLiteral("  4.0"));
     EXPECT_TRUE(dialog.ok_button()->isDefault());
@@ -47,10 +48,10 @@ TEST_F(ManualSpeedTest, OpensWithTheCurrentSpeedInFiveColumns) {
 
 TEST_F(ManualSpeedTest, OutOfRangeOrNoNumberWarnsAndShowsThePreviousSpeedAgain) {
     for (const char* typed : {"12", "abc", "0.4", "10.05", "nan", "-3"}) {
-        ManualSpeedDialog dialog(nullptr, app, ui);
+        ManualSpeedDialog dialog(nullptr, program.manual_speed_values(), ui);
         dialog.show();
         type(dialog, typed);
-        dialog.ok_button()->click();
+        ok(dialog);
         EXPECT_TRUE(dialog.isVisible()) << typed << ": the dialog stays open";
         EXPECT_EQ(dialog.speed_edit()->text(), QStringLiteral("  4.0")) << typed;
         EXPECT_FLOAT_EQ(dialog.working_speed(), 4.0f) << typed;
@@ -64,7 +65,7 @@ TEST_F(ManualSpeedTest, OutOfRangeOrNoNumberWarnsAndShowsThePreviousSpeedAgain) 
 }
 
 TEST_F(ManualSpeedTest, ArrowsStepByATenthWithinHalfAKnotToTenKnots) {
-    ManualSpeedDialog dialog(nullptr, app, ui);
+    ManualSpeedDialog dialog(nullptr, program.manual_speed_values(), ui);
     dialog.show();
     type(dialog, "9.95");
     up(dialog);
@@ -84,19 +85,20 @@ TEST_F(ManualSpeedTest, ArrowsStepByATenthWithinHalfAKnotToTenKnots) {
     dialog.speed_arrows()->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(dialog.speed_edit()->text(), QStringLiteral("  0.7"));
 
-    dialog.ok_button()->click();
+    ok(dialog);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_NEAR(app.run.speed_knots, 0.7f, 1e-6f);
     EXPECT_TRUE(ui.boxes().empty());
 }
 
 TEST_F(ManualSpeedTest, DefaultThenCancelLeavesTheSpeedUnchanged) {
-    ManualSpeedDialog dialog(nullptr, app, ui);
+    ManualSpeedDialog dialog(nullptr, program.manual_speed_values(), ui);
     dialog.show();
     dialog.default_button()->click();
     EXPECT_EQ(dialog.speed_edit()->text(), QStringLiteral("  3.0"));
     EXPECT_FLOAT_EQ(dialog.working_speed(), 3.0f);
     dialog.cancel_button()->click();
+    program.apply_manual_speed(outcome(dialog));
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_FLOAT_EQ(app.run.speed_knots, 4.0f);
 }
@@ -108,7 +110,10 @@ TEST_F(ManualSpeedTest, EntryPointWritesTheSpeedOnlyOnOk) {
         type(*dialog, "7.5");
         QTest::keyClick(dialog->speed_edit(), Qt::Key_Return);  // Enter presses Ok
     });
-    EXPECT_TRUE(run_manual_speed_dialog(nullptr, app, ui));
+    std::optional<ManualSpeedValues> chosen =
+        run_manual_speed_dialog(nullptr, program.manual_speed_values(), ui);
+    EXPECT_TRUE(chosen.has_value());
+    program.apply_manual_speed(chosen);
     EXPECT_FLOAT_EQ(app.run.speed_knots, 7.5f);
 
     QTimer::singleShot(0, [this] {
@@ -117,7 +122,9 @@ TEST_F(ManualSpeedTest, EntryPointWritesTheSpeedOnlyOnOk) {
         type(*dialog, "2.0");
         QTest::keyClick(dialog->speed_edit(), Qt::Key_Escape);
     });
-    EXPECT_FALSE(run_manual_speed_dialog(nullptr, app, ui));
+    chosen = run_manual_speed_dialog(nullptr, program.manual_speed_values(), ui);
+    EXPECT_FALSE(chosen.has_value());
+    program.apply_manual_speed(chosen);
     EXPECT_FLOAT_EQ(app.run.speed_knots, 7.5f);
 }
 

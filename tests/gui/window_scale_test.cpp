@@ -203,7 +203,7 @@ TEST_F(WindowScale, ToolWindowsAndDialogsFollowTheScale) {
     const QSize diagnostics = app->window().diagnostics_window()->size();
     const QSize zoom = app->window().zoom_window()->size();
     EXPECT_EQ(client_scale(&app->window()), 1);
-    const PlacementFrame one = placement_frame(&app->window(), app->state());
+    const PlacementFrame one = placement_frame(&app->window(), app->program().screen_size());
     const QPoint about_at_one = centred_dialog_position(one, QSize(100, 80), kWaterfallCentre);
 
     app->window().resize(1700, 1320);
@@ -214,7 +214,7 @@ TEST_F(WindowScale, ToolWindowsAndDialogsFollowTheScale) {
     EXPECT_EQ(dialog_font(2).pointSize(), 2 * dialog_font(1).pointSize());
 
     // A dialog centred on the waterfall moves to where the enlarged waterfall's middle is.
-    const PlacementFrame two = placement_frame(&app->window(), app->state());
+    const PlacementFrame two = placement_frame(&app->window(), app->program().screen_size());
     EXPECT_EQ(two.scale, 2);
     EXPECT_EQ(two.client_offset,
               QPoint(view()->placement().origin.x, view()->placement().origin.y));

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "control/app_state.h"
 #include "datafile/ping_record.h"
+#include "headlink/acquisition.h"
 #include "headlink/switch_command.h"
 #include "ping/readout_state.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
+#include "sim/head_sim.h"
 
 namespace kelvanor {
 namespace {
@@ -204,8 +207,13 @@ class LoggingPort final : public SerialPort {
     bool is_open() const override { return true; }
     const std::string& path() const override { return path_; }
     bool set_line(const SerialLineSettings&) override { return true; }
-    std::optional<size_t> bytes_waiting() override { return 0; }
-    std::optional<size_t> read(std::span<uint8_t>) override { return 0; }
+    std::optional<size_t> bytes_waiting() override { return queued.size(); }
+    std::optional<size_t> read(std::span<uint8_t> buffer) override {
+        const size_t n = std::min(buffer.size(), queued.size());
+        std::copy_n(queued.begin(), n, buffer.begin());
+        queued.erase(queued.begin(), queued.begin() + static_cast<ptrdiff_t>(n));
+        return n;
+    }
     std::optional<size_t> write(std::span<const uint8_t> bytes) override {
         log_.events.push_back("write " + std::to_string(bytes.size()));
         return bytes.size();
@@ -224,6 +232,8 @@ class LoggingPort final : public SerialPort {
     SerialWait wait_readable(int64_t) override { return SerialWait::TimedOut; }
     void wake() override {}
     bool wait_woken(int64_t) override { return false; }
+
+    std::vector<uint8_t> queued;  // what the head has sent and nobody has read
 
   private:
     FramingLog& log_;
@@ -261,6 +271,75 @@ TEST(SendSwitchCommand, RtsLeadAndHoldAreSleepsToDeadlinesAroundTheDrainedWrite)
     const std::vector<std::string> expected = {"rts on",     "sleep 200", "write 27", "drain",
                                                "sleep 1500", "rts off",   "flush"};
     EXPECT_EQ(log.events, expected);
+}
+
+// Work done between the drained write and finish() takes the place of the hold's sleep: RTS
+// drops 1500 us after the drain, or as soon as the work ends when it took longer.
+TEST(OutgoingCommand, WorkWhileRtsIsHeldShortensTheHoldSleepNotTheHold) {
+    struct Case {
+        int64_t work_us;
+        const char* hold_sleep;  // deadline minus now when finish() begins
+    };
+    for (const Case& c :
+         {Case{0, "sleep 1500"}, Case{600, "sleep 900"}, Case{2000, "sleep -500"}}) {
+        FramingLog log;
+        LoggingPort port(log);
+        LoggingClock clock(log);
+        AppState app;
+        {
+            OutgoingCommand command(app.settings, app.head, &port, clock);
+            EXPECT_TRUE(command.written());
+            log.events.push_back("work");
+            log.now_us += c.work_us;
+        }
+        const std::vector<std::string> expected = {"rts on", "sleep 200",  "write 27", "drain",
+                                                   "work",   c.hold_sleep, "rts off",  "flush"};
+        EXPECT_EQ(log.events, expected) << c.work_us << " us of work";
+    }
+}
+
+// A complete reply: the next command goes out at once, and the reply's column is drawn while
+// RTS is held after it, not after the hold.
+class LoggingHooks final : public AcquisitionHooks {
+  public:
+    explicit LoggingHooks(FramingLog& log) : log_(log) {}
+    int draw_ping(AppState& app, const ColumnRequest& request) override {
+        log_.events.push_back("draw");
+        return PingHooks::draw_ping(app, request);
+    }
+
+  private:
+    FramingLog& log_;
+};
+
+TEST(PollHeadReply, AReplysColumnIsDrawnWhileTheNextCommandsRtsIsHeld) {
+    FramingLog log;
+    LoggingPort port(log);
+    LoggingClock clock(log);
+    LoggingHooks hooks(log);
+    auto owned = std::make_unique<AppState>();  // the image is too big for the stack
+    AppState& app = *owned;
+    app.settings.RunMode = 0;
+    app.settings.SSRange = 0;
+    app.settings.SpeedCorrection = 0;
+    update_head_model(app.head);
+    SimHead head;
+    const auto command = make_switch_command(15, 12, 3, 0, 'G');
+    port.queued.resize(kSimMaxReplyLength);
+    port.queued.resize(synthesize_reply(head, command, port.queued));
+    ASSERT_EQ(port.queued.size(), static_cast<size_t>(app.head.reply_length.load()));
+
+    AcquisitionContext context{app, port, hooks, clock};
+    poll_head_reply(context);
+    EXPECT_EQ(app.link.replies_accepted, 1);
+    EXPECT_EQ(app.link.commands_sent, 1);
+    auto at = [&log](const std::string& event) {
+        return std::find(log.events.begin(), log.events.end(), event) - log.events.begin();
+    };
+    ASSERT_LT(at("draw"), static_cast<ptrdiff_t>(log.events.size()));
+    EXPECT_LT(at("write 27"), at("draw"));
+    EXPECT_LT(at("drain"), at("draw"));
+    EXPECT_LT(at("draw"), at("rts off"));
 }
 
 TEST(SleepUntil, APassedDeadlineReturnsAtOnceAndAFutureOneIsReached) {

@@ -215,19 +215,35 @@ TEST_F(PanelTest, ACaptureShowsTheReadoutOfTheLastPointerPositionWhole) {
 }
 
 TEST_F(PanelTest, PingHooksDrawTheReadoutsThatPingProcessingChanged) {
-    PanelPingHooks ping_hooks(app, surface, &ui);
+    PanelFeed feed;
+    int published = 0;
+    PanelPingHooks ping_hooks(app, feed, [&published] { ++published; });
+    // The hooks only publish; the GUI thread's refresh draws.
+    const auto refresh = [&] {
+        const SurfaceLock held = lock_surface(surface);
+        paint_published_readouts(app, surface, held, feed.take(), {});
+    };
     app.settings.SSRange = 1;
     apply_range_readout_state(app);
     ping_hooks.redraw_range_readout();
+    EXPECT_EQ(text_in(layout().range_box), "") << "drawn during the ping";
+    refresh();
     EXPECT_EQ(text_in(layout().range_box), "30 M");
     app.settings.SSTrain = 2;
     ping_hooks.redraw_channel_readout(apply_channel_readout_state(app));
+    refresh();
     EXPECT_EQ(text_in(layout().channel_box), "Port");
     ping_hooks.show_date_time("02-FEB-2026  01:02:03");
+    refresh();
     EXPECT_EQ(shown_date_time(surface), "02-FEB-2026  01:02:03");
     app.settings.ChannelBalance = 45;
     ping_hooks.redraw_balance_readout(apply_balance_readout_state(app));
+    refresh();
     EXPECT_TRUE(surface.find_text("-1.5/1.5"));
+    EXPECT_EQ(published, 4);
+    surface.clear_records();
+    refresh();
+    EXPECT_TRUE(surface.texts().empty()) << "a refresh with nothing published draws nothing";
 }
 
 TEST_F(PanelTest, WorkerAndGuiThreadsDrawTheReadoutsTogether) {

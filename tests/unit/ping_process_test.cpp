@@ -486,3 +486,51 @@ TEST_F(ProcessPing, AMarkIsHandedToTheDrawerOnceAndThenCleared) {
 
 }  // namespace
 }  // namespace kelvanor
+
+namespace kelvanor {
+namespace {
+
+// What the column's record does not hold: where its ping lies in a file (live pings that are
+// not written lie in none; a played record where it was read), and, when the reply has no
+// bottom value, the altitude of each side from the first strong return, as a file's track
+// reads it.
+TEST_F(ProcessPing, ColumnSourceHoldsTheRecordOffsetAndTheEchoAltitude) {
+    struct Case {
+        const char* name;
+        int32_t bottom_value;
+        float port;
+        float starboard;
+    } cases[] = {
+        // 200 samples a side over 120 m: port's return at sample 50, starboard's at 25.
+        {"no bottom value", 0, 30.0f, 15.0f},
+        {"a bottom value is kept in the record instead", 850, 0.0f, 0.0f},
+    };
+    for (const Case& c : cases) {
+        ReplySpec form;
+        form.bottom_value = c.bottom_value;
+        form.fill = 3;  // noise
+        auto reply = make_reply(form);
+        reply[12 + 2 * 50] = 200;      // port, sample 50
+        reply[12 + 2 * 25 + 1] = 200;  // starboard, sample 25
+        app.ping.record_offset = 4096;
+        clock.now_ms += 198;
+        process_head_reply(app, hooks, clock, reply.data(), reply.size());
+        const ColumnHistory& h = app.ping.column_history;
+        const auto source =
+            column_source(h, history_slot_for_column(h.history_index, kHistoryColumns));
+        ASSERT_TRUE(source) << c.name;
+        EXPECT_EQ(source->record_offset, -1) << c.name << ": a live ping not written";
+        EXPECT_NEAR(source->altitude_metres[0], c.port, 1e-4f) << c.name;
+        EXPECT_NEAR(source->altitude_metres[1], c.starboard, 1e-4f) << c.name;
+    }
+    app.ping.record_offset = 4096;
+    play();
+    const ColumnHistory& h = app.ping.column_history;
+    EXPECT_EQ(
+        column_source(h, history_slot_for_column(h.history_index, kHistoryColumns))->record_offset,
+        4096)
+        << "a played record";
+}
+
+}  // namespace
+}  // namespace kelvanor

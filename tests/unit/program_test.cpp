@@ -393,11 +393,14 @@ TEST_F(ProgramFixture, DateAndTimeFollowThePingsOfTheModeInForce) {
         app.head.time_seconds = seconds;
     };
     program.run_mode_switch();
+    // Ping processing publishes the time; the window's refresh draws it.
     stamp("14-MAY-2024  09:30:01", 1);
     feed_head_reply();
+    program.refresh();
     EXPECT_EQ(shown(), "14-MAY-2024  09:30:01");
     stamp("14-MAY-2024  09:30:02", 2);
     feed_head_reply();
+    program.refresh();
     EXPECT_EQ(shown(), "14-MAY-2024  09:30:02");
 
     const std::string path = dir.file("t.vkd");
@@ -405,6 +408,7 @@ TEST_F(ProgramFixture, DateAndTimeFollowThePingsOfTheModeInForce) {
     enter_file_mode(path);
     EXPECT_EQ(shown(), "");
     program.playback_step();
+    program.refresh();
     const std::string played = shown();
     EXPECT_FALSE(played.empty());
     EXPECT_NE(played, "14-MAY-2024  09:30:02");
@@ -413,6 +417,7 @@ TEST_F(ProgramFixture, DateAndTimeFollowThePingsOfTheModeInForce) {
     EXPECT_EQ(shown(), "") << "the played file's time stays after FILE to HEAD";
     stamp("14-MAY-2024  09:31:00", 0);
     feed_head_reply();
+    program.refresh();
     EXPECT_EQ(shown(), "14-MAY-2024  09:31:00");
 }
 

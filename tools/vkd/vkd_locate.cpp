@@ -2,15 +2,13 @@
 // contact, and optionally the contact files for the targets asked for.
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "contacts/contact.h"
 #include "contacts/contact_files.h"
-#include "datafile/playback.h"
-#include "geo/track.h"
+#include "contacts/file_contact.h"
 #include "vkd_commands.h"
 
 namespace kelvanor::vkd {
@@ -43,61 +41,25 @@ int locate(const LocateOptions& o) {
 
     const SensorOffsets offsets{o.offset_forward_metres, o.offset_starboard_metres,
                                 o.layback_metres};
-    std::multimap<int64_t, size_t> wanted;  // record index -> request
-    for (size_t i = 0; i < count; ++i) wanted.emplace(o.pings[i], i);
-    std::vector<std::optional<Contact>> contacts(count);
-    std::string error;
-
+    std::vector<FileTarget> targets(count);
+    for (size_t i = 0; i < count; ++i) {
+        targets[i].record = o.pings[i];
+        targets[i].side = o.sides[i] == "port" ? SonarSide::Port : SonarSide::Starboard;
+        targets[i].slant_metres = o.ranges[i];
+    }
     TrackOptions track_options;
     track_options.max_fix_gap_seconds = o.max_fix_gap_seconds;
-    TrackBuilder builder(
-        [&](const TrackPing& ping, std::span<const uint8_t>) {
-            const auto [first, last] = wanted.equal_range(ping.index);
-            for (auto it = first; it != last; ++it) {
-                const size_t i = it->second;
-                const SonarSide side =
-                    o.sides[i] == "port" ? SonarSide::Port : SonarSide::Starboard;
-                if (!ping.echoes) {
-                    error = "record " + std::to_string(ping.index) + " holds no valid reply";
-                    continue;
-                }
-                if (!ping.echoes->holds(side)) {
-                    error = "record " + std::to_string(ping.index) + " holds no " +
-                            side_name(side) + " side";
-                    continue;
-                }
-                if (o.ranges[i] > ping.echoes->range_metres) {
-                    error = "range " + fixed_text(o.ranges[i], 2) + " m is beyond the " +
-                            std::to_string(ping.echoes->range_metres) + " m of record " +
-                            std::to_string(ping.index);
-                    continue;
-                }
-                Contact c =
-                    locate_contact(contact_ping_from_track(ping, side), side, o.ranges[i], offsets);
-                c.number = static_cast<int>(i) + 1;
-                c.note = o.notes.empty() ? "Contact " + std::to_string(c.number) : o.notes[i];
-                contacts[i] = std::move(c);
-            }
-        },
-        track_options);
+    const std::vector<FileContact> located = locate_in_file(*file, targets, offsets, track_options);
 
-    RecordBuffer buffer{};
-    for (;;) {
-        const RecordRead read = read_record(*file, buffer);
-        if (read.status == RecordReadStatus::EndOfFile) break;
-        if (read.status != RecordReadStatus::Read) break;  // vkd dump numbers no further
-        builder.push({buffer.data(), read.limits.record_length}, read.limits);
-    }
-    builder.finish();
-
-    if (!error.empty()) return file_error(o.path, error);
     std::vector<Contact> found;
     for (size_t i = 0; i < count; ++i) {
-        if (!contacts[i]) {
-            return file_error(o.path, "no record " + std::to_string(o.pings[i]));
-        }
-        found.push_back(*contacts[i]);
+        if (!located[i].contact) return file_error(o.path, located[i].error);
+        Contact c = *located[i].contact;
+        c.number = static_cast<int>(i) + 1;
+        c.note = o.notes.empty() ? "Contact " + std::to_string(c.number) : o.notes[i];
+        found.push_back(std::move(c));
     }
+    std::string error;
     for (const Contact& c : found) std::printf("%s\n", contact_json(c).c_str());
     if (std::fflush(stdout) != 0) return file_error("stdout", "cannot be written");
     if (!o.write_folder.empty() && !write_contact_files(o.write_folder, found, error)) {

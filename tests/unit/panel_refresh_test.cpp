@@ -1,0 +1,278 @@
+// The panel as ping processing leaves it: a fixed sequence of live pings (with a change of
+// head, the no-data notice, REC Pause flashing and the pointer over the waterfall) and of
+// played records (range, gain, channel, frequency and balance changing) drives the program
+// on a memory surface, and the whole surface is summed after every step, once the window's
+// refresh has run. The sums were taken from the program as it drew the read-outs on the
+// worker during the ping, before the read-outs moved to the refresh: any change in what the
+// panel shows, or where, changes them.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "control/program.h"
+#include "datafile/record_writer.h"
+#include "fake_ui.h"
+#include "headlink/acquisition.h"
+#include "headlink/link_indicators.h"
+#include "memory_surface.h"
+#include "platform/client_scale.h"
+#include "sim/head_sim.h"
+#include "sim/survey_recording.h"
+#include "test_support.h"
+
+namespace kelvanor {
+namespace {
+
+using test::FakeUi;
+using test::MemorySurface;
+using test::TempDir;
+
+// Calendar seconds set by the test, in UTC, so that the time read-out is the same anywhere.
+class SteppedClock final : public Clock {
+  public:
+    std::time_t calendar_seconds() override { return seconds; }
+    std::tm local_time(std::time_t at) override {
+        std::tm out{};
+        gmtime_r(&at, &out);
+        return out;
+    }
+    uint64_t monotonic_ms() override { return now_ms += 66; }
+    void sleep_ms(int) override {}
+
+    std::time_t seconds = 1715679000;
+    uint64_t now_ms = 0;
+};
+
+// FNV-1a over every pixel's palette index.
+uint64_t surface_sum(const MemorySurface& surface) {
+    uint64_t h = 1469598103934665603ull;
+    for (int y = 0; y < surface.size().height; ++y) {
+        for (int x = 0; x < surface.size().width; ++x) {
+            h ^= surface.index({x, y});
+            h *= 1099511628211ull;
+        }
+    }
+    return h;
+}
+
+std::string sums_text(const std::vector<uint64_t>& sums) {
+    std::string text;
+    char one[32];
+    for (uint64_t s : sums) {
+        std::snprintf(one, sizeof one, "0x%016llxull, ", static_cast<unsigned long long>(s));
+        text += one;
+    }
+    return text;
+}
+
+// The program on a memory surface, with the two sequences.
+struct Rig {
+    Rig() : surface(kClientSize), program(app, ui, surface, clock) {
+        program.create_image();
+        program.repaint_panel();
+    }
+
+    // What the window's refresh does; returns the surface's sum after it.
+    uint64_t refresh() {
+        program.refresh();
+        return surface_sum(surface);
+    }
+
+    // HEAD mode at 30 m, recording with REC Pause on: the label flashes, nothing is written.
+    void prepare_live() {
+        app.settings.SSRange = 1;
+        app.settings.Grid = 1;
+        app.head.head_type = kHeadTypeG;
+        app.head.samples_per_line = 400;
+        app.head.reply_length = 413;
+        app.run.recording = 1;
+        app.run.rec_pause = 1;
+    }
+
+    // Step i (0..11) of the live sequence, as the acquisition thread runs it: the time stamp,
+    // then the reply; a single-frequency answer for a while, then an 'H' flag, the no-data
+    // notice shown and erased, the pointer over the waterfall (when `pointer`).
+    void live_ping(SimHead& head, int i, bool pointer = true) {
+        clock.seconds = 1715679000 + i / 2;
+        stamp_ping_time(app, clock);
+        const std::vector<uint8_t> command =
+            make_switch_command(app.head.range_metres, app.settings.SSGain,
+                                app.settings.channel_code, app.settings.Frequency, 'G');
+        uint8_t reply[kSimMaxReplyLength];
+        const size_t n = synthesize_reply(head, command, reply);
+        advance_survey(head, 0.5f);
+        if (i >= 3 && i <= 5) reply[5] = 0;
+        if (i == 6 || i == 7) reply[4] |= 1;
+        if (i == 8) {
+            program.show_no_data_notice(no_data_text(0));
+            program.update_ping_indicator(false);
+        }
+        if (i == 9) program.erase_no_data_notice();
+        if (i == 10 && pointer) {
+            app.ping.history_view = 1;
+            app.ping.history_column_offset = 50;
+            app.ping.history_row = 120;
+        }
+        if (i == 0) app.ping.history_view = 0;
+        program.process_head_reply(reply, n);
+    }
+
+    // The live sequence `rounds` times; the sums after each step, or after the last only.
+    std::vector<uint64_t> run_live_pings(bool refresh_each, int rounds = 1, bool pointer = true) {
+        prepare_live();
+        SimHead head;
+        std::vector<uint64_t> sums;
+        for (int i = 0; i < 12 * rounds; ++i) {
+            live_ping(head, i % 12, pointer);
+            if (refresh_each) sums.push_back(refresh());
+        }
+        if (!refresh_each) sums.push_back(refresh());
+        return sums;
+    }
+
+    // The played sequence: three parts of four records with their own range, gain, channel,
+    // frequency and balance.
+    std::vector<uint64_t> run_played_records(bool refresh_each) {
+        const std::string path = dir.file("Line1.VKD");
+        {
+            std::string error;
+            std::optional<RecordWriter> writer = RecordWriter::create(path, error);
+            EXPECT_TRUE(writer) << error;
+            struct Part {
+                int32_t range_metres, gain, channel_code, frequency, balance;
+            };
+            for (const Part& part :
+                 {Part{60, 12, 3, 0, 30}, Part{30, 20, 2, 1, 40}, Part{120, 8, 1, 0, 22}}) {
+                SurveyRecordingConfig config;
+                config.range_metres = part.range_metres;
+                config.gain = part.gain;
+                config.channel_code = part.channel_code;
+                SurveyRecording survey(config);
+                for (int i = 0; i < 4; ++i) {
+                    RecordStamp stamp;
+                    std::span<const uint8_t> reply = survey.next(stamp);
+                    stamp.frequency = part.frequency;
+                    stamp.channel_balance = part.balance == 30 ? 30 : (0x80 | part.balance);
+                    EXPECT_TRUE(writer->write_ping_record(stamp, reply));
+                }
+            }
+        }
+        ui.answer_next_dialog(path);
+        app.settings.RunMode = 1;
+        program.run_mode_switch();
+        std::vector<uint64_t> sums;
+        for (int i = 0; i < 12; ++i) {
+            if (i == 10) {
+                app.ping.history_view = 1;
+                app.ping.history_column_offset = 30;
+                app.ping.history_row = 200;
+            }
+            program.playback_step();
+            if (refresh_each) sums.push_back(refresh());
+        }
+        if (!refresh_each) sums.push_back(refresh());
+        return sums;
+    }
+
+    TempDir dir;
+    AppState app;
+    FakeUi ui;
+    MemorySurface surface;
+    SteppedClock clock;
+    Program program;
+};
+
+struct PanelRefreshTest : testing::Test, Rig {};
+
+// Taken with the read-outs drawn during the ping on the worker (see the top of the file).
+const std::vector<uint64_t> kLiveSums = {
+    0x693a27eecdf15ff1ull, 0xddce9475e2014ad5ull, 0x64fb701bd646a05dull, 0xd1e9b305ea161811ull,
+    0x83c34d82dd2d7ca5ull, 0xc966470d1e07648aull, 0x4563f5ed4eb3032cull, 0x25aa548e3fdfc079ull,
+    0x84bba28225b3c5adull, 0x8538acb0bb1cfd86ull, 0xaab760c3ab7e9031ull, 0x23400de042dc9e45ull,
+};
+const std::vector<uint64_t> kPlayedSums = {
+    0x6091c389f437847eull, 0x820c9dc303544915ull, 0x48fac5465f560d59ull, 0xa91a79f8e98e9732ull,
+    0xb928f766cb4c3155ull, 0xe4126fa9406ce69aull, 0xb12ddccfeea9ace5ull, 0xaac90c2c090bfcf3ull,
+    0xb297d9eea2c449b5ull, 0x1924da3734ce1a34ull, 0x6e406dd0eaa54176ull, 0xac587816cb7e6104ull,
+};
+
+TEST_F(PanelRefreshTest, LivePingsLeaveThePanelAsBefore) {
+    const std::vector<uint64_t> sums = run_live_pings(true);
+    EXPECT_EQ(sums, kLiveSums) << sums_text(sums);
+    // The sequence reaches the read-outs it is meant to reach.
+    for (const char* text : {"No Data at COM1", "REC Pause", "Low Freq", "14-MAY-2024  09:30:04"})
+        EXPECT_TRUE(surface.find_text(text)) << text;
+}
+
+// Pings between two refreshes leave what drawing each of them would have left. (Not where
+// the screen keeps traces of earlier values: a "High Freq" before a "Low Freq" leaves the
+// end of its text, and the pointer's record is drawn over a date box that the GUI thread
+// drew meanwhile; the pointer is left off the waterfall here.)
+TEST_F(PanelRefreshTest, ManyPingsBetweenTwoRefreshesLeaveWhatTheLastOneShows) {
+    Rig each_ping;
+    const uint64_t drawn_each_ping = each_ping.run_live_pings(true, 2, false).back();
+    EXPECT_EQ(run_live_pings(false, 2, false), std::vector<uint64_t>{drawn_each_ping});
+}
+
+TEST_F(PanelRefreshTest, PlayedRecordsLeaveThePanelAsBefore) {
+    const std::vector<uint64_t> sums = run_played_records(true);
+    EXPECT_EQ(sums, kPlayedSums) << sums_text(sums);
+    for (const char* text : {"High Freq", "Port", "Stbd", "30 M", "120 M", "20 dB", "-1.0/1.0"})
+        EXPECT_TRUE(surface.find_text(text)) << text;
+}
+
+// The acquisition thread runs the live sequence over and over while this thread, standing for
+// the GUI thread, refreshes. The surface's lock tells who takes it: only this thread may, and
+// the panel ends as the same pings on one thread leave it. Run it under
+// ThreadSanitizer too: the feed and the settings copy are the only meeting points.
+TEST_F(PanelRefreshTest, TheWorkerPublishesAndOnlyTheRefreshTakesTheSurfaceLock) {
+    constexpr int kRounds = 10;
+    std::mutex takers_mutex;
+    std::set<std::thread::id> takers;
+    surface.mutex().on_lock = [&] {
+        std::lock_guard held(takers_mutex);
+        takers.insert(std::this_thread::get_id());
+    };
+    prepare_live();
+    std::atomic<bool> done{false};
+    std::atomic<int> refreshes{0};
+    std::thread::id worker_id;
+    std::thread worker([&] {
+        worker_id = std::this_thread::get_id();
+        SimHead head;
+        for (int i = 0; i < 12 * kRounds; ++i) {
+            live_ping(head, i % 12, false);
+            // Each round waits for a refresh, so that pings and refreshes interleave.
+            const int seen = refreshes;
+            while (i % 12 == 11 && refreshes < seen + 1) std::this_thread::yield();
+        }
+        done = true;
+    });
+    int drawn = 0;
+    while (!done) {
+        if (program.refresh()) ++drawn;
+        ++refreshes;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    worker.join();
+    const uint64_t sum = refresh();
+    surface.mutex().on_lock = nullptr;
+    EXPECT_EQ(takers.count(worker_id), 0u) << "the worker took the surface lock";
+    EXPECT_EQ(takers.count(std::this_thread::get_id()), 1u);
+    EXPECT_GT(drawn, 0);
+
+    Rig serial;
+    const uint64_t serial_sum = serial.run_live_pings(true, kRounds, false).back();
+    EXPECT_EQ(sum, serial_sum) << "as the same pings on one thread leave it";
+}
+
+}  // namespace
+}  // namespace kelvanor
