@@ -7,7 +7,7 @@ namespace kelvanor {
 void apply_creation_menu_marks(const AppState& state, UiServices& ui) {
     const Settings& s = state.settings;
     const RunState& run = state.run;
-    ui.check_menu_item(menu::kHead + s.RunMode, true);
+    ui.check_menu_item(s.RunMode == RunMode::Head ? menu::kHead : menu::kFile, true);
     ui.check_menu_item(menu::kColor + s.Colors, true);
     if (s.Grid != 0) ui.check_menu_item(menu::kGrid, true);
     ui.check_menu_item(menu::kMeters + s.Units, true);

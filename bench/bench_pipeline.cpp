@@ -92,7 +92,7 @@ void BM_ProcessHeadReply15mStbd10Knots(benchmark::State& state) {
 
     AppState app;
     Settings& s = app.settings;
-    s.RunMode = 0;
+    s.RunMode = RunMode::Head;
     s.SpeedCorrection = 1;
     s.SSRange = 0;
     s.SSTrain = 0;
@@ -133,7 +133,7 @@ void BM_ProcessPlayedPing15mStbd9_9Knots(benchmark::State& state) {
     MemoryRecordSource source(file);
 
     AppState app;
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.settings.PlotSpeed = 100;
     app.settings.SpeedCorrection = 1;
     const RecordRead read = read_record(source, buffer);

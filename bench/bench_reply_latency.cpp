@@ -69,7 +69,7 @@ void BM_ReplyLastByteToColumn(benchmark::State& state) {
     // The state holds the image and its buffers: too big for a thread's stack.
     auto owned = std::make_unique<AppState>();
     AppState& app = *owned;
-    app.settings.RunMode = 0;
+    app.settings.RunMode = RunMode::Head;
     app.settings.SSRange = 0;
     app.settings.SpeedCorrection = 0;
     TimingHooks hooks;

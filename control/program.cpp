@@ -109,8 +109,8 @@ void Program::repaint_panel() {
     ui_.request_repaint();
 }
 
-void Program::select_data_source(int32_t run_mode) {
-    command(run_mode == 0 ? menu::kHead : menu::kFile);
+void Program::select_data_source(RunMode run_mode) {
+    command(run_mode == RunMode::Head ? menu::kHead : menu::kFile);
 }
 
 void Program::clear_screen_and_history() {
@@ -201,7 +201,7 @@ void Program::run_mode_switch() {
     }
     // Back to HEAD mode: the head's own values return before the frequency rule runs, which
     // would otherwise take the played file's range for the HEAD-mode one.
-    if (s.RunMode == 0 && saved_head_) {
+    if (s.RunMode == RunMode::Head && saved_head_) {
         restore_head_parameters(app_, *saved_head_);
         saved_head_.reset();
         s.SSRange = s.saved_ss_range.load();
@@ -215,7 +215,7 @@ void Program::run_mode_switch() {
     reset_previous_ping_tracking(app_.ping);
     draw_date_time(app_, surface_, &ui_, "");
 
-    if (s.RunMode == 1) {
+    if (s.RunMode == RunMode::File) {
         app_.datafile.playback_restart = 1;
         if (app_.link.no_data_notice_shown == 1) {
             app_.link.no_data_notice_shown = 0;
@@ -245,8 +245,8 @@ void Program::run_mode_switch() {
         draw_range(app_, surface_, &ui_);
         draw_grid_label(app_, surface_, &ui_);
     }
-    if (window_.show_slider) window_.show_slider(s.RunMode == 1);
-    if (s.RunMode == 1) open_playback_file();
+    if (window_.show_slider) window_.show_slider(s.RunMode == RunMode::File);
+    if (s.RunMode == RunMode::File) open_playback_file();
     notify_playback_state();
 }
 
@@ -264,21 +264,21 @@ void Program::command(int id) {
     };
     switch (id) {
         case menu::kHead:
-            if (s.RunMode != 0) {
+            if (s.RunMode != RunMode::Head) {
                 ui_.check_menu_item(menu::kHead, true);
                 ui_.check_menu_item(menu::kFile, false);
-                s.RunMode = 0;
+                s.RunMode = RunMode::Head;
                 run_mode_switch();
             }
             break;
         case menu::kFile:
-            if (s.RunMode == 1) {
+            if (s.RunMode == RunMode::File) {
                 open_playback_file();
             } else {
                 devices_->stop_head_port();
                 ui_.check_menu_item(menu::kHead, false);
                 ui_.check_menu_item(menu::kFile, true);
-                s.RunMode = 1;
+                s.RunMode = RunMode::File;
                 run_mode_switch();
             }
             break;
@@ -672,8 +672,9 @@ int Program::draw_ping(AppState& app, const ColumnRequest& request) {
 // Playback
 
 bool Program::playback_ready() const {
-    return app_.settings.RunMode == 1 && app_.run.hold == 0 && app_.run.playback_file_open == 1 &&
-           playback_file_.has_value() && app_.datafile.playback_stalled == 0;
+    return app_.settings.RunMode == RunMode::File && app_.run.hold == 0 &&
+           app_.run.playback_file_open == 1 && playback_file_.has_value() &&
+           app_.datafile.playback_stalled == 0;
 }
 
 int Program::playback_pause_ms() const {
@@ -712,7 +713,9 @@ void Program::playback_step() {
 }
 
 void Program::seek_playback(int32_t percent) {
-    if (app_.settings.RunMode != 1 || app_.run.playback_file_open == 0 || !playback_file_) return;
+    if (app_.settings.RunMode != RunMode::File || app_.run.playback_file_open == 0 ||
+        !playback_file_)
+        return;
     PlaybackHooks hooks;
     hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
     if (kelvanor::seek_playback(app_, *playback_file_, percent, hooks)) clear_screen_and_history();
@@ -727,12 +730,12 @@ void Program::process_head_reply(const uint8_t* reply, size_t size) {
 // Closing
 
 void Program::close_handling() {
-    if (app_.settings.RunMode == 0) {
+    if (app_.settings.RunMode == RunMode::Head) {
         devices_->stop_head_port();
         if (app_.run.gps_enabled) devices_->stop_gps();
     }
     if (app_.run.recording) stop_recording();
-    if (app_.settings.RunMode == 1) {
+    if (app_.settings.RunMode == RunMode::File) {
         if (app_.run.copying) stop_copy();
         close_playback_file();
     }

@@ -29,7 +29,7 @@ class NoWaitClock final : public Clock {
 std::optional<FileRenderResult> render_file(AppState& app, RecordSource& source,
                                             const FileRenderOptions& options) {
     Settings& s = app.settings;
-    s.RunMode = 1;
+    s.RunMode = RunMode::File;
     s.PlotSpeed = 100;
     s.Grid = options.grid ? 1 : 0;
     s.Colors = options.colours;

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kelvanor;
     auto app = std::make_unique<AppState>();
     const uint8_t flags = data[0];
-    app->settings.RunMode = flags & 1;
+    app->settings.RunMode = (flags & 1) != 0 ? RunMode::File : RunMode::Head;
     app->head.head_type = (flags & 2) != 0 ? kHeadTypeH : kHeadTypeG;
     app->settings.channel_code = (flags >> 2) & 3;
     app->ping.half_scale = (flags >> 4) & 1;

@@ -164,12 +164,12 @@ void poll_head_reply(AcquisitionContext& c) {
 
 void run_acquisition(AcquisitionContext& c) {
     AppState& app = c.app;
-    if (app.settings.RunMode == 0 && send_switch_command(app, &c.port, c.clock))
+    if (app.settings.RunMode == RunMode::Head && send_switch_command(app, &c.port, c.clock))
         ++app.link.commands_sent;
     // The head's first answer waits in the queue meanwhile; a stop cuts the pause short.
     c.port.wait_woken(kStartupWaitUs);
     while (app.link.acquisition_running == 1) {
-        if (app.settings.RunMode != 0) {
+        if (app.settings.RunMode != RunMode::Head) {
             c.port.wait_woken(kIdleWaitUs);
             continue;
         }

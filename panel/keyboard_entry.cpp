@@ -78,7 +78,7 @@ void accept_entry(AppState& app, Surface& surface, UiServices* ui, PanelHooks& h
 bool panel_key_char(AppState& app, Surface& surface, UiServices* ui, PanelHooks& hooks,
                     int character) {
     const int c = static_cast<signed char>(character);
-    const bool head_mode = app.settings.RunMode == 0;
+    const bool head_mode = app.settings.RunMode == RunMode::Head;
     switch (c) {
         case 'G':
         case 'g':

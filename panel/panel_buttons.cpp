@@ -154,7 +154,7 @@ void plot_speed_down(AppState& app, Surface& surface, UiServices* ui, int32_t st
 PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* ui,
                                   PanelHooks& hooks, Point p) {
     const PanelButton button = panel_button_at(app.panel.layout, p);
-    const bool head_mode = app.settings.RunMode == 0;
+    const bool head_mode = app.settings.RunMode == RunMode::Head;
     switch (button) {
         case PanelButton::HoldBox:
             toggle_hold(app, surface, ui);
@@ -175,12 +175,12 @@ PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* u
 
     switch (button) {
         case PanelButton::FileButton:
-            draw_data_from_buttons(app, surface, ui, 1);
-            hooks.select_data_source(1);
+            draw_data_from_buttons(app, surface, ui, RunMode::File);
+            hooks.select_data_source(RunMode::File);
             return {button, 0};
         case PanelButton::HeadButton:
-            draw_data_from_buttons(app, surface, ui, 0);
-            hooks.select_data_source(0);
+            draw_data_from_buttons(app, surface, ui, RunMode::Head);
+            hooks.select_data_source(RunMode::Head);
             return {button, 0};
         case PanelButton::RangeUp:
         case PanelButton::RangeDown:
@@ -206,7 +206,7 @@ PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* u
 
 void panel_left_button_up(AppState& app, Surface& surface, UiServices* ui, Point p) {
     const PanelLayout& l = app.panel.layout;
-    if (app.settings.RunMode == 0) {
+    if (app.settings.RunMode == RunMode::Head) {
         if (l.arrow_hit(l.range_up_button, p)) range_up(app, surface, ui, kArrowReleased);
         if (l.arrow_hit(l.range_down_button, p)) range_down(app, surface, ui, kArrowReleased);
     }

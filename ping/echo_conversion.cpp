@@ -135,7 +135,7 @@ bool convert_ping(AppState& app, uint64_t now_ms) {
         reply[length - 1] != kReplyTerminator) {
         return false;
     }
-    const bool head_mode = app.settings.RunMode == 0;
+    const bool head_mode = app.settings.RunMode == RunMode::Head;
 
     // 2. A 'G' head echoes the range code of the command; played records carry metres.
     if (head_mode && head.head_type == kHeadTypeG)

@@ -333,7 +333,7 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         // with each other while the GUI thread changes them; the steps that change a setting
         // (the frequency rule, a played record's channel) work on the settings themselves.
         const Settings settings = consistent_copy(app.settings);
-        const bool head_mode = settings.RunMode == 0;
+        const bool head_mode = settings.RunMode == RunMode::Head;
         const bool side_scan = app.head.head_reply[3] == kSideScanHeadId;
         const int32_t range_metres = app.head.range_metres;
         const float speed_knots = app.run.speed_knots;

@@ -49,7 +49,7 @@ BalanceFactors compute_balance_factors(int32_t channel_balance) {
 }
 
 BalanceReadout apply_balance_readout_state(AppState& app) {
-    const bool head_mode = app.settings.RunMode == 0;
+    const bool head_mode = app.settings.RunMode == RunMode::Head;
     if (head_mode) {
         const BalanceFactors factors = compute_balance_factors(app.settings.ChannelBalance);
         app.head.balance_factor_plus = factors.plus;

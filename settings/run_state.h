@@ -9,7 +9,7 @@
 namespace kelvanor {
 
 struct RunState {
-    SharedInt previous_run_mode = 0;
+    Shared<RunMode> previous_run_mode = RunMode::Head;
     SharedInt hold = 0;
     SharedInt recording = 0;
     SharedInt rec_pause = 0;

@@ -319,7 +319,7 @@ TEST(PollHeadReply, AReplysColumnIsDrawnWhileTheNextCommandsRtsIsHeld) {
     LoggingHooks hooks(log);
     auto owned = std::make_unique<AppState>();  // the image is too big for the stack
     AppState& app = *owned;
-    app.settings.RunMode = 0;
+    app.settings.RunMode = RunMode::Head;
     app.settings.SSRange = 0;
     app.settings.SpeedCorrection = 0;
     update_head_model(app.head);

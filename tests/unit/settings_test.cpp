@@ -31,7 +31,7 @@ TEST(Settings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.Grid, 1);
     EXPECT_EQ(s.Colors, 0);
     EXPECT_EQ(s.Units, 0);
-    EXPECT_EQ(s.RunMode, 0);
+    EXPECT_EQ(s.RunMode, RunMode::Head);
     EXPECT_EQ(s.ComPort, 0);
     EXPECT_EQ(s.ComPortGPS, 1);
     EXPECT_EQ(s.GPSHeadingType, 2);
@@ -47,7 +47,7 @@ TEST(Settings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.PlotSpeed, 100);
     EXPECT_EQ(s.saved_ss_range, 4);
     EXPECT_EQ(s.saved_ss_gain, 6);
-    EXPECT_EQ(state.run.previous_run_mode, 0);
+    EXPECT_EQ(state.run.previous_run_mode, RunMode::Head);
     EXPECT_EQ(state.run.ini_path, dir.file("KELVANOR.INI"));
 }
 
@@ -132,7 +132,7 @@ TEST(Settings, HighFrequencyLowersTheLoadedRangeAtStartUp) {
 
 TEST(Settings, FrequencyRuleDoesNothingInFileMode) {
     AppState state;
-    state.settings.RunMode = 1;
+    state.settings.RunMode = RunMode::File;
     state.settings.Frequency = 1;
     state.settings.SSRange = 3;
     EXPECT_FALSE(apply_frequency_range_limit(state.settings));
@@ -158,7 +158,7 @@ TEST(Settings, FileModeSavesTheHeadModeRangeAndGain) {
     TempDir dir;
     AppState state;
     state.run.ini_path = dir.file("KELVANOR.INI");
-    state.settings.RunMode = 1;
+    state.settings.RunMode = RunMode::File;
     state.settings.SSRange = 8;  // overwritten by a played record
     state.settings.SSGain = 33;
     state.settings.saved_ss_range = 2;
@@ -171,8 +171,8 @@ TEST(Settings, FileModeSavesTheHeadModeRangeAndGain) {
     EXPECT_EQ(reloaded.settings.SSRange, 2);
     EXPECT_EQ(reloaded.settings.SSGain, 9);
     EXPECT_EQ(reloaded.settings.Frequency, 1);
-    EXPECT_EQ(reloaded.settings.RunMode, 1);
-    EXPECT_EQ(reloaded.run.previous_run_mode, 1);
+    EXPECT_EQ(reloaded.settings.RunMode, RunMode::File);
+    EXPECT_EQ(reloaded.run.previous_run_mode, RunMode::File);
 }
 
 TEST(Settings, SaveKeepsOtherSectionsCommentsAndLineEndings) {

@@ -133,7 +133,7 @@ TEST(VkdSynthRecording, PlaysThroughThePingPipelineAsAnHHeadRecording) {
     auto file = PosixRecordFile::open(path, error);
     ASSERT_TRUE(file) << error;
     AppState app;
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.head.head_type = 'G';  // as a 'G' head left it
     PingHooks ping_hooks;
     StillClock clock;
