@@ -93,7 +93,7 @@ void BM_ProcessHeadReply15mStbd10Knots(benchmark::State& state) {
     AppState app;
     Settings& s = app.settings;
     s.RunMode = RunMode::Head;
-    s.SpeedCorrection = 1;
+    s.SpeedCorrection = true;
     s.SSRange = 0;
     s.SSTrain = 0;
     s.channel_code = 1;
@@ -135,7 +135,7 @@ void BM_ProcessPlayedPing15mStbd9_9Knots(benchmark::State& state) {
     AppState app;
     app.settings.RunMode = RunMode::File;
     app.settings.PlotSpeed = 100;
-    app.settings.SpeedCorrection = 1;
+    app.settings.SpeedCorrection = true;
     const RecordRead read = read_record(source, buffer);
     if (read.status != RecordReadStatus::Read) {
         state.SkipWithError("no record");

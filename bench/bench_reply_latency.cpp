@@ -71,7 +71,7 @@ void BM_ReplyLastByteToColumn(benchmark::State& state) {
     AppState& app = *owned;
     app.settings.RunMode = RunMode::Head;
     app.settings.SSRange = 0;
-    app.settings.SpeedCorrection = 0;
+    app.settings.SpeedCorrection = false;
     TimingHooks hooks;
     SystemClock clock;
     app.link.acquisition_running = 1;

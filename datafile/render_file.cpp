@@ -31,10 +31,10 @@ std::optional<FileRenderResult> render_file(AppState& app, RecordSource& source,
     Settings& s = app.settings;
     s.RunMode = RunMode::File;
     s.PlotSpeed = 100;
-    s.Grid = options.grid ? 1 : 0;
+    s.Grid = options.grid;
     s.Colors = options.colours;
-    s.SpeedCorrection = options.speed_correction ? 1 : 0;
-    s.AlongTrackMarks = options.marks ? 1 : 0;
+    s.SpeedCorrection = options.speed_correction;
+    s.AlongTrackMarks = options.marks;
     build_palette(app.waterfall, options.colours);
 
     reset_tracking_for_new_file(app.ping);

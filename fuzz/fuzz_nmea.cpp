@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     app.run.heading_degrees = 0.0f;
     app.settings.RunMode = RunMode::Head;
     app.settings.GPSHeadingType = data[0] % 3;
-    app.run.speed_from_gps = (data[0] / 3) % 2;
+    app.run.speed_from_gps = (data[0] / 3) % 2 != 0;
     const size_t chunk = 1 + data[1] % kGpsChunkSize;
 
     GpsReadoutHooks hooks;

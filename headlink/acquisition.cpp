@@ -174,7 +174,7 @@ void run_acquisition(AcquisitionContext& c) {
             continue;
         }
         stamp_ping_time(app, c.clock);
-        if (app.run.hold == 1) {
+        if (app.run.hold) {
             c.port.wait_woken(kIdleWaitUs);
             continue;
         }

@@ -32,10 +32,10 @@ void enumerate_ports(AppState& app, const PortTable& table) {
     Settings& s = app.settings;
     if (!listed(s.ComPort)) s.ComPort = available[0];
     if (count >= 2) {
-        app.run.gps_enabled = 1;
+        app.run.gps_enabled = true;
         if (!listed(s.ComPortGPS)) s.ComPortGPS = available[1];
     } else {
-        app.run.gps_enabled = 0;
+        app.run.gps_enabled = false;
     }
 }
 

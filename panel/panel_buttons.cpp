@@ -109,7 +109,7 @@ void run_arrow_handler(AppState& app, Surface& surface, UiServices* ui, PanelBut
         case PanelButton::RangeUp:
         case PanelButton::RangeDown:
             clear_line_history(app.waterfall);
-            if (app.settings.Grid == 1) draw_grid_label(app, surface, ui);
+            if (app.settings.Grid) draw_grid_label(app, surface, ui);
             draw_range(app, surface, ui);
             break;
         case PanelButton::GainUp:
@@ -160,7 +160,7 @@ PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* u
             toggle_hold(app, surface, ui);
             return {button, 0};
         case PanelButton::RecPauseBox:
-            if (head_mode && app.run.recording == 1) {
+            if (head_mode && app.run.recording) {
                 hooks.toggle_rec_pause();
                 return {button, 0};
             }
@@ -171,7 +171,7 @@ PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* u
             break;
     }
     // During Hold no other panel button reacts.
-    if (app.run.hold == 1) return {};
+    if (app.run.hold) return {};
 
     switch (button) {
         case PanelButton::FileButton:

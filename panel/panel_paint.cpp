@@ -167,7 +167,7 @@ Rect channel_readout_area(const PanelLayout& layout) {
 
 void redraw_grid_for_channel(WaterfallState& waterfall, const Settings& settings) {
     const ImageLock held = lock_image(waterfall);
-    if (settings.Grid != 1) return;
+    if (!settings.Grid) return;
     const int32_t code = settings.channel_code;
     // Whatever layout the old lines had, none of them survives; the layouts' rows are
     // disjoint, so clearing the others never touches a line of the new one.
@@ -245,8 +245,8 @@ void paint_grid_label(AppState& app, const ReadoutValues& values, Surface& surfa
     surface.fill_rect(grid_label_erase_rect(l), kPalettePanelBackground);
     surface.fill_rect({428 + s, 505, 498 + s, l.cy + 509}, kPaletteLightGrey);
     text_centred_x(surface, 463 + s, 507,
-                   grid_division_label(values.units, values.ss_range, values.grid == 1),
-                   kPaletteBlack, kPaletteLightGrey);
+                   grid_division_label(values.units, values.ss_range, values.grid), kPaletteBlack,
+                   kPaletteLightGrey);
     if (file) paint_plot_speed(app, surface, held);
 }
 
@@ -341,14 +341,14 @@ void draw_data_from_buttons(AppState& app, Surface& surface, UiServices* ui, Run
 
 void paint_hold_box(const AppState& app, Surface& surface, const SurfaceLock&) {
     const Point at = app.panel.layout.hold_check;
-    surface.glyph(app.run.hold == 1 ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
+    surface.glyph(app.run.hold ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
                   {at.x, at.y, at.x + kCheckBoxSize, at.y + kCheckBoxSize});
 }
 
 void toggle_hold(AppState& app, Surface& surface, UiServices* ui) {
-    const int32_t hold = app.run.hold == 1 ? 0 : 1;
+    const bool hold = !app.run.hold;
     app.run.hold = hold;
-    if (app.settings.RunMode == RunMode::Head) app.head.hold_command_flag = hold;
+    if (app.settings.RunMode == RunMode::Head) app.head.hold_command_flag = hold ? 1 : 0;
     {
         const SurfaceLock held = lock_surface(surface);
         paint_hold_box(app, surface, held);
@@ -541,7 +541,7 @@ void paint_panel(AppState& app, Surface& surface, UiServices* ui, PanelHooks& ho
         // 8. Plot speed (FILE mode).
         if (file_mode(app)) paint_plot_speed(app, surface, held);
     }
-    if (!file_mode(app) && app.run.recording == 1) hooks.draw_rec_pause();
+    if (!file_mode(app) && app.run.recording) hooks.draw_rec_pause();
     // 9. The image, then what lies over and beside it.
     blit_image(app.waterfall, surface);
     {

@@ -43,7 +43,7 @@ using SurfaceLock = std::unique_lock<SurfaceMutex>;
 struct ReadoutValues {
     int32_t units = 0;
     int32_t ss_range = 4;
-    int32_t grid = 1;
+    bool grid = true;
     RunMode run_mode = RunMode::Head;
     int32_t ss_gain = 6;
     int32_t frequency = 0;  // the one shown: file_frequency in FILE mode, Frequency in HEAD mode

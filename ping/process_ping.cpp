@@ -136,8 +136,8 @@ void follow_head(AppState& app, PingHooks& hooks) {
         ping.seen.head_type_h_flag = app.head.head_type_h_flag.load();
         run_frequency_rule(app, hooks);
     }
-    if (app.run.recording == 1) {
-        if (app.run.rec_pause == 0) {
+    if (app.run.recording) {
+        if (!app.run.rec_pause) {
             hooks.write_ping_record();
             hooks.show_record_size();
         } else {
@@ -165,7 +165,7 @@ void follow_record(AppState& app, PingHooks& hooks, bool side_scan) {
             seen.byte4 = byte4;
             apply_range_readout_state(app);
             hooks.redraw_range_readout();
-            if (s.Grid == 1) hooks.redraw_grid_label();
+            if (s.Grid) hooks.redraw_grid_label();
         }
         if (s.SSGain != seen.gain) {
             seen.gain = s.SSGain.load();
@@ -214,10 +214,10 @@ void draw_side_scan_ping(AppState& app, PingHooks& hooks, bool head_mode) {
         ping.columns_since_mark += moved;
         if (request.mark_pending && moved > 0) ping.mark_pending = 0;
     }
-    if (app.run.target_length_mode == 1 && app.run.target_length_active == 1) {
+    if (app.run.target_length_mode && app.run.target_length_active) {
         hooks.redraw_length_overlay();
     }
-    if (app.run.target_height_mode == 1) hooks.redraw_height_overlay();
+    if (app.run.target_height_mode) hooks.redraw_height_overlay();
 }
 
 }  // namespace
@@ -256,10 +256,10 @@ float lines_per_ping_for(int32_t ping_interval_ms, float speed_knots, int32_t ra
     return lines;
 }
 
-void apply_speed_correction(PingState& ping, int32_t speed_correction, float speed_knots,
+void apply_speed_correction(PingState& ping, bool speed_correction, float speed_knots,
                             int32_t range_metres, int32_t channel_code) {
     float lines = 1.0f;
-    if (speed_correction == 1) {
+    if (speed_correction) {
         lines = lines_per_ping_for(ping.ping_interval_ms, speed_knots, range_metres, channel_code);
         // A speed no vessel makes (or a negative one) must neither stall the drawer with
         // thousands of columns nor push line_fraction out of 0..1 for good. NaN stays NaN
@@ -315,7 +315,7 @@ int32_t rec_pause_flash_interval(int32_t range_metres) {
 void run_frequency_rule(AppState& app, PingHooks& hooks) {
     if (!apply_frequency_range_limit(app.settings)) return;
     hooks.clear_line_history(app);
-    if (app.settings.Grid == 1) hooks.redraw_grid_label();
+    if (app.settings.Grid) hooks.redraw_grid_label();
     apply_range_readout_state(app);
     hooks.redraw_range_readout();
 }

@@ -35,7 +35,7 @@ ChannelReadoutState apply_channel_readout_state(AppState& app) {
     s.channel_code = channel_code_for_train(train);
     ChannelReadoutState state;
     state.train_changed = train != s.previous_ss_train;
-    state.redraw_grid = state.train_changed && s.Grid == 1;
+    state.redraw_grid = state.train_changed && s.Grid;
     s.previous_ss_train = train;
     return state;
 }

@@ -17,6 +17,7 @@ namespace kelvanor {
 
 using SharedInt = Shared<int32_t>;
 using SharedFloat = Shared<float>;
+using SharedBool = Shared<bool>;
 
 // What the program runs from: the sonar head (HEAD mode) or a recorded file (FILE mode).
 // KELVANOR.INI holds it as 0 and 1.
@@ -27,19 +28,19 @@ inline constexpr int32_t kMaxRangeIndexLow = 4;
 inline constexpr int32_t kMaxRangeIndexHigh = 1;
 
 struct Settings {
-    SharedInt Grid = 1;    // 0 off, 1 on
+    SharedBool Grid = true;
     SharedInt Colors = 0;  // 0 Color, 3 Grey, 4 Reverse Grey, 5 Brown
     SharedInt Units = 0;   // 0 metres, 1 feet
     Shared<kelvanor::RunMode> RunMode = kelvanor::RunMode::Head;
-    SharedInt ComPort = 0;          // head port, COM number minus 1
-    SharedInt ComPortGPS = 1;       // GPS port, COM number minus 1
-    SharedInt GPSHeadingType = 2;   // 0 GLL, 1 GGA, 2 RMC
-    SharedInt SSRange = 4;          // range index 0..max_range_index
-    SharedInt SSGain = 6;           // gain step 0..40
-    SharedInt SSTrain = 1;          // 0 Stbd, 1 Both, 2 Port
-    SharedInt SSDelay = 0;          // 0..500
-    SharedInt SpeedCorrection = 0;  // 0 off, 1 on
-    SharedInt AlongTrackMarks = 0;  // 0 off, 1 on
+    SharedInt ComPort = 0;         // head port, COM number minus 1
+    SharedInt ComPortGPS = 1;      // GPS port, COM number minus 1
+    SharedInt GPSHeadingType = 2;  // 0 GLL, 1 GGA, 2 RMC
+    SharedInt SSRange = 4;         // range index 0..max_range_index
+    SharedInt SSGain = 6;          // gain step 0..40
+    SharedInt SSTrain = 1;         // 0 Stbd, 1 Both, 2 Port
+    SharedInt SSDelay = 0;         // 0..500
+    SharedBool SpeedCorrection = false;
+    SharedBool AlongTrackMarks = false;
     SharedInt Frequency = 0;        // 0 low, 1 high
     SharedInt ChannelBalance = 30;  // 0..60, 30 balanced
     SharedInt GPSBaudRate = 0;      // 0 = 4800, 1 = 9600 baud

@@ -54,9 +54,14 @@ TEST(Settings, MissingFileGivesTheDefaults) {
 struct StoredValueCase {
     const char* key;
     const char* stored;
-    SharedInt Settings::*field;
+    int32_t (*field)(const Settings& s);  // the field as the INI file holds it
     int32_t expected;
 };
+
+template <auto Field>
+int32_t as_int(const Settings& s) {
+    return static_cast<int32_t>((s.*Field).load());
+}
 
 class StoredValue : public testing::TestWithParam<StoredValueCase> {};
 
@@ -65,37 +70,38 @@ TEST_P(StoredValue, IsConvertedLikeAtoiAndClamped) {
     TempDir dir;
     AppState state =
         load_from_text(dir, std::string("[Settings]\n") + c.key + "=" + c.stored + "\n");
-    EXPECT_EQ(state.settings.*c.field, c.expected) << c.key << "=" << c.stored;
+    EXPECT_EQ(c.field(state.settings), c.expected) << c.key << "=" << c.stored;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StoredValue,
-    testing::Values(StoredValueCase{"Colors", "2", &Settings::Colors, 0},
-                    StoredValueCase{"Colors", "5", &Settings::Colors, 5},
-                    StoredValueCase{"Colors", "3", &Settings::Colors, 3},
-                    StoredValueCase{"Colors", "1", &Settings::Colors, 0},
-                    StoredValueCase{"SSRange", "9", &Settings::SSRange, 4},
-                    StoredValueCase{"SSRange", "-1", &Settings::SSRange, 4},
-                    StoredValueCase{"SSRange", "2", &Settings::SSRange, 2},
-                    StoredValueCase{"ComPort", "32", &Settings::ComPort, 0},
-                    StoredValueCase{"ComPort", "31", &Settings::ComPort, 31},
-                    StoredValueCase{"ComPortGPS", "40", &Settings::ComPortGPS, 1},
-                    StoredValueCase{"PlotSpeed", "150", &Settings::PlotSpeed, 100},
-                    StoredValueCase{"PlotSpeed", "55", &Settings::PlotSpeed, 55},
-                    StoredValueCase{"Grid", "on", &Settings::Grid, 0},
-                    StoredValueCase{"Grid", "", &Settings::Grid, 0},
-                    StoredValueCase{"SSGain", "  +12abc", &Settings::SSGain, 12},
-                    StoredValueCase{"SSGain", "41", &Settings::SSGain, 6},
-                    StoredValueCase{"SSGain", "-0", &Settings::SSGain, 0},
-                    StoredValueCase{"SSGain", "99999999999999999999", &Settings::SSGain, 6},
-                    StoredValueCase{"SSDelay", "500", &Settings::SSDelay, 500},
-                    StoredValueCase{"SSDelay", "501", &Settings::SSDelay, 0},
-                    StoredValueCase{"ChannelBalance", "\"45\"", &Settings::ChannelBalance, 45},
-                    StoredValueCase{"ChannelBalance", "61", &Settings::ChannelBalance, 30},
-                    StoredValueCase{"Units", "2", &Settings::Units, 0},
-                    StoredValueCase{"Frequency", "-1", &Settings::Frequency, 0},
-                    StoredValueCase{"GPSHeadingType", "3", &Settings::GPSHeadingType, 2},
-                    StoredValueCase{"GPSBaudRate", "1", &Settings::GPSBaudRate, 1}));
+    testing::Values(
+        StoredValueCase{"Colors", "2", &as_int<&Settings::Colors>, 0},
+        StoredValueCase{"Colors", "5", &as_int<&Settings::Colors>, 5},
+        StoredValueCase{"Colors", "3", &as_int<&Settings::Colors>, 3},
+        StoredValueCase{"Colors", "1", &as_int<&Settings::Colors>, 0},
+        StoredValueCase{"SSRange", "9", &as_int<&Settings::SSRange>, 4},
+        StoredValueCase{"SSRange", "-1", &as_int<&Settings::SSRange>, 4},
+        StoredValueCase{"SSRange", "2", &as_int<&Settings::SSRange>, 2},
+        StoredValueCase{"ComPort", "32", &as_int<&Settings::ComPort>, 0},
+        StoredValueCase{"ComPort", "31", &as_int<&Settings::ComPort>, 31},
+        StoredValueCase{"ComPortGPS", "40", &as_int<&Settings::ComPortGPS>, 1},
+        StoredValueCase{"PlotSpeed", "150", &as_int<&Settings::PlotSpeed>, 100},
+        StoredValueCase{"PlotSpeed", "55", &as_int<&Settings::PlotSpeed>, 55},
+        StoredValueCase{"Grid", "on", &as_int<&Settings::Grid>, 0},
+        StoredValueCase{"Grid", "", &as_int<&Settings::Grid>, 0},
+        StoredValueCase{"SSGain", "  +12abc", &as_int<&Settings::SSGain>, 12},
+        StoredValueCase{"SSGain", "41", &as_int<&Settings::SSGain>, 6},
+        StoredValueCase{"SSGain", "-0", &as_int<&Settings::SSGain>, 0},
+        StoredValueCase{"SSGain", "99999999999999999999", &as_int<&Settings::SSGain>, 6},
+        StoredValueCase{"SSDelay", "500", &as_int<&Settings::SSDelay>, 500},
+        StoredValueCase{"SSDelay", "501", &as_int<&Settings::SSDelay>, 0},
+        StoredValueCase{"ChannelBalance", "\"45\"", &as_int<&Settings::ChannelBalance>, 45},
+        StoredValueCase{"ChannelBalance", "61", &as_int<&Settings::ChannelBalance>, 30},
+        StoredValueCase{"Units", "2", &as_int<&Settings::Units>, 0},
+        StoredValueCase{"Frequency", "-1", &as_int<&Settings::Frequency>, 0},
+        StoredValueCase{"GPSHeadingType", "3", &as_int<&Settings::GPSHeadingType>, 2},
+        StoredValueCase{"GPSBaudRate", "1", &as_int<&Settings::GPSBaudRate>, 1}));
 
 TEST(Settings, AtoiConversion) {
     EXPECT_EQ(c_atoi("  42"), 42);
@@ -173,6 +179,42 @@ TEST(Settings, FileModeSavesTheHeadModeRangeAndGain) {
     EXPECT_EQ(reloaded.settings.Frequency, 1);
     EXPECT_EQ(reloaded.settings.RunMode, RunMode::File);
     EXPECT_EQ(reloaded.run.previous_run_mode, RunMode::File);
+}
+
+// The typed flags read from the file's 0 and 1 and are written back as the same text.
+TEST(Settings, TypedFlagsReadAndWriteTheFilesNumbers) {
+    struct Case {
+        const char* stored;
+        RunMode run_mode;
+        bool grid;
+        bool speed_correction;
+        bool along_track_marks;
+    };
+    const Case cases[] = {
+        {"RunMode=0\nGrid=0\nSpeedCorrection=0\nAlongTrackMarks=0\n", RunMode::Head, false, false,
+         false},
+        {"RunMode=1\nGrid=1\nSpeedCorrection=1\nAlongTrackMarks=1\n", RunMode::File, true, true,
+         true},
+        {"RunMode=2\nGrid=2\nSpeedCorrection=-1\nAlongTrackMarks=9\n", RunMode::Head, true, false,
+         false},  // out of range: each key's default
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        AppState state = load_from_text(dir, std::string("[Settings]\n") + c.stored);
+        EXPECT_EQ(state.settings.RunMode, c.run_mode) << c.stored;
+        EXPECT_EQ(state.settings.Grid.load(), c.grid) << c.stored;
+        EXPECT_EQ(state.settings.SpeedCorrection.load(), c.speed_correction) << c.stored;
+        EXPECT_EQ(state.settings.AlongTrackMarks.load(), c.along_track_marks) << c.stored;
+        ASSERT_TRUE(save_settings(state));
+        const std::string saved = read_text(state.run.ini_path);
+        const auto line = [](const char* key, bool on) {
+            return std::string(key) + "=" + (on ? "1" : "0") + "\n";
+        };
+        EXPECT_NE(saved.find(line("RunMode", c.run_mode == RunMode::File)), std::string::npos);
+        EXPECT_NE(saved.find(line("Grid", c.grid)), std::string::npos) << saved;
+        EXPECT_NE(saved.find(line("SpeedCorrection", c.speed_correction)), std::string::npos);
+        EXPECT_NE(saved.find(line("AlongTrackMarks", c.along_track_marks)), std::string::npos);
+    }
 }
 
 TEST(Settings, SaveKeepsOtherSectionsCommentsAndLineEndings) {
