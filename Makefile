@@ -2,6 +2,8 @@
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
+# WERROR=ON makes every compiler warning an error (CI); unset, the build's setting stays.
+WERROR ?=
 JOBS ?= $(shell nproc)
 
 # Debian packages the build, the tests and the demo need.
@@ -9,7 +11,7 @@ PACKAGES := cmake ninja-build g++ pkg-config \
     qt6-base-dev libgl-dev \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     nlohmann-json3-dev libpng-dev \
-    clang libclang-rt-14-dev \
+    clang libclang-rt-14-dev clang-format \
     xvfb xauth fonts-dejavu-core fonts-dejavu-extra python3 \
     openbox xdotool x11-utils imagemagick \
     desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db \
@@ -24,7 +26,8 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 export CCACHE_BASEDIR ?= $(CURDIR)
 export CCACHE_NOHASHDIR ?= true
 
-.PHONY: all deps configure build test check demo package bench fuzz clean format arm64 arm64-deps package-arm64
+.PHONY: all deps configure build test check demo package bench fuzz clean format format-check \
+    arm64 arm64-deps package-arm64
 
 all: build
 
@@ -41,7 +44,10 @@ deps:
 configure: deps
 	@if [ ! -f $(BUILD_DIR)/build.ninja ]; then \
 	  echo "== Configuring $(BUILD_DIR)/"; \
-	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); \
+	  cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	    $(if $(WERROR),-DKELVANOR_WERROR=$(WERROR)); \
+	elif [ -n "$(WERROR)" ]; then \
+	  cmake -S . -B $(BUILD_DIR) -DKELVANOR_WERROR=$(WERROR) >/dev/null; \
 	fi
 
 build: configure
@@ -108,6 +114,10 @@ package-arm64: arm64-deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails when a tracked .cpp or .h file does not match .clang-format.
+format-check: deps
+	scripts/check_format.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-fuzz $(BUILD_DIR)-asan $(BUILD_DIR)-tsan

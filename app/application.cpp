@@ -178,7 +178,7 @@ void Application::start() {
     if (options_.unattended) services_->set_unattended(true);
     if (options_.play_path) {
         // As if FILE mode was chosen and the file picked in its dialog.
-        program_->choose_run_mode(1);
+        program_->choose_run_mode(RunMode::File);
         services_->queue_dialog_answer(options_.play_path);
     }
     program_->run_mode_switch();

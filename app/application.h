@@ -17,10 +17,10 @@
 #include "app/tool_views.h"
 #include "app/window_services.h"
 #include "contacts/contact_book.h"
+#include "control/app_state.h"
 #include "control/program.h"
 #include "platform/clock.h"
 #include "platform/qt_surface.h"
-#include "settings/app_state.h"
 #include "sim/head_server.h"
 #include "sim/nmea_server.h"
 

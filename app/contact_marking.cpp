@@ -43,8 +43,8 @@ namespace {
 
 std::string contact_data_file(Program& program) {
     const RunState& run = program.app().run;
-    if (run.recording != 0) return program.record_path();
-    if (run.playback_file_open != 0) return program.playback_path();
+    if (run.recording) return program.record_path();
+    if (run.playback_file_open) return program.playback_path();
     return {};
 }
 

@@ -12,8 +12,8 @@
 
 #include "contacts/contact.h"
 #include "contacts/contact_book.h"
+#include "control/app_state.h"
 #include "platform/geometry.h"
-#include "settings/app_state.h"
 
 class QWidget;
 

@@ -1,8 +1,8 @@
 #pragma once
 // Check marks and greyed items that follow the settings when the main window is created.
 
+#include "control/app_state.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

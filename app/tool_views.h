@@ -8,9 +8,9 @@
 
 #include <vector>
 
+#include "control/app_state.h"
 #include "headlink/diagnostics_view.h"
 #include "platform/qt_surface.h"
-#include "settings/app_state.h"
 #include "waterfall/zoom.h"
 
 namespace kelvanor {

@@ -7,12 +7,12 @@
 #include <array>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
 #include "datafile/record_source.h"
 #include "datafile/render_file.h"
 #include "ping/process_ping.h"
 #include "platform/clock.h"
-#include "settings/app_state.h"
 #include "sim/survey_recording.h"
 
 namespace kelvanor {
@@ -92,8 +92,8 @@ void BM_ProcessHeadReply15mStbd10Knots(benchmark::State& state) {
 
     AppState app;
     Settings& s = app.settings;
-    s.RunMode = 0;
-    s.SpeedCorrection = 1;
+    s.RunMode = RunMode::Head;
+    s.SpeedCorrection = true;
     s.SSRange = 0;
     s.SSTrain = 0;
     s.channel_code = 1;
@@ -111,8 +111,8 @@ void BM_ProcessHeadReply15mStbd10Knots(benchmark::State& state) {
         process_head_reply(app, hooks, clock, reply.data(), length);
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["columns_per_ping"] =
-        benchmark::Counter(static_cast<double>(hooks.columns) / state.iterations());
+    state.counters["columns_per_ping"] = benchmark::Counter(
+        static_cast<double>(hooks.columns) / static_cast<double>(state.iterations()));
     state.counters["ping_interval_ms"] = app.ping.ping_interval_ms.load();
 }
 BENCHMARK(BM_ProcessHeadReply15mStbd10Knots);
@@ -133,9 +133,9 @@ void BM_ProcessPlayedPing15mStbd9_9Knots(benchmark::State& state) {
     MemoryRecordSource source(file);
 
     AppState app;
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.settings.PlotSpeed = 100;
-    app.settings.SpeedCorrection = 1;
+    app.settings.SpeedCorrection = true;
     const RecordRead read = read_record(source, buffer);
     if (read.status != RecordReadStatus::Read) {
         state.SkipWithError("no record");
@@ -150,8 +150,8 @@ void BM_ProcessPlayedPing15mStbd9_9Knots(benchmark::State& state) {
         process_ping(app, hooks, clock);
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["columns_per_ping"] =
-        benchmark::Counter(static_cast<double>(hooks.columns) / state.iterations());
+    state.counters["columns_per_ping"] = benchmark::Counter(
+        static_cast<double>(hooks.columns) / static_cast<double>(state.iterations()));
     state.counters["channel_code"] = app.settings.channel_code.load();
     state.counters["speed_knots"] = app.run.speed_knots.load();
 }

@@ -5,8 +5,8 @@
 
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
-#include "settings/app_state.h"
 #include "sim/survey_recording.h"
 
 namespace {

@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "control/app_state.h"
 #include "headlink/acquisition.h"
 #include "platform/clock.h"
 #include "platform/posix_serial_port.h"
-#include "settings/app_state.h"
 #include "sim/head_sim.h"
 
 namespace kelvanor {
@@ -69,9 +69,9 @@ void BM_ReplyLastByteToColumn(benchmark::State& state) {
     // The state holds the image and its buffers: too big for a thread's stack.
     auto owned = std::make_unique<AppState>();
     AppState& app = *owned;
-    app.settings.RunMode = 0;
+    app.settings.RunMode = RunMode::Head;
     app.settings.SSRange = 0;
-    app.settings.SpeedCorrection = 0;
+    app.settings.SpeedCorrection = false;
     TimingHooks hooks;
     SystemClock clock;
     app.link.acquisition_running = 1;
@@ -102,7 +102,8 @@ void BM_ReplyLastByteToColumn(benchmark::State& state) {
         for (int i = 0; i < 2000 && (drawn = hooks.drawn_ns.load()) < last_byte_ns; ++i) {
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
-        if (drawn >= last_byte_ns) latencies_us.push_back((drawn - last_byte_ns) / 1000.0);
+        if (drawn >= last_byte_ns)
+            latencies_us.push_back(static_cast<double>(drawn - last_byte_ns) / 1000.0);
         state.SetIterationTime(static_cast<double>(std::max<int64_t>(drawn - last_byte_ns, 0)) *
                                1e-9);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -121,8 +122,9 @@ void BM_ReplyLastByteToColumn(benchmark::State& state) {
     }
     std::sort(latencies_us.begin(), latencies_us.end());
     auto at = [&](double q) {
-        return latencies_us[std::min(latencies_us.size() - 1,
-                                     static_cast<size_t>(q * latencies_us.size()))];
+        return latencies_us[std::min(
+            latencies_us.size() - 1,
+            static_cast<size_t>(q * static_cast<double>(latencies_us.size())))];
     };
     state.counters["p50_us"] = at(0.50);
     state.counters["p99_us"] = at(0.99);

@@ -25,8 +25,8 @@ void BM_DrawPing(benchmark::State& state) {
     WaterfallState waterfall;
     Settings settings;
     settings.channel_code = 3;
-    settings.Grid = 1;
-    settings.AlongTrackMarks = 1;
+    settings.Grid = true;
+    settings.AlongTrackMarks = true;
     draw_grid(waterfall, settings);
     fill_random(waterfall);
     ColumnRequest request;

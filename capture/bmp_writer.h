@@ -9,7 +9,9 @@
 namespace kelvanor {
 
 // Bytes of one padded pixel row of a 24-bit bitmap `width` pixels wide.
-constexpr uint32_t bmp_row_size(int width) { return (static_cast<uint32_t>(width) * 3 + 3) & ~3u; }
+constexpr uint32_t bmp_row_size(int width) {
+    return (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+}
 
 // Encodes a top-down image of 0xAARRGGBB words (`stride` words from one row to the next).
 std::vector<uint8_t> encode_bmp24(const uint32_t* pixels, int width, int height, int stride);

@@ -6,6 +6,7 @@
 #include "platform/posix_serial_port.h"
 #include "platform/reopening_serial_port.h"
 #include "settings/ini_file.h"
+#include "settings/ini_ports.h"
 
 namespace kelvanor {
 

@@ -109,8 +109,8 @@ void Program::repaint_panel() {
     ui_.request_repaint();
 }
 
-void Program::select_data_source(int32_t run_mode) {
-    command(run_mode == 0 ? menu::kHead : menu::kFile);
+void Program::select_data_source(RunMode run_mode) {
+    command(run_mode == RunMode::Head ? menu::kHead : menu::kFile);
 }
 
 void Program::clear_screen_and_history() {
@@ -149,12 +149,12 @@ bool Program::refresh_panel() {
                 break;
             case kRecPauseFlash:
                 // What the GUI thread did to the REC Pause box since holds over an older flash.
-                if (app_.run.recording == 1 && app_.run.rec_pause == 1) {
+                if (app_.run.recording && app_.run.rec_pause) {
                     paint_rec_pause_label(surface_, snapshot.rec_pause_flash_phase);
                 }
                 break;
             case kRecPauseBoxErase:
-                if (app_.run.recording == 0) {
+                if (!app_.run.recording) {
                     erase_rec_pause_box(surface_);
                 }
                 break;
@@ -201,7 +201,7 @@ void Program::run_mode_switch() {
     }
     // Back to HEAD mode: the head's own values return before the frequency rule runs, which
     // would otherwise take the played file's range for the HEAD-mode one.
-    if (s.RunMode == 0 && saved_head_) {
+    if (s.RunMode == RunMode::Head && saved_head_) {
         restore_head_parameters(app_, *saved_head_);
         saved_head_.reset();
         s.SSRange = s.saved_ss_range.load();
@@ -215,7 +215,7 @@ void Program::run_mode_switch() {
     reset_previous_ping_tracking(app_.ping);
     draw_date_time(app_, surface_, &ui_, "");
 
-    if (s.RunMode == 1) {
+    if (s.RunMode == RunMode::File) {
         app_.datafile.playback_restart = 1;
         if (app_.link.no_data_notice_shown == 1) {
             app_.link.no_data_notice_shown = 0;
@@ -226,12 +226,12 @@ void Program::run_mode_switch() {
         s.saved_ss_range = s.SSRange.load();
         s.saved_ss_gain = s.SSGain.load();
         saved_head_ = capture_head_parameters(app_);
-        enable_run_mode_menus(ui_, true, run.speed_from_gps == 1);
-        if (run.playback_file_open == 0) set_title("[No File]");
+        enable_run_mode_menus(ui_, true, run.speed_from_gps);
+        if (!run.playback_file_open) set_title("[No File]");
     } else {
         app_.datafile.playback_restart = 0;
         apply_range_readout_state(app_);
-        enable_run_mode_menus(ui_, false, run.speed_from_gps != 0);
+        enable_run_mode_menus(ui_, false, run.speed_from_gps);
         set_title("");
         devices_->start_head_port();
         if (run.gps_enabled) devices_->start_gps();
@@ -245,8 +245,8 @@ void Program::run_mode_switch() {
         draw_range(app_, surface_, &ui_);
         draw_grid_label(app_, surface_, &ui_);
     }
-    if (window_.show_slider) window_.show_slider(s.RunMode == 1);
-    if (s.RunMode == 1) open_playback_file();
+    if (window_.show_slider) window_.show_slider(s.RunMode == RunMode::File);
+    if (s.RunMode == RunMode::File) open_playback_file();
     notify_playback_state();
 }
 
@@ -256,34 +256,32 @@ void Program::run_mode_switch() {
 void Program::command(int id) {
     Settings& s = app_.settings;
     RunState& run = app_.run;
-    auto toggle = [this](SharedInt& flag, int item) {
-        if (flag == 0 || flag == 1) {
-            flag = flag == 0 ? 1 : 0;
-            ui_.check_menu_item(item, flag == 1);
-        }
+    auto toggle = [this](SharedBool& flag, int item) {
+        flag = !flag;
+        ui_.check_menu_item(item, flag);
     };
     switch (id) {
         case menu::kHead:
-            if (s.RunMode != 0) {
+            if (s.RunMode != RunMode::Head) {
                 ui_.check_menu_item(menu::kHead, true);
                 ui_.check_menu_item(menu::kFile, false);
-                s.RunMode = 0;
+                s.RunMode = RunMode::Head;
                 run_mode_switch();
             }
             break;
         case menu::kFile:
-            if (s.RunMode == 1) {
+            if (s.RunMode == RunMode::File) {
                 open_playback_file();
             } else {
                 devices_->stop_head_port();
                 ui_.check_menu_item(menu::kHead, false);
                 ui_.check_menu_item(menu::kFile, true);
-                s.RunMode = 1;
+                s.RunMode = RunMode::File;
                 run_mode_switch();
             }
             break;
         case menu::kRecord:
-            if (run.recording == 0) {
+            if (!run.recording) {
                 start_recording();
             } else {
                 stop_recording();
@@ -293,7 +291,7 @@ void Program::command(int id) {
             open_playback_file();
             break;
         case menu::kCopy:
-            if (run.copying == 0) {
+            if (!run.copying) {
                 start_copy();
             } else {
                 stop_copy();
@@ -325,13 +323,13 @@ void Program::command(int id) {
             clear_screen_and_history();
             break;
         case menu::kSpeedFromGps:
-            if (run.speed_from_gps == 1) {
-                run.speed_from_gps = 0;
+            if (run.speed_from_gps) {
+                run.speed_from_gps = false;
                 ui_.check_menu_item(menu::kSpeedFromGps, false);
                 ui_.enable_menu_item(menu::kManualSpeed, true);
                 run.heading_degrees = 0.0f;
-            } else if (run.speed_from_gps == 0) {
-                run.speed_from_gps = 1;
+            } else if (!run.speed_from_gps) {
+                run.speed_from_gps = true;
                 ui_.check_menu_item(menu::kSpeedFromGps, true);
                 ui_.enable_menu_item(menu::kManualSpeed, false);
             }
@@ -343,13 +341,13 @@ void Program::command(int id) {
             toggle(s.AlongTrackMarks, menu::kAlongTrackMarks);
             break;
         case menu::kTargetLength:
-            run.target_height_mode = 0;
+            run.target_height_mode = false;
             ui_.check_menu_item(menu::kTargetHeight, false);
             toggle(run.target_length_mode, menu::kTargetLength);
             target_tool_changed(app_);
             break;
         case menu::kTargetHeight:
-            run.target_length_mode = 0;
+            run.target_length_mode = false;
             ui_.check_menu_item(menu::kTargetLength, false);
             toggle(run.target_height_mode, menu::kTargetHeight);
             target_tool_changed(app_);
@@ -389,7 +387,7 @@ bool Program::disk_space_ok() const {
 }
 
 void Program::close_playback_file() {
-    app_.run.playback_file_open = 0;
+    app_.run.playback_file_open = false;
     playback_file_.reset();
     notify_playback_state();
 }
@@ -412,7 +410,7 @@ void Program::open_playback_file() {
         reset_tracking_for_new_file(app_.ping);
     } else {
         file.reset();
-        app_.run.playback_file_open = 0;
+        app_.run.playback_file_open = false;
         ui_.message_box("Data type is incorrect --> check file format", kPlaybackDialogTitle,
                         MessageKind::Warning);
         set_title("[No File]");
@@ -441,7 +439,7 @@ void Program::start_recording() {
     std::string error;
     std::optional<RecordWriter> writer = RecordWriter::create(path, error);
     if (!writer) {
-        app_.run.recording = 0;
+        app_.run.recording = false;
         return;
     }
     {
@@ -450,8 +448,8 @@ void Program::start_recording() {
         record_path_ = path;
         record_bytes_ = 0;
         disk_full_count_ = 0;
-        app_.run.rec_pause = 0;
-        app_.run.recording = 1;
+        app_.run.rec_pause = false;
+        app_.run.recording = true;
     }
     set_title("Recording to " + path);
     ui_.set_menu_label(menu::kRecord, "&Record Stop...");
@@ -464,7 +462,7 @@ void Program::close_record_file(bool on_ping) {
         // Clearing the flag and closing under the writer's lock: a ping being written on the
         // acquisition thread finishes first, and no later one starts.
         std::lock_guard lock(record_mutex_);
-        app_.run.recording = 0;
+        app_.run.recording = false;
         if (record_file_) closing.emplace(std::move(*record_file_));
         record_file_.reset();
     }
@@ -517,13 +515,13 @@ void Program::start_copy() {
     std::string error;
     std::optional<RecordWriter> writer = RecordWriter::create(path, error);
     if (!writer) {
-        app_.run.copying = 0;
+        app_.run.copying = false;
         return;
     }
     copy_file_.emplace(std::move(*writer));
     copy_path_ = path;
     copy_bytes_ = 0;
-    app_.run.copying = 1;
+    app_.run.copying = true;
     set_title("Copying to " + path);
     ui_.set_menu_label(menu::kCopy, "&Copy Stop...");
 }
@@ -531,24 +529,24 @@ void Program::start_copy() {
 void Program::stop_copy() {
     if (copy_file_) copy_file_->close();
     copy_file_.reset();
-    app_.run.copying = 0;
+    app_.run.copying = false;
     set_title("Playback of " + playback_path_);
     ui_.set_menu_label(menu::kCopy, "&Copy Start...");
     ui_.message_box(copy_path_, "Close Copy File", MessageKind::Information);
 }
 
 void Program::toggle_rec_pause() {
-    if (app_.run.recording == 0) return;
-    app_.run.rec_pause = app_.run.rec_pause == 0 ? 1 : 0;
+    if (!app_.run.recording) return;
+    app_.run.rec_pause = !app_.run.rec_pause;
     draw_rec_pause_box(true);
 }
 
 void Program::draw_rec_pause_box(bool show) {
-    kelvanor::draw_rec_pause_box(surface_, ui_, show, app_.run.rec_pause == 1);
+    kelvanor::draw_rec_pause_box(surface_, ui_, show, app_.run.rec_pause);
 }
 
 void Program::flash_rec_pause() {
-    if (app_.run.rec_pause != 1) return;
+    if (!app_.run.rec_pause) return;
     rec_pause_flash_phase_ = 1 - rec_pause_flash_phase_;
     const int32_t phase = rec_pause_flash_phase_;
     feed_.publish([phase](PanelSnapshot& snapshot) {
@@ -565,7 +563,7 @@ void Program::write_ping_record() {
     int64_t free_bytes = 0;
     {
         std::lock_guard lock(record_mutex_);
-        if (app_.run.recording == 0 || !record_file_) {
+        if (!app_.run.recording || !record_file_) {
             outcome = Outcome::NotRecording;
         } else if ((free_bytes = free_space_(record_path_)) < kMinimumFreeBytes) {
             outcome = Outcome::DiskFull;
@@ -672,8 +670,9 @@ int Program::draw_ping(AppState& app, const ColumnRequest& request) {
 // Playback
 
 bool Program::playback_ready() const {
-    return app_.settings.RunMode == 1 && app_.run.hold == 0 && app_.run.playback_file_open == 1 &&
-           playback_file_.has_value() && app_.datafile.playback_stalled == 0;
+    return app_.settings.RunMode == RunMode::File && !app_.run.hold &&
+           app_.run.playback_file_open && playback_file_.has_value() &&
+           app_.datafile.playback_stalled == 0;
 }
 
 int Program::playback_pause_ms() const {
@@ -687,7 +686,7 @@ void Program::playback_step() {
     PlaybackHooks hooks;
     hooks.process_ping = [this, &clock](AppState& app) { process_ping(app, *this, clock); };
     hooks.copy_record = [this](std::span<const uint8_t> bytes) {
-        if (app_.run.copying == 0 || !copy_file_) return;
+        if (!app_.run.copying || !copy_file_) return;
         const bool ok = copy_file_->append(bytes);
         copy_bytes_ = copy_file_->bytes_written();
         if (!ok) {
@@ -712,7 +711,8 @@ void Program::playback_step() {
 }
 
 void Program::seek_playback(int32_t percent) {
-    if (app_.settings.RunMode != 1 || app_.run.playback_file_open == 0 || !playback_file_) return;
+    if (app_.settings.RunMode != RunMode::File || !app_.run.playback_file_open || !playback_file_)
+        return;
     PlaybackHooks hooks;
     hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
     if (kelvanor::seek_playback(app_, *playback_file_, percent, hooks)) clear_screen_and_history();
@@ -727,12 +727,12 @@ void Program::process_head_reply(const uint8_t* reply, size_t size) {
 // Closing
 
 void Program::close_handling() {
-    if (app_.settings.RunMode == 0) {
+    if (app_.settings.RunMode == RunMode::Head) {
         devices_->stop_head_port();
         if (app_.run.gps_enabled) devices_->stop_gps();
     }
     if (app_.run.recording) stop_recording();
-    if (app_.settings.RunMode == 1) {
+    if (app_.settings.RunMode == RunMode::File) {
         if (app_.run.copying) stop_copy();
         close_playback_file();
     }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "control/dialog_values.h"
 #include "datafile/ping_record.h"
 #include "datafile/playback.h"
@@ -30,7 +31,6 @@
 #include "platform/clock.h"
 #include "platform/surface.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 #include "settings/head_state.h"
 #include "waterfall/zoom.h"
 
@@ -116,7 +116,7 @@ class Program : public AcquisitionHooks, public PanelHooks {
     void set_delay_loops_per_second(int32_t loops) { app_.run.delay_loops_per_second = loops; }
     void set_screen_size(Size screen);
     // The run mode the first run-mode switch starts in (0 HEAD, 1 FILE), marked in the menu.
-    void choose_run_mode(int32_t run_mode);
+    void choose_run_mode(RunMode run_mode);
     // The demo's simulated head on COM1 (and GPS on COM2 when it has one), in HEAD mode from
     // the start.
     void use_demo_ports(bool with_gps);
@@ -131,7 +131,7 @@ class Program : public AcquisitionHooks, public PanelHooks {
     void command(int id);
 
     // The settings dialogs: the values each opens with, and applying what it hands back.
-    bool head_mode() const { return app_.settings.RunMode == 0; }
+    bool head_mode() const { return app_.settings.RunMode == RunMode::Head; }
     // The screen's size as found at start-up (zero when unknown), where dialogs are kept on.
     Size screen_size() const { return {app_.run.screen_width, app_.run.screen_height}; }
     ManualSpeedValues manual_speed_values() const;
@@ -215,7 +215,7 @@ class Program : public AcquisitionHooks, public PanelHooks {
     int64_t records_written() const { return records_written_; }
 
     // PanelHooks: what the panel's buttons and keys ask for.
-    void select_data_source(int32_t run_mode) override;
+    void select_data_source(RunMode run_mode) override;
     void toggle_rec_pause() override;
     void start_gps_port() { devices_->start_gps(); }
     void stop_gps_port() { devices_->stop_gps(); }

@@ -39,7 +39,7 @@ ComPortValues Program::com_port_values() const {
     values.head_port = app_.settings.ComPort;
     values.gps_port = app_.settings.ComPortGPS;
     values.position_choice = app_.settings.GPSHeadingType;
-    values.gps_enabled = app_.run.gps_enabled != 0;
+    values.gps_enabled = app_.run.gps_enabled;
     values.gps_baud_9600 = app_.settings.GPSBaudRate == 1;
     values.network_source = app_.link.gps_network_source;
     return values;

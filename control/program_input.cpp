@@ -23,7 +23,7 @@ PointerOutcome Program::pointer_moved(Point p) {
         return outcome;
     }
     outcome.over_image = waterfall_hit(p);
-    if (outcome.over_image && app_.run.zoom_shown == 1 && app_.run.zoom_frozen == 0) {
+    if (outcome.over_image && app_.run.zoom_shown == 1 && !app_.run.zoom_frozen) {
         outcome.zoom = update_zoom(app_.waterfall, p);
     }
     outcome.image_changed = target_pointer_move(app_, p);
@@ -37,10 +37,10 @@ PressOutcome Program::left_pressed(Point p) {
     outcome.taken = true;
     // Zoom: a click freezes or releases the picture.
     if (app_.run.zoom_shown == 1) {
-        app_.run.zoom_frozen = app_.run.zoom_frozen == 0 ? 1 : 0;
-        if (app_.run.zoom_frozen == 0) outcome.zoom = update_zoom(app_.waterfall, p);
+        app_.run.zoom_frozen = !app_.run.zoom_frozen;
+        if (!app_.run.zoom_frozen) outcome.zoom = update_zoom(app_.waterfall, p);
     } else {
-        app_.run.zoom_frozen = 0;
+        app_.run.zoom_frozen = false;
     }
     outcome.image_changed = target_left_click(app_, p);
     outcome.repeat_timer_ms =

@@ -29,19 +29,19 @@ void Program::set_screen_size(Size screen) {
     app_.run.screen_height = screen.height;
 }
 
-void Program::choose_run_mode(int32_t run_mode) {
+void Program::choose_run_mode(RunMode run_mode) {
     if (app_.settings.RunMode == run_mode) return;
-    ui_.check_menu_item(menu::kHead, run_mode == 0);
-    ui_.check_menu_item(menu::kFile, run_mode == 1);
+    ui_.check_menu_item(menu::kHead, run_mode == RunMode::Head);
+    ui_.check_menu_item(menu::kFile, run_mode == RunMode::File);
     app_.settings.RunMode = run_mode;
 }
 
 void Program::use_demo_ports(bool with_gps) {
     if (with_gps) app_.settings.ComPortGPS = 1;
-    if (app_.settings.RunMode != 0) {
-        choose_run_mode(0);
+    if (app_.settings.RunMode != RunMode::Head) {
+        choose_run_mode(RunMode::Head);
         // Started in HEAD mode: the first switch is no change of mode.
-        app_.run.previous_run_mode = 0;
+        app_.run.previous_run_mode = RunMode::Head;
     }
     app_.settings.ComPort = 0;
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 
 namespace kelvanor {
 

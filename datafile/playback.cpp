@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "control/app_state.h"
 #include "ping/ping_state.h"
 #include "ping/process_ping.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 
@@ -101,7 +101,7 @@ bool start_playback(AppState& app, RecordSource& source) {
     file.records_skipped = 0;
     file.file_last_speed = 3.0f;
     file.file_last_heading = 0.0f;
-    app.run.playback_file_open = 1;
+    app.run.playback_file_open = true;
     return true;
 }
 

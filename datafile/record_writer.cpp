@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 
 namespace kelvanor {
 

@@ -2,11 +2,11 @@
 
 #include <span>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
 #include "ping/ping_state.h"
 #include "ping/process_ping.h"
 #include "platform/clock.h"
-#include "settings/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -29,12 +29,12 @@ class NoWaitClock final : public Clock {
 std::optional<FileRenderResult> render_file(AppState& app, RecordSource& source,
                                             const FileRenderOptions& options) {
     Settings& s = app.settings;
-    s.RunMode = 1;
+    s.RunMode = RunMode::File;
     s.PlotSpeed = 100;
-    s.Grid = options.grid ? 1 : 0;
+    s.Grid = options.grid;
     s.Colors = options.colours;
-    s.SpeedCorrection = options.speed_correction ? 1 : 0;
-    s.AlongTrackMarks = options.marks ? 1 : 0;
+    s.SpeedCorrection = options.speed_correction;
+    s.AlongTrackMarks = options.marks;
     build_palette(app.waterfall, options.colours);
 
     reset_tracking_for_new_file(app.ping);

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "control/app_state.h"
 #include "dialogs/dialog_layout.h"
 
 namespace kelvanor {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "control/app_state.h"
 #include "dialogs/dialog_layout.h"
 
 namespace kelvanor {

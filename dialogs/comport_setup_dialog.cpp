@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "control/app_state.h"
 #include "dialogs/dialog_layout.h"
 #include "platform/ui_services.h"
 

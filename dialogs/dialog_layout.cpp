@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "control/app_state.h"
 #include "platform/client_scale.h"
 
 namespace kelvanor {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "control/app_state.h"
 #include "dialogs/dialog_layout.h"
 #include "platform/ui_services.h"
 

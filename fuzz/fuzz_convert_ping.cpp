@@ -19,8 +19,8 @@
 #include <cstring>
 #include <memory>
 
+#include "control/app_state.h"
 #include "ping/echo_conversion.h"
-#include "settings/app_state.h"
 #include "waterfall/image.h"
 
 namespace {
@@ -41,7 +41,8 @@ int32_t sample_bits_for_code(uint8_t code) {
 }
 
 float metres_per_sample_for(uint8_t code) {
-    if (code < kelvanor::kRangeMetres.size()) return kelvanor::kRangeMetres[code] / 500.0f;
+    if (code < kelvanor::kRangeMetres.size())
+        return static_cast<float>(kelvanor::kRangeMetres[code]) / 500.0f;
     if (code == 0xFF) return 0.0f;
     if (code == 0xFE) return 1e-30f;
     return 0.24f;
@@ -54,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kelvanor;
     auto app = std::make_unique<AppState>();
     const uint8_t flags = data[0];
-    app->settings.RunMode = flags & 1;
+    app->settings.RunMode = (flags & 1) != 0 ? RunMode::File : RunMode::Head;
     app->head.head_type = (flags & 2) != 0 ? kHeadTypeH : kHeadTypeG;
     app->settings.channel_code = (flags >> 2) & 3;
     app->ping.half_scale = (flags >> 4) & 1;

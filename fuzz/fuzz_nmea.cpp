@@ -14,9 +14,9 @@
 #include <mutex>
 #include <span>
 
+#include "control/app_state.h"
 #include "datafile/ping_record.h"
 #include "gps/gps_line_assembler.h"
-#include "settings/app_state.h"
 
 namespace {
 
@@ -55,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     app.run.speed_knots = 3.0f;
     app.run.heading_degrees = 0.0f;
-    app.settings.RunMode = 0;
+    app.settings.RunMode = RunMode::Head;
     app.settings.GPSHeadingType = data[0] % 3;
-    app.run.speed_from_gps = (data[0] / 3) % 2;
+    app.run.speed_from_gps = (data[0] / 3) % 2 != 0;
     const size_t chunk = 1 + data[1] % kGpsChunkSize;
 
     GpsReadoutHooks hooks;

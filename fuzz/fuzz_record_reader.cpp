@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
-#include "settings/app_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kelvanor;
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     app.settings = Settings{};
     app.run.speed_knots = 3.0f;
     app.run.heading_degrees = 0.0f;
-    app.run.playback_file_open = 0;
+    app.run.playback_file_open = false;
     app.head = HeadState{};
     app.datafile = DataFileState{};
     app.ping.ping_interval_ms = 0;

@@ -8,6 +8,7 @@
 
 #include "datafile/record_echoes.h"
 #include "geo/position.h"
+#include "settings/sensor_offsets.h"
 
 namespace kelvanor {
 
@@ -24,14 +25,6 @@ std::optional<double> ground_range_metres(double slant_metres, double altitude_m
 // half the side's strongest echo, when that echo stands out of the noise at all). Nothing for
 // a side the ping does not hold or where no return is found.
 std::optional<float> side_altitude_metres(const RecordEchoes& echoes, SonarSide side);
-
-// Where the sensor is relative to the GPS antenna, in metres: ahead of it, to starboard of
-// it, and towed behind it (layback, along the heading).
-struct SensorOffsets {
-    double forward_metres = 0.0;
-    double starboard_metres = 0.0;
-    double layback_metres = 0.0;
-};
 
 // The sensor's position from the antenna's and the heading (degrees from true north).
 GeoPoint sensor_position(const GeoPoint& antenna, double heading_degrees,

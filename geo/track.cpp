@@ -245,7 +245,7 @@ void TrackBuilder::update_course(const Fix& fix) {
         if (d < options_.course_baseline_metres) continue;
         course_ = rounded(bearing_degrees(it->point, fix.point), 0.01);
         if (course_ >= 360.0) course_ = 0.0;
-        double seconds = (fix.elapsed_ms - it->elapsed_ms) / 1000.0;
+        double seconds = static_cast<double>(fix.elapsed_ms - it->elapsed_ms) / 1000.0;
         if (seconds <= 0.0 && fix.has_time && it->has_time) {
             seconds = static_cast<double>(fix.second - it->second);
         }

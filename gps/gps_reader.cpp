@@ -13,7 +13,6 @@ namespace kelvanor {
 
 namespace {
 
-constexpr int kHeadRunMode = 0;
 constexpr int kLowestThreadNice = 19;
 
 // The reader must never take time from the acquisition thread. Failing to lower the
@@ -40,7 +39,7 @@ void gps_reader_pass(const GpsContext& context, SerialPort& port, const GpsReado
             const std::optional<size_t> got =
                 port.read(std::span(chunk).first(std::min(*waiting, chunk.size())));
             if (!got || *got == 0) return;
-            if (context.settings.RunMode != kHeadRunMode || context.run.hold == 1) {
+            if (context.settings.RunMode != RunMode::Head || context.run.hold) {
                 clear_gps_line(context.gps.line);
                 continue;
             }
@@ -61,7 +60,7 @@ void gps_reader_pass(const GpsContext& context, SerialPort& port, const GpsReado
     // no stale sentence is used once Hold is released.
     // A line begun before is dropped with it: it would otherwise be completed by bytes that
     // arrive after the release.
-    if (context.settings.RunMode != kHeadRunMode || context.run.hold == 1) {
+    if (context.settings.RunMode != RunMode::Head || context.run.hold) {
         clear_gps_line(context.gps.line);
         return;
     }

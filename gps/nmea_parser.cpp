@@ -250,7 +250,7 @@ DispatchOutcome dispatch_sentence(const GpsContext& context, const GpsReadoutHoo
     ++gps.sentences_dispatched;
 
     const int32_t heading_type = context.settings.GPSHeadingType;
-    const bool speed_from_gps = run.speed_from_gps == 1;
+    const bool speed_from_gps = run.speed_from_gps;
 
     // Speed and course go into the run values only while the speed comes from the GPS.
     auto apply_speed_and_course = [&](const NmeaFix& fix) {

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "control/app_state.h"
 #include "headlink/diagnostics_view.h"
 #include "headlink/link_indicators.h"
 #include "headlink/switch_command.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 
@@ -59,7 +59,7 @@ void handle_complete_reply(AcquisitionContext& c, size_t waiting) {
         // The head pings again while this ping is processed: the next command goes out
         // first, and the ping is processed while RTS is held after it, so that its column is
         // drawn without waiting for the hold.
-        OutgoingCommand next(app, &c.port, c.clock);
+        OutgoingCommand next(app.settings, app.head, &c.port, c.clock);
         if (next.written()) ++link.commands_sent;
         process_head_reply(app, c.hooks, c.clock, reply.data(), wanted);
     }
@@ -164,17 +164,17 @@ void poll_head_reply(AcquisitionContext& c) {
 
 void run_acquisition(AcquisitionContext& c) {
     AppState& app = c.app;
-    if (app.settings.RunMode == 0 && send_switch_command(app, &c.port, c.clock))
+    if (app.settings.RunMode == RunMode::Head && send_switch_command(app, &c.port, c.clock))
         ++app.link.commands_sent;
     // The head's first answer waits in the queue meanwhile; a stop cuts the pause short.
     c.port.wait_woken(kStartupWaitUs);
     while (app.link.acquisition_running == 1) {
-        if (app.settings.RunMode != 0) {
+        if (app.settings.RunMode != RunMode::Head) {
             c.port.wait_woken(kIdleWaitUs);
             continue;
         }
         stamp_ping_time(app, c.clock);
-        if (app.run.hold == 1) {
+        if (app.run.hold) {
             c.port.wait_woken(kIdleWaitUs);
             continue;
         }

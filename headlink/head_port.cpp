@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <system_error>
 
+#include "control/app_state.h"
 #include "headlink/switch_command.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
 #include "platform/reopening_serial_port.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 
@@ -32,10 +32,10 @@ void enumerate_ports(AppState& app, const PortTable& table) {
     Settings& s = app.settings;
     if (!listed(s.ComPort)) s.ComPort = available[0];
     if (count >= 2) {
-        app.run.gps_enabled = 1;
+        app.run.gps_enabled = true;
         if (!listed(s.ComPortGPS)) s.ComPortGPS = available[1];
     } else {
-        app.run.gps_enabled = 0;
+        app.run.gps_enabled = false;
     }
 }
 

@@ -3,7 +3,6 @@
 #include "platform/clock.h"
 
 #include "platform/serial_port.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 
@@ -72,18 +71,18 @@ SwitchCommand build_switch_command(const SwitchCommandParams& p) {
     return c;
 }
 
-SwitchCommandParams switch_command_params(const AppState& app) {
+SwitchCommandParams switch_command_params(const Settings& shared, const HeadState& head) {
     // The frequency and the settings beside it as they stood at one moment.
-    const Settings settings = consistent_copy(app.settings);
+    const Settings settings = consistent_copy(shared);
     SwitchCommandParams p;
-    p.head_type = app.head.head_type;
-    p.range_metres = app.head.range_metres;
-    p.hold_command_flag = app.head.hold_command_flag;
+    p.head_type = head.head_type;
+    p.range_metres = head.range_metres;
+    p.hold_command_flag = head.hold_command_flag;
     p.channel_code = settings.channel_code;
     p.gain = settings.SSGain;
     p.frequency = settings.Frequency;
-    p.balance_factor_minus = app.head.balance_factor_minus;
-    p.balance_factor_plus = app.head.balance_factor_plus;
+    p.balance_factor_minus = head.balance_factor_minus;
+    p.balance_factor_plus = head.balance_factor_plus;
     p.ss_delay = settings.SSDelay;
     return p;
 }
@@ -112,25 +111,26 @@ void update_head_model(HeadState& head) {
     head.line_span = line_span_for(head.head_type, head.range_metres);
 }
 
-SwitchCommand prepare_switch_command(AppState& app) {
-    HeadState& head = app.head;
+SwitchCommand prepare_switch_command(const Settings& settings, HeadState& head) {
     head.reply_valid = 0;
     if (head.current_head_id == kRetiredHeadId) head.current_head_id = kSideScanHeadId;
     update_head_model(head);
     if (head.current_head_id == kSideScanHeadId) {
-        head.switch_command = build_switch_command(switch_command_params(app));
+        head.switch_command = build_switch_command(switch_command_params(settings, head));
     }
     // The frequency code a recorded ping carries is the one this command asks for.
     head.frequency_code = head.switch_command[10];
     return head.switch_command;
 }
 
-OutgoingCommand::OutgoingCommand(AppState& app, SerialPort* port, Clock& clock) : clock_(clock) {
-    app.head.reply_valid = 0;
+OutgoingCommand::OutgoingCommand(const Settings& settings, HeadState& head, SerialPort* port,
+                                 Clock& clock)
+    : clock_(clock) {
+    head.reply_valid = 0;
     if (port == nullptr || !port->is_open()) return;
     port_ = port;
     realtime_.emplace();
-    const SwitchCommand command = prepare_switch_command(app);
+    const SwitchCommand command = prepare_switch_command(settings, head);
     // The lead and hold times are minimums: sleeps to absolute deadlines keep them without
     // keeping a core busy. A pseudo-terminal has no modem lines; the command still goes out.
     port->set_rts(true);
@@ -159,8 +159,9 @@ void OutgoingCommand::finish() {
     realtime_.reset();
 }
 
-bool send_switch_command(AppState& app, SerialPort* port, Clock& clock) {
-    return OutgoingCommand(app, port, clock).written();
+bool send_switch_command(const Settings& settings, HeadState& head, SerialPort* port,
+                         Clock& clock) {
+    return OutgoingCommand(settings, head, port, clock).written();
 }
 
 }  // namespace kelvanor

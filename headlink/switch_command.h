@@ -9,10 +9,10 @@
 
 #include "headlink/realtime_section.h"
 #include "settings/head_state.h"
+#include "settings/settings.h"
 
 namespace kelvanor {
 
-struct AppState;
 class Clock;
 class SerialPort;
 
@@ -38,8 +38,8 @@ uint8_t g_range_code(int32_t range_metres);
 // The 27 bytes for one ping. Values are sent as the settings hold them, cut to a byte.
 SwitchCommand build_switch_command(const SwitchCommandParams& params);
 
-// The parameters as the shared state holds them now.
-SwitchCommandParams switch_command_params(const AppState& app);
+// The parameters as the settings and the head state hold them now.
+SwitchCommandParams switch_command_params(const Settings& settings, const HeadState& head);
 
 // Head model derivation from the status bit of the last reply: head_type, samples_per_line,
 // reply_length, record_size_code and line_span (which for a 'G' head follows the range).
@@ -49,7 +49,7 @@ int32_t line_span_for(int32_t head_type, int32_t range_metres);
 // The bookkeeping before a send: clears reply_valid, restores head id 0x10 over 0x12, derives
 // the head model and rebuilds switch_command when the head id is 0x10 (any other id sends the
 // previous bytes again). Returns the bytes to send.
-SwitchCommand prepare_switch_command(AppState& app);
+SwitchCommand prepare_switch_command(const Settings& settings, HeadState& head);
 
 // The timing of the framed send, in microseconds.
 inline constexpr int32_t kRtsLeadMicroseconds = 200;
@@ -64,7 +64,7 @@ inline constexpr int32_t kRtsHoldMicroseconds = 1500;
 // for a real-time priority around the framing and goes on quietly where the system refuses.
 class OutgoingCommand {
   public:
-    OutgoingCommand(AppState& app, SerialPort* port, Clock& clock);
+    OutgoingCommand(const Settings& settings, HeadState& head, SerialPort* port, Clock& clock);
     ~OutgoingCommand();
     OutgoingCommand(const OutgoingCommand&) = delete;
     OutgoingCommand& operator=(const OutgoingCommand&) = delete;
@@ -84,6 +84,6 @@ class OutgoingCommand {
 };
 
 // Sends one command and waits out its hold: OutgoingCommand with nothing in between.
-bool send_switch_command(AppState& app, SerialPort* port, Clock& clock);
+bool send_switch_command(const Settings& settings, HeadState& head, SerialPort* port, Clock& clock);
 
 }  // namespace kelvanor

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <mutex>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -63,7 +63,7 @@ void accept_entry(AppState& app, Surface& surface, UiServices* ui, PanelHooks& h
                 if (s.SSRange > s.max_range_index) s.SSRange = s.max_range_index.load();
             }
             clear_line_history(app.waterfall);
-            if (s.Grid == 1) draw_grid_label(app, surface, ui);
+            if (s.Grid) draw_grid_label(app, surface, ui);
             draw_range(app, surface, ui);
         } else if (app.run.entry_kind == kEntryKindGain && value >= 0 && value <= 40) {
             s.SSGain = value;
@@ -72,13 +72,13 @@ void accept_entry(AppState& app, Surface& surface, UiServices* ui, PanelHooks& h
     }
     cancel_entry(app, surface, ui);
     // The prompt covered the REC Pause box.
-    if (app.run.recording == 1) hooks.draw_rec_pause();
+    if (app.run.recording) hooks.draw_rec_pause();
 }
 
 bool panel_key_char(AppState& app, Surface& surface, UiServices* ui, PanelHooks& hooks,
                     int character) {
     const int c = static_cast<signed char>(character);
-    const bool head_mode = app.settings.RunMode == 0;
+    const bool head_mode = app.settings.RunMode == RunMode::Head;
     switch (c) {
         case 'G':
         case 'g':
@@ -96,7 +96,7 @@ bool panel_key_char(AppState& app, Surface& surface, UiServices* ui, PanelHooks&
             return true;
         case 'P':
         case 'p':
-            if (!head_mode || app.run.recording != 1) return false;
+            if (!head_mode || !app.run.recording) return false;
             hooks.toggle_rec_pause();
             return true;
         case kEnter:

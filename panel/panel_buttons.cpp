@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -109,7 +109,7 @@ void run_arrow_handler(AppState& app, Surface& surface, UiServices* ui, PanelBut
         case PanelButton::RangeUp:
         case PanelButton::RangeDown:
             clear_line_history(app.waterfall);
-            if (app.settings.Grid == 1) draw_grid_label(app, surface, ui);
+            if (app.settings.Grid) draw_grid_label(app, surface, ui);
             draw_range(app, surface, ui);
             break;
         case PanelButton::GainUp:
@@ -154,13 +154,13 @@ void plot_speed_down(AppState& app, Surface& surface, UiServices* ui, int32_t st
 PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* ui,
                                   PanelHooks& hooks, Point p) {
     const PanelButton button = panel_button_at(app.panel.layout, p);
-    const bool head_mode = app.settings.RunMode == 0;
+    const bool head_mode = app.settings.RunMode == RunMode::Head;
     switch (button) {
         case PanelButton::HoldBox:
             toggle_hold(app, surface, ui);
             return {button, 0};
         case PanelButton::RecPauseBox:
-            if (head_mode && app.run.recording == 1) {
+            if (head_mode && app.run.recording) {
                 hooks.toggle_rec_pause();
                 return {button, 0};
             }
@@ -171,16 +171,16 @@ PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* u
             break;
     }
     // During Hold no other panel button reacts.
-    if (app.run.hold == 1) return {};
+    if (app.run.hold) return {};
 
     switch (button) {
         case PanelButton::FileButton:
-            draw_data_from_buttons(app, surface, ui, 1);
-            hooks.select_data_source(1);
+            draw_data_from_buttons(app, surface, ui, RunMode::File);
+            hooks.select_data_source(RunMode::File);
             return {button, 0};
         case PanelButton::HeadButton:
-            draw_data_from_buttons(app, surface, ui, 0);
-            hooks.select_data_source(0);
+            draw_data_from_buttons(app, surface, ui, RunMode::Head);
+            hooks.select_data_source(RunMode::Head);
             return {button, 0};
         case PanelButton::RangeUp:
         case PanelButton::RangeDown:
@@ -206,7 +206,7 @@ PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* u
 
 void panel_left_button_up(AppState& app, Surface& surface, UiServices* ui, Point p) {
     const PanelLayout& l = app.panel.layout;
-    if (app.settings.RunMode == 0) {
+    if (app.settings.RunMode == RunMode::Head) {
         if (l.arrow_hit(l.range_up_button, p)) range_up(app, surface, ui, kArrowReleased);
         if (l.arrow_hit(l.range_down_button, p)) range_down(app, surface, ui, kArrowReleased);
     }

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "control/app_state.h"
 #include "panel/readouts.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

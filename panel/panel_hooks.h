@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "settings/settings.h"
+
 namespace kelvanor {
 
 class PanelHooks {
@@ -16,7 +18,7 @@ class PanelHooks {
     // A DATA FROM button: 0 HEAD, 1 FILE. The same as the data-source menu commands: FILE
     // while in FILE mode chooses another playback file, HEAD while in HEAD mode does nothing,
     // otherwise the run mode changes (menu marks, RunMode, run_mode_switch).
-    virtual void select_data_source(int32_t /*run_mode*/) {}
+    virtual void select_data_source(RunMode /*run_mode*/) {}
 
     // The REC Pause box or the P key, in HEAD mode while recording.
     virtual void toggle_rec_pause() {}

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "control/app_state.h"
 #include "panel/panel_draw_util.h"
 #include "panel/readouts.h"
-#include "settings/app_state.h"
 #include "waterfall/grid.h"
 #include "waterfall/image.h"
 
@@ -32,7 +32,7 @@ constexpr int kFileModeLabelShift = 45;
 constexpr int kEntryBoxRight = 792;
 
 bool file_mode(const AppState& app) {
-    return app.settings.RunMode == 1;
+    return app.settings.RunMode == RunMode::File;
 }
 
 // A value box: outline palette 125, face palette 122, white text centred.
@@ -71,7 +71,7 @@ ReadoutValues readout_values(const Settings& settings) {
     v.grid = s.Grid;
     v.run_mode = s.RunMode;
     v.ss_gain = s.SSGain;
-    v.frequency = s.RunMode == 1 ? s.file_frequency.load() : s.Frequency.load();
+    v.frequency = s.RunMode == RunMode::File ? s.file_frequency.load() : s.Frequency.load();
     v.ss_train = s.SSTrain;
     v.channel_code = s.channel_code;
     return v;
@@ -167,7 +167,7 @@ Rect channel_readout_area(const PanelLayout& layout) {
 
 void redraw_grid_for_channel(WaterfallState& waterfall, const Settings& settings) {
     const ImageLock held = lock_image(waterfall);
-    if (settings.Grid != 1) return;
+    if (!settings.Grid) return;
     const int32_t code = settings.channel_code;
     // Whatever layout the old lines had, none of them survives; the layouts' rows are
     // disjoint, so clearing the others never touches a line of the new one.
@@ -240,13 +240,13 @@ void paint_grid_label(AppState& app, Surface& surface, const SurfaceLock& held) 
 void paint_grid_label(AppState& app, const ReadoutValues& values, Surface& surface,
                       const SurfaceLock& held) {
     const PanelLayout& l = app.panel.layout;
-    const bool file = values.run_mode == 1;
+    const bool file = values.run_mode == RunMode::File;
     const int s = file ? kFileModeLabelShift : 0;
     surface.fill_rect(grid_label_erase_rect(l), kPalettePanelBackground);
     surface.fill_rect({428 + s, 505, 498 + s, l.cy + 509}, kPaletteLightGrey);
     text_centred_x(surface, 463 + s, 507,
-                   grid_division_label(values.units, values.ss_range, values.grid == 1),
-                   kPaletteBlack, kPaletteLightGrey);
+                   grid_division_label(values.units, values.ss_range, values.grid), kPaletteBlack,
+                   kPaletteLightGrey);
     if (file) paint_plot_speed(app, surface, held);
 }
 
@@ -303,15 +303,15 @@ void draw_plot_speed(AppState& app, Surface& surface, UiServices* ui) {
 // --- DATA FROM, Hold, entry box -------------------------------------------------------------
 
 void paint_data_from_buttons(const AppState& app, Surface& surface, const SurfaceLock&,
-                             int32_t pressed_mode) {
+                             RunMode pressed_mode) {
     const PanelLayout& l = app.panel.layout;
     struct Button {
         const ButtonBox& box;
         std::string_view label;
         bool pressed;
     };
-    const Button buttons[] = {{l.head_button, "HEAD", pressed_mode == 0},
-                              {l.file_button, "FILE", pressed_mode == 1}};
+    const Button buttons[] = {{l.head_button, "HEAD", pressed_mode == RunMode::Head},
+                              {l.file_button, "FILE", pressed_mode == RunMode::File}};
     for (const Button& b : buttons) {
         const Rect r = b.box.rect();
         surface.fill_rect(r, kPaletteLightGrey);
@@ -330,7 +330,7 @@ void paint_data_from_buttons(const AppState& app, Surface& surface, const Surfac
     }
 }
 
-void draw_data_from_buttons(AppState& app, Surface& surface, UiServices* ui, int32_t pressed_mode) {
+void draw_data_from_buttons(AppState& app, Surface& surface, UiServices* ui, RunMode pressed_mode) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_data_from_buttons(app, surface, held, pressed_mode);
@@ -341,14 +341,14 @@ void draw_data_from_buttons(AppState& app, Surface& surface, UiServices* ui, int
 
 void paint_hold_box(const AppState& app, Surface& surface, const SurfaceLock&) {
     const Point at = app.panel.layout.hold_check;
-    surface.glyph(app.run.hold == 1 ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
+    surface.glyph(app.run.hold ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
                   {at.x, at.y, at.x + kCheckBoxSize, at.y + kCheckBoxSize});
 }
 
 void toggle_hold(AppState& app, Surface& surface, UiServices* ui) {
-    const int32_t hold = app.run.hold == 1 ? 0 : 1;
+    const bool hold = !app.run.hold;
     app.run.hold = hold;
-    if (app.settings.RunMode == 0) app.head.hold_command_flag = hold;
+    if (app.settings.RunMode == RunMode::Head) app.head.hold_command_flag = hold ? 1 : 0;
     {
         const SurfaceLock held = lock_surface(surface);
         paint_hold_box(app, surface, held);
@@ -541,7 +541,7 @@ void paint_panel(AppState& app, Surface& surface, UiServices* ui, PanelHooks& ho
         // 8. Plot speed (FILE mode).
         if (file_mode(app)) paint_plot_speed(app, surface, held);
     }
-    if (!file_mode(app) && app.run.recording == 1) hooks.draw_rec_pause();
+    if (!file_mode(app) && app.run.recording) hooks.draw_rec_pause();
     // 9. The image, then what lies over and beside it.
     blit_image(app.waterfall, surface);
     {

@@ -43,8 +43,8 @@ using SurfaceLock = std::unique_lock<SurfaceMutex>;
 struct ReadoutValues {
     int32_t units = 0;
     int32_t ss_range = 4;
-    int32_t grid = 1;
-    int32_t run_mode = 0;
+    bool grid = true;
+    RunMode run_mode = RunMode::Head;
     int32_t ss_gain = 6;
     int32_t frequency = 0;  // the one shown: file_frequency in FILE mode, Frequency in HEAD mode
     int32_t ss_train = 1;
@@ -115,10 +115,10 @@ void paint_plot_speed_bar(const AppState& app, Surface& surface, const SurfaceLo
 // Bar length in pixels: trunc(PlotSpeed x 0.01 x 48), held to 0..48.
 int plot_speed_bar_pixels(int32_t plot_speed);
 
-// The HEAD and FILE buttons, the one of `pressed_mode` (0 HEAD, 1 FILE) pressed.
-void draw_data_from_buttons(AppState& app, Surface& surface, UiServices* ui, int32_t pressed_mode);
+// The HEAD and FILE buttons, the one of `pressed_mode` pressed.
+void draw_data_from_buttons(AppState& app, Surface& surface, UiServices* ui, RunMode pressed_mode);
 void paint_data_from_buttons(const AppState& app, Surface& surface, const SurfaceLock& held,
-                             int32_t pressed_mode);
+                             RunMode pressed_mode);
 
 // Flips hold, redraws the Hold box and, in HEAD mode, sets the switch command's hold field.
 void toggle_hold(AppState& app, Surface& surface, UiServices* ui = nullptr);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "control/app_state.h"
 #include "panel/panel_paint.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 

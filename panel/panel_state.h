@@ -5,8 +5,9 @@
 // Threads: the read-outs are drawn from the GUI thread (also what ping processing published,
 // at the window's refresh: panel/panel_feed.h) and the GPS reader. Every last-shown copy is
 // read and written only while the surface lock is held (every panel drawing function holds
-// it while it compares and draws), so they are plain fields. The pointer, arrow and auto-repeat fields belong to the GUI
-// thread; mouse_x and mouse_y are also read by ping processing and are Shared.
+// it while it compares and draws), so they are plain fields. The pointer, arrow and auto-repeat
+// fields belong to the GUI thread; mouse_x and mouse_y are also read by ping processing and are
+// Shared.
 
 #include <array>
 #include <cstdint>

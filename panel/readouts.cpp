@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "control/app_state.h"
 #include "panel/panel_draw_util.h"
-#include "settings/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -198,7 +198,7 @@ void draw_gps_position(AppState& app, Surface& surface, UiServices* ui, bool sho
 
 bool paint_line_position(AppState& app, Surface& surface, const SurfaceLock&, std::string_view text,
                          bool show) {
-    if (app.settings.RunMode != 1) return false;
+    if (app.settings.RunMode != RunMode::File) return false;
     PanelState& panel = app.panel;
     if (text.empty() || text.front() == '\0') show = false;
     std::array<char, kPositionTextSize> position{};

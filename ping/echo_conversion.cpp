@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 
 namespace kelvanor {
 
@@ -135,10 +135,11 @@ bool convert_ping(AppState& app, uint64_t now_ms) {
         reply[length - 1] != kReplyTerminator) {
         return false;
     }
-    const bool head_mode = app.settings.RunMode == 0;
+    const bool head_mode = app.settings.RunMode == RunMode::Head;
 
     // 2. A 'G' head echoes the range code of the command; played records carry metres.
-    if (head_mode && head.head_type == kHeadTypeG) reply[7] = g_range_code_to_metres(reply[7]);
+    if (head_mode && head.head_type == kHeadTypeG)
+        reply[7] = static_cast<uint8_t>(g_range_code_to_metres(reply[7]));
 
     // 3.
     head.reply_valid = 1;

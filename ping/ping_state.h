@@ -19,6 +19,14 @@
 
 namespace kelvanor {
 
+struct AppState;
+
+// The altitude on the port and starboard side (metres; 0 for none) that the echoes of the
+// ping in flight give, for a ping in no file whose reply has no bottom value. Reading it
+// takes the record format and the geometry, which lie above ping/: the program state sets it
+// (control/app_state.h).
+using EchoAltitudeReader = std::array<float, 2> (*)(const AppState& app, int32_t ping_interval_ms);
+
 // Level written at the bottom's sample index by the 4- and 16-bit conversions.
 inline constexpr uint8_t kBottomMarkLevel = 106;
 
@@ -109,6 +117,7 @@ struct PingState {
     // Byte offset of the ping in flight in the file it is played from or recorded to; -1
     // when it is in no file. Written and read by the thread that runs ping processing.
     int64_t record_offset = -1;
+    EchoAltitudeReader echo_altitudes = nullptr;
 
     // Pings seen while REC Pause is on, for the flash of the REC Pause label.
     SharedInt rec_pause_ping_count = 0;

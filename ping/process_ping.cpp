@@ -6,13 +6,10 @@
 #include <limits>
 #include <mutex>
 
-#include "datafile/ping_record.h"
-#include "datafile/record_echoes.h"
-#include "geo/sample_range.h"
+#include "control/app_state.h"
 #include "ping/echo_conversion.h"
 #include "platform/clock.h"
 #include "platform/menu_ids.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 
@@ -77,21 +74,8 @@ ColumnSource current_column_source(const AppState& app, int32_t ping_interval_ms
     if (source.record_offset >= 0) return source;
     const uint8_t* reply = app.head.head_reply.data();
     if (reply[9] * 128 + (reply[8] & 0x7F) != 0) return source;
-    const RecordStamp stamp = record_stamp_from_state(app, ping_interval_ms, 0);
-    RecordBuffer record{};
-    const size_t reply_length =
-        std::min<size_t>(static_cast<size_t>(std::max<int32_t>(app.head.reply_length, 0)),
-                         app.head.head_reply.size());
-    const std::optional<size_t> length = encode_ping_record(stamp, {reply, reply_length}, record);
-    if (!length) return source;
-    const RecordLimits limits{*length, reply_length};
-    if (const std::optional<RecordEchoes> echoes =
-            record_echoes({record.data(), *length}, limits)) {
-        for (const SonarSide side : {SonarSide::Port, SonarSide::Starboard}) {
-            if (const std::optional<float> a = side_altitude_metres(*echoes, side)) {
-                source.altitude_metres[static_cast<size_t>(side)] = *a;
-            }
-        }
+    if (app.ping.echo_altitudes != nullptr) {
+        source.altitude_metres = app.ping.echo_altitudes(app, ping_interval_ms);
     }
     return source;
 }
@@ -152,8 +136,8 @@ void follow_head(AppState& app, PingHooks& hooks) {
         ping.seen.head_type_h_flag = app.head.head_type_h_flag.load();
         run_frequency_rule(app, hooks);
     }
-    if (app.run.recording == 1) {
-        if (app.run.rec_pause == 0) {
+    if (app.run.recording) {
+        if (!app.run.rec_pause) {
             hooks.write_ping_record();
             hooks.show_record_size();
         } else {
@@ -181,7 +165,7 @@ void follow_record(AppState& app, PingHooks& hooks, bool side_scan) {
             seen.byte4 = byte4;
             apply_range_readout_state(app);
             hooks.redraw_range_readout();
-            if (s.Grid == 1) hooks.redraw_grid_label();
+            if (s.Grid) hooks.redraw_grid_label();
         }
         if (s.SSGain != seen.gain) {
             seen.gain = s.SSGain.load();
@@ -230,10 +214,10 @@ void draw_side_scan_ping(AppState& app, PingHooks& hooks, bool head_mode) {
         ping.columns_since_mark += moved;
         if (request.mark_pending && moved > 0) ping.mark_pending = 0;
     }
-    if (app.run.target_length_mode == 1 && app.run.target_length_active == 1) {
+    if (app.run.target_length_mode && app.run.target_length_active) {
         hooks.redraw_length_overlay();
     }
-    if (app.run.target_height_mode == 1) hooks.redraw_height_overlay();
+    if (app.run.target_height_mode) hooks.redraw_height_overlay();
 }
 
 }  // namespace
@@ -272,10 +256,10 @@ float lines_per_ping_for(int32_t ping_interval_ms, float speed_knots, int32_t ra
     return lines;
 }
 
-void apply_speed_correction(PingState& ping, int32_t speed_correction, float speed_knots,
+void apply_speed_correction(PingState& ping, bool speed_correction, float speed_knots,
                             int32_t range_metres, int32_t channel_code) {
     float lines = 1.0f;
-    if (speed_correction == 1) {
+    if (speed_correction) {
         lines = lines_per_ping_for(ping.ping_interval_ms, speed_knots, range_metres, channel_code);
         // A speed no vessel makes (or a negative one) must neither stall the drawer with
         // thousands of columns nor push line_fraction out of 0..1 for good. NaN stays NaN
@@ -331,7 +315,7 @@ int32_t rec_pause_flash_interval(int32_t range_metres) {
 void run_frequency_rule(AppState& app, PingHooks& hooks) {
     if (!apply_frequency_range_limit(app.settings)) return;
     hooks.clear_line_history(app);
-    if (app.settings.Grid == 1) hooks.redraw_grid_label();
+    if (app.settings.Grid) hooks.redraw_grid_label();
     apply_range_readout_state(app);
     hooks.redraw_range_readout();
 }
@@ -349,7 +333,7 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         // with each other while the GUI thread changes them; the steps that change a setting
         // (the frequency rule, a played record's channel) work on the settings themselves.
         const Settings settings = consistent_copy(app.settings);
-        const bool head_mode = settings.RunMode == 0;
+        const bool head_mode = settings.RunMode == RunMode::Head;
         const bool side_scan = app.head.head_reply[3] == kSideScanHeadId;
         const int32_t range_metres = app.head.range_metres;
         const float speed_knots = app.run.speed_knots;

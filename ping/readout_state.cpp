@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 
 namespace kelvanor {
 
@@ -35,7 +35,7 @@ ChannelReadoutState apply_channel_readout_state(AppState& app) {
     s.channel_code = channel_code_for_train(train);
     ChannelReadoutState state;
     state.train_changed = train != s.previous_ss_train;
-    state.redraw_grid = state.train_changed && s.Grid == 1;
+    state.redraw_grid = state.train_changed && s.Grid;
     s.previous_ss_train = train;
     return state;
 }
@@ -49,7 +49,7 @@ BalanceFactors compute_balance_factors(int32_t channel_balance) {
 }
 
 BalanceReadout apply_balance_readout_state(AppState& app) {
-    const bool head_mode = app.settings.RunMode == 0;
+    const bool head_mode = app.settings.RunMode == RunMode::Head;
     if (head_mode) {
         const BalanceFactors factors = compute_balance_factors(app.settings.ChannelBalance);
         app.head.balance_factor_plus = factors.plus;

@@ -5,8 +5,6 @@
 #include <fstream>
 #include <system_error>
 
-#include "settings/ini_file.h"
-
 namespace kelvanor {
 
 namespace {
@@ -73,17 +71,6 @@ std::optional<PortMapping> parse_port_option(std::string_view option) {
     const std::string_view path = trim(option.substr(eq + 1));
     if (!n || path.empty()) return {};
     return PortMapping{*n, std::string(path)};
-}
-
-std::vector<PortMapping> ini_port_mappings(const IniFile& ini) {
-    std::vector<PortMapping> out;
-    for (int n = 1; n <= kMaxComPorts; ++n) {
-        const std::optional<std::string> value = ini.get("Ports", "COM" + std::to_string(n));
-        if (!value) continue;
-        const std::string_view path = trim(*value);
-        if (!path.empty()) out.push_back({n, std::string(path)});
-    }
-    return out;
 }
 
 std::vector<std::string> find_serial_devices(const std::filesystem::path& sysfs_tty_root) {

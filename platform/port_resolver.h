@@ -17,8 +17,6 @@
 
 namespace kelvanor {
 
-class IniFile;
-
 inline constexpr int kMaxComPorts = 32;
 
 struct PortMapping {
@@ -44,9 +42,6 @@ std::optional<int> parse_com_name(std::string_view name);
 
 // The value of a `--port` option, "COMn=PATH". Nothing for a malformed one.
 std::optional<PortMapping> parse_port_option(std::string_view option);
-
-// The keys COM1..COM32 of the INI section "Ports" that name a path.
-std::vector<PortMapping> ini_port_mappings(const IniFile& ini);
 
 // Serial devices present, found by reading sysfs (`sysfs_tty_root` is normally
 // /sys/class/tty) and never by opening a device, since an open toggles the modem lines of

@@ -17,16 +17,16 @@ enum class MessageKind { Warning, Information, Error };
 
 struct FileDialogSpec {
     std::string title;
-    std::string filter_name;               // e.g. "Marlinray Files"
-    std::vector<std::string> patterns;     // e.g. {"*.VKD", "*.vkd"}
-    std::string default_extension;         // without the dot
+    std::string filter_name;            // e.g. "Marlinray Files"
+    std::vector<std::string> patterns;  // e.g. {"*.VKD", "*.vkd"}
+    std::string default_extension;      // without the dot
     bool prompt_overwrite = false;
     bool must_exist = false;
-    std::string initial_path;              // the file the dialog starts with; empty for none
+    std::string initial_path;  // the file the dialog starts with; empty for none
 };
 
 class UiServices {
-public:
+  public:
     virtual ~UiServices() = default;
 
     virtual void check_menu_item(int id, bool checked) = 0;

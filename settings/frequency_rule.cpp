@@ -10,7 +10,7 @@ Settings consistent_copy(const Settings& settings) {
 }
 
 bool apply_frequency_range_limit(Settings& settings) {
-    if (settings.RunMode != 0) return false;
+    if (settings.RunMode != RunMode::Head) return false;
     // The acquisition thread (a head that changed) and the GUI thread (Low, High, the run-mode
     // switch) both run the rule: each run is whole.
     std::lock_guard held(settings.lock);

@@ -1,12 +1,11 @@
 #include "settings/head_state.h"
 
-#include "settings/app_state.h"
+#include "settings/run_state.h"
 
 namespace kelvanor {
 
-HeadParameterSet capture_head_parameters(const AppState& app) {
-    const Settings& s = app.settings;
-    const HeadState& h = app.head;
+HeadParameterSet capture_head_parameters(const Settings& s, const HeadState& h,
+                                         const RunState& run) {
     HeadParameterSet p;
     p.SSRange = s.SSRange;
     p.SSGain = s.SSGain;
@@ -14,8 +13,8 @@ HeadParameterSet capture_head_parameters(const AppState& app) {
     p.channel_code = s.channel_code;
     p.previous_ss_train = s.previous_ss_train;
     p.file_frequency = s.file_frequency;
-    p.speed_knots = app.run.speed_knots;
-    p.heading_degrees = app.run.heading_degrees;
+    p.speed_knots = run.speed_knots;
+    p.heading_degrees = run.heading_degrees;
     p.head_type = h.head_type;
     p.samples_per_line = h.samples_per_line;
     p.reply_length = h.reply_length;
@@ -35,17 +34,15 @@ HeadParameterSet capture_head_parameters(const AppState& app) {
     return p;
 }
 
-void restore_head_parameters(AppState& app, const HeadParameterSet& p) {
-    Settings& s = app.settings;
-    HeadState& h = app.head;
+void restore_head_parameters(Settings& s, HeadState& h, RunState& run, const HeadParameterSet& p) {
     s.SSRange = p.SSRange;
     s.SSGain = p.SSGain;
     s.SSTrain = p.SSTrain;
     s.channel_code = p.channel_code;
     s.previous_ss_train = p.previous_ss_train;
     s.file_frequency = p.file_frequency;
-    app.run.speed_knots = p.speed_knots;
-    app.run.heading_degrees = p.heading_degrees;
+    run.speed_knots = p.speed_knots;
+    run.heading_degrees = p.heading_degrees;
     h.head_type = p.head_type;
     h.samples_per_line = p.samples_per_line;
     h.reply_length = p.reply_length;

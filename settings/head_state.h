@@ -18,7 +18,7 @@
 
 namespace kelvanor {
 
-struct AppState;
+struct RunState;
 
 // Head models as reported in reply byte 1. 'M' only until the head port first starts.
 inline constexpr int32_t kHeadTypeG = 'G';
@@ -132,7 +132,10 @@ struct HeadParameterSet {
     std::array<uint8_t, kSwitchCommandLength> switch_command{};
 };
 
-HeadParameterSet capture_head_parameters(const AppState& app);
-void restore_head_parameters(AppState& app, const HeadParameterSet& saved);
+// The head parameters are kept in the settings, the head state and the run values.
+HeadParameterSet capture_head_parameters(const Settings& settings, const HeadState& head,
+                                         const RunState& run);
+void restore_head_parameters(Settings& settings, HeadState& head, RunState& run,
+                             const HeadParameterSet& saved);
 
 }  // namespace kelvanor

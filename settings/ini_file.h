@@ -15,7 +15,7 @@
 namespace kelvanor {
 
 class IniFile {
-public:
+  public:
     IniFile() = default;
     static IniFile parse(std::string_view text);
     // Reads the file; a missing or unreadable file gives an empty document.
@@ -29,7 +29,7 @@ public:
     // so that the file is either the old one or the new one, never a half-written one.
     bool save(const std::string& path) const;
 
-private:
+  private:
     struct Line {
         std::string text;    // without its line ending
         std::string ending;  // "\n", "\r\n" or "" for a last line without one

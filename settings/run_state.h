@@ -9,22 +9,22 @@
 namespace kelvanor {
 
 struct RunState {
-    SharedInt previous_run_mode = 0;
-    SharedInt hold = 0;
-    SharedInt recording = 0;
-    SharedInt rec_pause = 0;
-    SharedInt copying = 0;
-    SharedInt playback_file_open = 0;
-    SharedInt speed_from_gps = 1;
+    Shared<RunMode> previous_run_mode = RunMode::Head;
+    SharedBool hold = false;
+    SharedBool recording = false;
+    SharedBool rec_pause = false;
+    SharedBool copying = false;
+    SharedBool playback_file_open = false;
+    SharedBool speed_from_gps = true;
     SharedFloat speed_knots = 3.0f;
     SharedFloat heading_degrees = 0.0f;
-    SharedInt gps_enabled = 0;
+    SharedBool gps_enabled = false;
     SharedInt diagnostics_shown = 0;
     SharedInt zoom_shown = 0;
-    SharedInt zoom_frozen = 0;
-    SharedInt target_length_mode = 0;
-    SharedInt target_height_mode = 0;
-    SharedInt target_length_active = 0;
+    SharedBool zoom_frozen = false;
+    SharedBool target_length_mode = false;
+    SharedBool target_height_mode = false;
+    SharedBool target_length_active = false;
     SharedInt target_height_step = 0;
 
     // Keyboard numeric entry: kind 0 none, 1 range, 2 gain; at most three digits typed.

@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "geo/sample_range.h"
 #include "settings/ini_file.h"
+#include "settings/sensor_offsets.h"
 
 namespace kelvanor {
 

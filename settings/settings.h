@@ -17,25 +17,30 @@ namespace kelvanor {
 
 using SharedInt = Shared<int32_t>;
 using SharedFloat = Shared<float>;
+using SharedBool = Shared<bool>;
+
+// What the program runs from: the sonar head (HEAD mode) or a recorded file (FILE mode).
+// KELVANOR.INI holds it as 0 and 1.
+enum class RunMode : int32_t { Head = 0, File = 1 };
 
 // Range index limits: 4 at low frequency, 1 at high frequency.
 inline constexpr int32_t kMaxRangeIndexLow = 4;
 inline constexpr int32_t kMaxRangeIndexHigh = 1;
 
 struct Settings {
-    SharedInt Grid = 1;             // 0 off, 1 on
-    SharedInt Colors = 0;           // 0 Color, 3 Grey, 4 Reverse Grey, 5 Brown
-    SharedInt Units = 0;            // 0 metres, 1 feet
-    SharedInt RunMode = 0;          // 0 HEAD, 1 FILE
-    SharedInt ComPort = 0;          // head port, COM number minus 1
-    SharedInt ComPortGPS = 1;       // GPS port, COM number minus 1
-    SharedInt GPSHeadingType = 2;   // 0 GLL, 1 GGA, 2 RMC
-    SharedInt SSRange = 4;          // range index 0..max_range_index
-    SharedInt SSGain = 6;           // gain step 0..40
-    SharedInt SSTrain = 1;          // 0 Stbd, 1 Both, 2 Port
-    SharedInt SSDelay = 0;          // 0..500
-    SharedInt SpeedCorrection = 0;  // 0 off, 1 on
-    SharedInt AlongTrackMarks = 0;  // 0 off, 1 on
+    SharedBool Grid = true;
+    SharedInt Colors = 0;  // 0 Color, 3 Grey, 4 Reverse Grey, 5 Brown
+    SharedInt Units = 0;   // 0 metres, 1 feet
+    Shared<kelvanor::RunMode> RunMode = kelvanor::RunMode::Head;
+    SharedInt ComPort = 0;         // head port, COM number minus 1
+    SharedInt ComPortGPS = 1;      // GPS port, COM number minus 1
+    SharedInt GPSHeadingType = 2;  // 0 GLL, 1 GGA, 2 RMC
+    SharedInt SSRange = 4;         // range index 0..max_range_index
+    SharedInt SSGain = 6;          // gain step 0..40
+    SharedInt SSTrain = 1;         // 0 Stbd, 1 Both, 2 Port
+    SharedInt SSDelay = 0;         // 0..500
+    SharedBool SpeedCorrection = false;
+    SharedBool AlongTrackMarks = false;
     SharedInt Frequency = 0;        // 0 low, 1 high
     SharedInt ChannelBalance = 30;  // 0..60, 30 balanced
     SharedInt GPSBaudRate = 0;      // 0 = 4800, 1 = 9600 baud
@@ -61,7 +66,7 @@ constexpr int32_t channel_code_for_train(int32_t ss_train) {
     return ss_train == 0 ? 1 : ss_train == 2 ? 2 : 3;
 }
 
-// The frequency rule. In HEAD mode (RunMode 0) it sets max_range_index from Frequency,
+// The frequency rule. In HEAD mode it sets max_range_index from Frequency,
 // pulls SSRange into 0..max_range_index and copies it to saved_ss_range, then returns true:
 // the caller clears the line history and redraws the grid label and the range read-out.
 // In FILE mode it changes nothing and returns false.

@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "settings/app_state.h"
+#include "settings/run_state.h"
+#include "settings/settings.h"
 
 namespace kelvanor {
 
@@ -16,13 +17,13 @@ std::string ini_path_in(const std::string& directory);
 // Forms run.ini_path from the current working directory and reads every key from it, with the
 // default texts where the file or a key is missing and the fallback values where a stored
 // value is out of range. Sets previous_run_mode, saved_ss_range and saved_ss_gain.
-void load_settings(AppState& state);
+void load_settings(Settings& settings, RunState& run);
 // The same with the INI file at an explicit path (tests, and the path formed above).
-void load_settings_from(AppState& state, const std::string& path);
+void load_settings_from(Settings& settings, RunState& run, const std::string& path);
 
 // Writes every key in order to run.ini_path, keeping the rest of the file. In FILE mode range
 // and gain come from the saved HEAD values. Returns false when the file could not be written;
 // the program does not report that, but the old file is left whole.
-bool save_settings(const AppState& state);
+bool save_settings(const Settings& settings, const RunState& run);
 
 }  // namespace kelvanor

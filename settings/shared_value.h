@@ -12,7 +12,7 @@ template <class T>
 class Shared {
     static_assert(std::is_trivially_copyable_v<T>);
 
-public:
+  public:
     constexpr Shared() noexcept : value_(T{}) {}
     constexpr Shared(T value) noexcept : value_(value) {}  // NOLINT: implicit by design
     Shared(const Shared& other) noexcept : value_(other.load()) {}
@@ -30,26 +30,10 @@ public:
     void store(T value) noexcept { value_.store(value); }
     T exchange(T value) noexcept { return value_.exchange(value); }
 
-    T operator++() noexcept
-        requires std::is_integral_v<T>
-    {
-        return ++value_;
-    }
-    T operator--() noexcept
-        requires std::is_integral_v<T>
-    {
-        return --value_;
-    }
-    T operator++(int) noexcept
-        requires std::is_integral_v<T>
-    {
-        return value_++;
-    }
-    T operator--(int) noexcept
-        requires std::is_integral_v<T>
-    {
-        return value_--;
-    }
+    T operator++() noexcept requires std::is_integral_v<T> { return ++value_; }
+    T operator--() noexcept requires std::is_integral_v<T> { return --value_; }
+    T operator++(int) noexcept requires std::is_integral_v<T> { return value_++; }
+    T operator--(int) noexcept requires std::is_integral_v<T> { return value_--; }
     Shared& operator+=(T delta) noexcept {
         store(load() + delta);
         return *this;
@@ -59,7 +43,7 @@ public:
         return *this;
     }
 
-private:
+  private:
     std::atomic<T> value_;
 };
 

@@ -146,7 +146,8 @@ size_t synthesize_reply(SimHead& head, std::span<const uint8_t> command, std::sp
     if (channel == 3) {
         const size_t per_side = samples / 2;
         for (size_t j = 0; j < per_side; ++j) {
-            const float slant = (static_cast<float>(j) + 0.5f) * metres / per_side;
+            const float slant =
+                (static_cast<float>(j) + 0.5f) * metres / static_cast<float>(per_side);
             const auto id = static_cast<uint32_t>(j);
             echo[2 * j] = apply_gain(echo_at(head, Side{true}, slant, frequency, id), gain);
             echo[2 * j + 1] = apply_gain(echo_at(head, Side{false}, slant, frequency, id), gain);
@@ -154,7 +155,8 @@ size_t synthesize_reply(SimHead& head, std::span<const uint8_t> command, std::sp
     } else if (channel == 1 || channel == 2) {
         const Side side{channel == 1};
         for (size_t i = 0; i < samples; ++i) {
-            const float slant = (static_cast<float>(i) + 0.5f) * metres / samples;
+            const float slant =
+                (static_cast<float>(i) + 0.5f) * metres / static_cast<float>(samples);
             echo[i] =
                 apply_gain(echo_at(head, side, slant, frequency, static_cast<uint32_t>(i)), gain);
         }

@@ -82,7 +82,8 @@ void SurveyPath::advance() {
                 ++turns_;
                 turning_ = false;
                 along_line_ = 0.0;
-                base_heading_ = wrapped_degrees(config_.heading_degrees + 180.0 * (turns_ % 2));
+                base_heading_ = wrapped_degrees(config_.heading_degrees +
+                                                180.0 * static_cast<double>(turns_ % 2));
             } else {
                 base_heading_ = wrapped_degrees(base_heading_ + sign * step);
             }

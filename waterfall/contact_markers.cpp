@@ -4,8 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "control/app_state.h"
 #include "ping/column_history.h"
-#include "settings/app_state.h"
 #include "waterfall/image.h"
 #include "waterfall/target_measurement.h"
 

@@ -62,7 +62,7 @@ void draw_grid(WaterfallState& waterfall, const ImageLock& held, bool grid_on,
 
 void draw_grid(WaterfallState& waterfall, const Settings& settings) {
     const ImageLock held = lock_image(waterfall);
-    draw_grid(waterfall, held, settings.Grid != 0, settings.channel_code);
+    draw_grid(waterfall, held, settings.Grid, settings.channel_code);
 }
 
 void change_grid_layout(WaterfallState& waterfall, int32_t old_channel_code,

@@ -171,7 +171,7 @@ int draw_ping(WaterfallState& waterfall, const ImageLock& held, const Settings& 
     for (int i = 0; i < shifts; ++i) shift_one_column(waterfall);
 
     const int channel = settings.channel_code;
-    const bool grid = settings.Grid != 0;
+    const bool grid = settings.Grid;
     if (grid) redraw_zero_line(waterfall, zero_line_row(channel));
 
     resample_lines(waterfall, held, channel, request.data_channel, request.samples_per_line,
@@ -190,7 +190,7 @@ int draw_ping(WaterfallState& waterfall, const ImageLock& held, const Settings& 
                   request, grid);
     }
 
-    if (request.mark_pending && settings.AlongTrackMarks != 0) draw_mark(waterfall);
+    if (request.mark_pending && settings.AlongTrackMarks) draw_mark(waterfall);
     show_image(waterfall);
     return columns;
 }
@@ -211,7 +211,7 @@ void clear_screen(WaterfallState& waterfall, const Settings& settings,
                   std::span<std::byte> column_history) {
     const ImageLock held = lock_image(waterfall);
     clear_image(waterfall, held);
-    draw_grid(waterfall, held, settings.Grid != 0, settings.channel_code);
+    draw_grid(waterfall, held, settings.Grid, settings.channel_code);
     std::fill(column_history.begin(), column_history.end(), std::byte{0});
     show_image(waterfall);
 }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "waterfall/contact_markers.h"
 #include "waterfall/image.h"
 
@@ -157,8 +157,8 @@ void draw_height_overlay(const AppState& app, Surface& surface) {
 
 // Overlay lock held.
 void draw_overlays_locked(const AppState& app, Surface& surface) {
-    const bool length = app.run.target_length_mode == 1 && app.run.target_length_active == 1;
-    const bool height = app.run.target_height_mode == 1;
+    const bool length = app.run.target_length_mode && app.run.target_length_active;
+    const bool height = app.run.target_height_mode;
     const std::vector<PlacedMarker> markers = placed_contact_markers(app);
     if (!length && !height && markers.empty()) return;
     std::lock_guard surface_lock(surface.mutex());
@@ -196,7 +196,7 @@ std::optional<float> target_length(Point start, Point end, const LengthScale& sc
     const int64_t dy = std::abs(start.y - end.y);
     // Rows of one grid division; along-track, one mark interval spans the same distance.
     const int64_t rows_per_division = scale.channel_code == 3 ? 50 : 100;
-    const int64_t dx_rows = scale.speed_correction != 0
+    const int64_t dx_rows = scale.speed_correction
                                 ? dx * scale.columns_per_mark / rows_per_division
                                 : dx * rows_per_division / scale.columns_per_mark;
     const double rows = std::sqrt(static_cast<double>(dx_rows * dx_rows + dy * dy));
@@ -233,15 +233,15 @@ std::string height_readout_text(std::optional<float> height, int32_t units) {
 
 bool target_right_click(AppState& app, Point p) {
     if (app.ping.half_scale == 2 || !kTargetImageArea.contains(p)) return false;
-    if (app.run.target_length_mode != 1) return false;
+    if (!app.run.target_length_mode) return false;
     OverlayLock lock(app.target.overlay_mutex);
     // Height clicks still pending hold the length tool back only while the height tool is the
     // one in use; the tools exclude each other, so a height measurement left half-done never
     // locks the length tool.
-    if (app.run.target_height_mode == 1 && app.run.target_height_step != 0) return false;
+    if (app.run.target_height_mode && app.run.target_height_step != 0) return false;
     TargetState& t = app.target;
-    app.run.target_length_active = app.run.target_length_active == 1 ? 0 : 1;
-    if (app.run.target_length_active == 1) {
+    app.run.target_length_active = !app.run.target_length_active;
+    if (app.run.target_length_active) {
         t.length_start_x = p.x;
         t.length_start_y = p.y;
         t.completed_length_metres.reset();
@@ -258,9 +258,9 @@ bool target_right_click(AppState& app, Point p) {
 
 bool target_left_click(AppState& app, Point p) {
     if (!kTargetImageArea.contains(p)) return false;
-    if (app.run.target_height_mode != 1) return false;
+    if (!app.run.target_height_mode) return false;
     OverlayLock lock(app.target.overlay_mutex);
-    if (app.run.target_length_active != 0) return false;
+    if (app.run.target_length_active) return false;
     TargetState& t = app.target;
     const int32_t step = app.run.target_height_step + 1 > 3 ? 0 : app.run.target_height_step + 1;
     if (step == 0) {
@@ -285,13 +285,13 @@ bool target_left_click(AppState& app, Point p) {
 
 bool target_pointer_move(AppState& app, Point p) {
     if (!kTargetImageArea.contains(p)) return false;
-    const bool length = app.run.target_length_mode == 1;
-    const bool height = app.run.target_height_mode == 1;
+    const bool length = app.run.target_length_mode;
+    const bool height = app.run.target_height_mode;
     if (!length && !height) return false;
     OverlayLock lock(app.target.overlay_mutex);
     TargetState& t = app.target;
     bool changed = false;
-    if (length && app.run.target_length_active == 1) {
+    if (length && app.run.target_length_active) {
         t.length_end_x = p.x;
         t.length_end_y = p.y;
         changed = true;
@@ -310,7 +310,7 @@ void target_tool_changed(AppState& app) {
     OverlayLock lock(app.target.overlay_mutex);
     // A measurement whose tool is off can be neither seen nor ended; left running it would
     // keep refusing the height tool's clicks.
-    if (app.run.target_length_mode != 1) app.run.target_length_active = 0;
+    if (!app.run.target_length_mode) app.run.target_length_active = false;
     show_image(app.waterfall);
 }
 

@@ -40,7 +40,7 @@ int32_t height_zero_row(int32_t channel_code);
 // What the length read-out depends on besides the two points.
 struct LengthScale {
     int32_t channel_code = 3;
-    int32_t speed_correction = 0;
+    bool speed_correction = false;
     int32_t columns_per_mark = 0;
     int32_t range_metres = 0;
     int32_t units = 0;  // 0 metres, 1 feet

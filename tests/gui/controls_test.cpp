@@ -137,7 +137,7 @@ TEST_F(Controls, HoldBlocksTheDataFromButtonsButNotTheHoldBox) {
     click(hold);
     EXPECT_EQ(state().run.hold, 1);
     click(centre(layout().file_button));
-    EXPECT_EQ(state().settings.RunMode, 0);
+    EXPECT_EQ(state().settings.RunMode, RunMode::Head);
     click(range_up());
     EXPECT_EQ(state().settings.SSRange, 4);
     type("h");  // the H key toggles Hold too
@@ -152,11 +152,11 @@ TEST_F(Controls, HeadFileHeadRestoresRangeAndGain) {
     const std::string path = write_survey(30, 120, 3);
     app->ui().queue_dialog_answer(path);
     click(centre(layout().file_button));
-    ASSERT_EQ(state().settings.RunMode, 1);
+    ASSERT_EQ(state().settings.RunMode, RunMode::File);
     ASSERT_TRUE(wait_until([&] { return state().datafile.playback_offset >= 10 * 640; }));
     EXPECT_EQ(state().settings.SSGain, 3);  // the file's own gain is shown while it plays
     click(centre(layout().head_button));
-    EXPECT_EQ(state().settings.RunMode, 0);
+    EXPECT_EQ(state().settings.RunMode, RunMode::Head);
     EXPECT_EQ(state().settings.SSRange, 1);
     EXPECT_EQ(state().settings.SSGain, 20);
     EXPECT_TRUE(app->window().action(menu::kHead)->isChecked());

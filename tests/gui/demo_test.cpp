@@ -24,7 +24,7 @@ TEST(Demo, LivePingsAndGpsFixesArrive) {
     Application app(std::move(options));
     app.start();
     AppState& state = app.state();
-    EXPECT_EQ(state.settings.RunMode, 0);
+    EXPECT_EQ(state.settings.RunMode, RunMode::Head);
     EXPECT_EQ(state.run.gps_enabled, 1)
         << state.link.ports.path(1) << " / " << state.link.ports.path(2);
     ASSERT_TRUE(wait_until([&] { return state.ping.column_history.history_index != 0; }))

@@ -10,8 +10,8 @@
 
 #include <QDialog>
 
+#include "control/app_state.h"
 #include "control/program.h"
-#include "settings/app_state.h"
 #include "tests/gui/gui_support.h"
 #include "tests/unit/fake_ui.h"
 #include "tests/unit/memory_surface.h"

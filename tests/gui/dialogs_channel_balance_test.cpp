@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "control/app_state.h"
 #include "dialogs/channel_balance_dialog.h"
 #include "tests/gui/dialog_program.h"
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "dialogs/comport_setup_dialog.h"
 #include "tests/gui/dialog_program.h"
 

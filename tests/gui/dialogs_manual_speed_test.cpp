@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "control/app_state.h"
 #include "dialogs/manual_speed_dialog.h"
 #include "tests/gui/dialog_program.h"
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "control/app_state.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_layout.h"
 #include "panel/panel_paint.h"
 #include "panel/readouts.h"
 #include "platform/qt_surface.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {
@@ -122,7 +122,7 @@ TEST(PanelLayout, EveryTextFitsItsBox) {
         for (int units : {0, 1}) {
             for (int range = 0; range <= 8; ++range) {
                 for (int frequency : {0, 1}) {
-                    app.settings.RunMode = run_mode;
+                    app.settings.RunMode = static_cast<RunMode>(run_mode);
                     app.settings.Units = units;
                     app.settings.SSRange = range;
                     app.settings.Frequency = frequency;
@@ -139,7 +139,7 @@ TEST(PanelLayout, EveryTextFitsItsBox) {
         }
     }
     // "Plot Spd" inside its bar, clear of the right arrow (FILE mode only).
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     paint_panel(app, surface, nullptr, hooks);
     bool plot_speed_seen = false;
     for (const auto& t : surface.texts) {
@@ -154,7 +154,7 @@ TEST(PanelLayout, EveryTextFitsItsBox) {
     surface.texts.clear();
     draw_date_time(app, surface, nullptr, "28-SEP-2026  23:58:59");
     check_texts("date and time");
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     draw_line_position(app, surface, nullptr, "5420.1234N 01007.5678E  ", true);
     check_texts("line position");
     EXPECT_GT(checked, 100);

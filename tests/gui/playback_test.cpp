@@ -98,7 +98,8 @@ TEST(Playback, InputWaitsLittleWhilePlaying) {
         poster.stop();
         std::sort(waits.begin(), waits.end());
         std::printf("plot speed %3d: input waited median %.2f ms, worst %.2f ms over %zu events\n",
-                    plot_speed, waits[waits.size() / 2] / 1e6, waits.back() / 1e6, waits.size());
+                    plot_speed, static_cast<double>(waits[waits.size() / 2]) / 1e6,
+                    static_cast<double>(waits.back()) / 1e6, waits.size());
         EXPECT_GT(app.state().datafile.playback_offset + app.state().datafile.playback_restart, 0);
         app.request_close(CloseOrigin::Window);
         ASSERT_TRUE(wait_until([&] { return app.closed(); }));

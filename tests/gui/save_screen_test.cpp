@@ -35,14 +35,14 @@ class Window {
   public:
     explicit Window(int width) {
         window.menuBar()->addMenu(QStringLiteral("&File"));
-        auto* client = new QWidget(&window);
-        client->setFixedSize(width, 120);
-        client->setAutoFillBackground(true);
-        set_colour(client, Qt::red);
-        window.setCentralWidget(client);
+        auto* area = new QWidget(&window);
+        area->setFixedSize(width, 120);
+        area->setAutoFillBackground(true);
+        set_colour(area, Qt::red);
+        window.setCentralWidget(area);
         window.show();
         test::wait_until([this] { return window.isVisible(); });
-        this->client = client;
+        client = area;
     }
     static void set_colour(QWidget* widget, QColor colour) {
         QPalette palette = widget->palette();

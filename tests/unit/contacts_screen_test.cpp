@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "contacts/file_contact.h"
+#include "control/app_state.h"
 #include "datafile/record_source.h"
 #include "memory_surface.h"
 #include "ping/column_history.h"
-#include "settings/app_state.h"
 #include "settings/sensor_offsets_io.h"
 #include "sim/survey_recording.h"
 #include "waterfall/contact_markers.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "control/link_devices.h"
-#include "settings/app_state.h"
 #include "test_support.h"
 
 namespace kelvanor {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
 #include "datafile/record_writer.h"
 #include "datafile_test_support.h"
 #include "ping/echo_conversion.h"
-#include "settings/app_state.h"
 #include "test_support.h"
 
 namespace kelvanor {

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/ping_record.h"
 #include "datafile/playback.h"
 #include "datafile_test_support.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {

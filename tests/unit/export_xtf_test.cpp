@@ -169,7 +169,7 @@ TEST(ExportXtf, RoundTripOfEveryFieldAndTheSampleOrder) {
                 EXPECT_EQ(ch.number, c);
                 EXPECT_EQ(ch.slant_range, static_cast<float>(range));
                 EXPECT_EQ(ch.ground_range, 0.0f);
-                EXPECT_FLOAT_EQ(ch.time_duration, range / 750.0f);
+                EXPECT_FLOAT_EQ(ch.time_duration, static_cast<float>(range) / 750.0f);
                 EXPECT_FLOAT_EQ(ch.seconds_per_ping, 0.121f);
                 EXPECT_EQ(ch.frequency, 680);
                 EXPECT_EQ(ch.gain, 17 + i);

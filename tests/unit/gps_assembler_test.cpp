@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/ping_record.h"
 #include "gps/gps_line_assembler.h"
-#include "settings/app_state.h"
 #include "test_support.h"
 
 namespace kelvanor {

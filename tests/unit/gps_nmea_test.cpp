@@ -10,9 +10,9 @@
 #include <mutex>
 #include <string>
 
+#include "control/app_state.h"
 #include "gps/gps_line_assembler.h"
 #include "gps/nmea_parser.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {

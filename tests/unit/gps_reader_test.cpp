@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "control/app_state.h"
 #include "gps/gps_reader.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {
@@ -140,7 +140,7 @@ const std::string kGll2 = "$GPGLL,3852.111,N,14558.222,W,123520,A*2C\r\n";
 
 std::unique_ptr<AppState> make_app() {
     auto app = std::make_unique<AppState>();
-    app->settings.RunMode = 0;
+    app->settings.RunMode = RunMode::Head;
     app->settings.GPSHeadingType = kGpsPositionFromGll;
     return app;
 }
@@ -181,7 +181,7 @@ TEST(GpsReaderPass, StreamInputReadsEverySentenceQueuedOrDropsThemAll) {
     };
     for (const Case& c : cases) {
         auto app = make_app();
-        app->settings.RunMode = c.run_mode;
+        app->settings.RunMode = static_cast<RunMode>(c.run_mode);
         app->run.hold = c.hold;
         FakeGpsPort port;
         port.open("gpsd://localhost");
@@ -255,17 +255,17 @@ TEST(GpsReaderPass, FileModeAndHoldReadAndThrowAway) {
         FakeGpsPort port;
         port.open("/dev/gps");
         // A sentence begun before Hold or FILE mode is not finished after it.
-        app->settings.RunMode = 0;
+        app->settings.RunMode = RunMode::Head;
         app->run.hold = 0;
         port.push(kGll.substr(0, 10));
         gps_reader_pass(gps_context(*app), port, {});
-        app->settings.RunMode = file_mode;
+        app->settings.RunMode = file_mode != 0 ? RunMode::File : RunMode::Head;
         app->run.hold = file_mode == 0 ? 1 : 0;
         port.push(kGll.substr(10, 10));
         gps_reader_pass(gps_context(*app), port, {});
         EXPECT_EQ(port.queued(), 0u);
         // Released: the rest of the sentence read before the release is no sentence.
-        app->settings.RunMode = 0;
+        app->settings.RunMode = RunMode::Head;
         app->run.hold = 0;
         port.push(kGll.substr(20));
         gps_reader_pass(gps_context(*app), port, {});

@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "control/app_state.h"
 #include "headlink/head_port.h"
 #include "headlink/switch_command.h"
 #include "headlink_test_support.h"
 #include "ping/readout_state.h"
 #include "platform/posix_serial_port.h"
-#include "settings/app_state.h"
 #include "test_support.h"
 
 namespace kelvanor {
@@ -258,7 +258,7 @@ TEST_F(HeadLink, ASecondStopNeverClosesTheDescriptorThatReusedThePortsNumber) {
 TEST_F(HeadLink, FileModeLeavesThePortAlone) {
     start();
     ASSERT_TRUE(wait_for_valid_pings(2));
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a turn under way ends
     const uint64_t commands = head().server().commands_received();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -4,9 +4,9 @@
 #include <tuple>
 #include <vector>
 
+#include "control/app_state.h"
 #include "headlink/diagnostics_view.h"
 #include "headlink/link_indicators.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {

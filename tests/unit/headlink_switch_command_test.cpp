@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/ping_record.h"
 #include "headlink/acquisition.h"
 #include "headlink/switch_command.h"
 #include "ping/readout_state.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "settings/app_state.h"
 #include "sim/head_sim.h"
 
 namespace kelvanor {
@@ -287,7 +287,7 @@ TEST(OutgoingCommand, WorkWhileRtsIsHeldShortensTheHoldSleepNotTheHold) {
         LoggingClock clock(log);
         AppState app;
         {
-            OutgoingCommand command(app, &port, clock);
+            OutgoingCommand command(app.settings, app.head, &port, clock);
             EXPECT_TRUE(command.written());
             log.events.push_back("work");
             log.now_us += c.work_us;
@@ -319,7 +319,7 @@ TEST(PollHeadReply, AReplysColumnIsDrawnWhileTheNextCommandsRtsIsHeld) {
     LoggingHooks hooks(log);
     auto owned = std::make_unique<AppState>();  // the image is too big for the stack
     AppState& app = *owned;
-    app.settings.RunMode = 0;
+    app.settings.RunMode = RunMode::Head;
     app.settings.SSRange = 0;
     app.settings.SpeedCorrection = 0;
     update_head_model(app.head);

@@ -12,11 +12,11 @@
 #include <string>
 #include <thread>
 
+#include "control/app_state.h"
 #include "headlink/acquisition.h"
 #include "platform/clock.h"
 #include "platform/port_resolver.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 #include "sim/head_server.h"
 
 namespace kelvanor::test {

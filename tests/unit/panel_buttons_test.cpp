@@ -65,7 +65,7 @@ TEST_F(PanelTest, RangeArrowsStepWithinTheFrequencyLimitAndRedraw) {
 }
 
 TEST_F(PanelTest, RangeAndGainArrowsDoNothingInFileMode) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.settings.SSRange = 2;
     app.settings.SSGain = 10;
     panel_left_button_down(app, surface, &ui, hooks, {layout().x1 + 4, layout().y0 + 4});
@@ -140,7 +140,7 @@ TEST_F(PanelTest, SlidingOffTheGainButtonStopsTheRepeatAtOnce) {
 }
 
 TEST_F(PanelTest, PlotSpeedStepsByTenFrom55UpTo95AndDownTo5) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.settings.PlotSpeed = 55;
     const Point up = inside(layout().plot_up_rect);
     EXPECT_EQ(panel_left_button_down(app, surface, &ui, hooks, up).repeat_timer_ms, 500);
@@ -163,7 +163,7 @@ TEST_F(PanelTest, PlotSpeedStepsByTenFrom55UpTo95AndDownTo5) {
 }
 
 TEST_F(PanelTest, PlotSpeedAt100DoesNotChange) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.settings.PlotSpeed = 100;
     panel_left_button_down(app, surface, &ui, hooks, inside(layout().plot_up_rect));
     EXPECT_EQ(app.settings.PlotSpeed, 100);
@@ -201,7 +201,7 @@ TEST_F(PanelTest, HoldIgnoresEveryOtherButtonUntilReleased) {
 }
 
 TEST_F(PanelTest, HoldInFileModeLeavesTheSwitchCommandAlone) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     toggle_hold(app, surface, &ui);
     EXPECT_EQ(app.run.hold, 1);
     EXPECT_EQ(app.head.hold_command_flag, 0);

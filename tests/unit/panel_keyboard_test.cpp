@@ -105,7 +105,7 @@ TEST_F(PanelKeyboardTest, EscapeAndANewEntryCancelTheRunningOne) {
 }
 
 TEST_F(PanelKeyboardTest, FileModeIgnoresEverythingButHold) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.run.recording = 1;
     type("RG12\r\x1bP");
     EXPECT_EQ(app.run.entry_kind, 0);

@@ -42,7 +42,7 @@ TEST_F(PanelTest, RangeBoxShowsTheRangeAndSetsTheSwitchCommandRange) {
         draw_range(app, surface, &ui);
         EXPECT_EQ(text_in(layout().range_box), c.text);
         EXPECT_EQ(app.head.range_metres, c.metres);
-        EXPECT_FLOAT_EQ(app.head.metres_per_sample, c.metres / 500.0f);
+        EXPECT_FLOAT_EQ(app.head.metres_per_sample, static_cast<float>(c.metres) / 500.0f);
         EXPECT_NE(app.ping.seen.time_seconds, 5) << "the previous-ping tracking is reset";
     }
     const Rect box = layout().range_box;
@@ -111,7 +111,7 @@ TEST_F(PanelTest, GridLabelMovesRightInFileModeAndBringsThePlotSpeedControl) {
     EXPECT_EQ(text_in({387, 504, 547, 530}), "80 FT/DIV");
     EXPECT_TRUE(surface.glyphs().empty());
 
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.settings.Grid = 0;
     surface.clear_records();
     draw_grid_label(app, surface, &ui);
@@ -125,7 +125,7 @@ TEST_F(PanelTest, GridLabelMovesRightInFileModeAndBringsThePlotSpeedControl) {
 }
 
 TEST_F(PanelTest, PlotSpeedBarLengthFollowsThePlotSpeed) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     struct Case {
         int32_t plot_speed;
         int filled;
@@ -165,13 +165,13 @@ TEST_F(PanelTest, FrequencyFollowsTheFileInFileMode) {
     draw_frequency(app, surface, &ui);
     EXPECT_EQ(surface.texts().back().text, "High Freq");
     EXPECT_EQ(surface.texts().back().colour, kPaletteIndicatorGreen);
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     draw_frequency(app, surface, &ui);
     EXPECT_EQ(surface.texts().back().text, "Low Freq");
 }
 
 TEST_F(PanelTest, DataFromButtonsDrawTheCurrentModePressed) {
-    draw_data_from_buttons(app, surface, &ui, 1);
+    draw_data_from_buttons(app, surface, &ui, RunMode::File);
     const ButtonBox head = layout().head_button;
     const ButtonBox file = layout().file_button;
     EXPECT_EQ(surface.index({head.x, head.y}), kPaletteWhite);  // raised: light top-left edge
@@ -182,7 +182,7 @@ TEST_F(PanelTest, DataFromButtonsDrawTheCurrentModePressed) {
 }
 
 TEST_F(PanelTest, WholePaintDrawsEveryElementAndTheArrowsByMode) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.run.speed_knots = 4.5f;
     app.run.heading_degrees = 90.0f;
     paint_panel(app, surface, &ui, hooks);
@@ -202,7 +202,7 @@ TEST_F(PanelTest, WholePaintDrawsEveryElementAndTheArrowsByMode) {
     EXPECT_EQ(hooks.calls, (std::vector<std::string>{"notices"}));
     EXPECT_EQ(ui.whole_repaints, 1);
 
-    app.settings.RunMode = 0;
+    app.settings.RunMode = RunMode::Head;
     app.run.recording = 1;
     hooks.calls.clear();
     paint_panel(app, surface, &ui, hooks);

@@ -135,7 +135,7 @@ TEST_F(PanelTest, GpsPositionBlinksOnEverySecondUpdate) {
 
 TEST_F(PanelTest, LinePositionDrawsOnlyInFileModeAndOnlyOnAChange) {
     EXPECT_FALSE(draw_line_position(app, surface, &ui, "5012.3456 N 00412.3456 W", true));
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     EXPECT_TRUE(draw_line_position(app, surface, &ui, "5012.3456 N 00412.3456 W", true));
     EXPECT_FALSE(draw_line_position(app, surface, &ui, "5012.3456 N 00412.3456 W", true));
     EXPECT_TRUE(draw_line_position(app, surface, &ui, "", true)) << "empty: N/A";
@@ -145,7 +145,7 @@ TEST_F(PanelTest, LinePositionDrawsOnlyInFileModeAndOnlyOnAChange) {
 }
 
 TEST_F(PanelTest, CursorValuesShowTheColumnUnderThePointer) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.settings.channel_code = 3;
     // Column history: newest at history_index + 1. Store an old record, then a newer one.
     store_history_records(
@@ -184,7 +184,7 @@ TEST_F(PanelTest, CursorValuesShowTheColumnUnderThePointer) {
 // Save Screen's read-out: history_view set, the column under the last pointer position,
 // and the position and the time drawn even where the read-outs would skip an unchanged text.
 TEST_F(PanelTest, ACaptureShowsTheReadoutOfTheLastPointerPositionWhole) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     store_history_records(
         app.ping.column_history,
         make_entry("01-JAN-2026  10:00:00", "5000.0000 N 00100.0000 W", 60, 2.5f, 45.0f), 1);

@@ -166,7 +166,7 @@ struct Rig {
             }
         }
         ui.answer_next_dialog(path);
-        app.settings.RunMode = 1;
+        app.settings.RunMode = RunMode::File;
         program.run_mode_switch();
         std::vector<uint64_t> sums;
         for (int i = 0; i < 12; ++i) {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "memory_surface.h"
 #include "panel/panel_hooks.h"
 #include "panel/panel_paint.h"
 #include "platform/ui_services.h"
-#include "settings/app_state.h"
 #include "waterfall/palette.h"
 
 namespace kelvanor::test {
@@ -34,8 +34,8 @@ class RepaintRecorder final : public UiServices {
 
 class RecordingPanelHooks final : public PanelHooks {
   public:
-    void select_data_source(int32_t run_mode) override {
-        calls.push_back("data_source " + std::to_string(run_mode));
+    void select_data_source(RunMode run_mode) override {
+        calls.push_back("data_source " + std::to_string(static_cast<int>(run_mode)));
     }
     void toggle_rec_pause() override { calls.push_back("toggle_rec_pause"); }
     void draw_rec_pause() override { calls.push_back("draw_rec_pause"); }

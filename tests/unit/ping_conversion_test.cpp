@@ -98,7 +98,7 @@ TEST_F(EchoConversion, KeepsTheRangeOfAnHHeadAndOfPlayedRecords) {
     ASSERT_TRUE(convert(make_reply(h)));
     EXPECT_EQ(app.ping.reply_range_metres, 90);
 
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     ReplySpec played;
     played.range = 150;  // a played 'G' record already carries metres
     ASSERT_TRUE(convert(make_reply(played)));
@@ -155,7 +155,7 @@ TEST_F(EchoConversion, ALiveSingleSideFillsOnlyThatSide) {
 }
 
 TEST_F(EchoConversion, SwitchingAPlayedFileFromBothSidesToPortOnlyClearsStarboardOnce) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.datafile.file_side = 3;
     ReplySpec form;
     form.fill = 40;
@@ -182,7 +182,7 @@ std::vector<uint8_t> longest_played_reply(uint8_t fill, int32_t bottom_value = 0
 }
 
 TEST_F(EchoConversion, FourBitSamplesGiveTwoLevelsLowNibbleFirstAndStopAtTheBuffer) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.head.sample_bits = 4;
     const std::pair<int32_t, std::pair<int, int>> cases[] = {
         {0, {107, 48}},  // 0xA * 16 = 160 is cut; 0x30 = 48
@@ -201,7 +201,7 @@ TEST_F(EchoConversion, FourBitSamplesGiveTwoLevelsLowNibbleFirstAndStopAtTheBuff
 }
 
 TEST_F(EchoConversion, SixteenBitWordsAreShiftedCutToEightBitsAndLimited) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.head.sample_bits = 16;
     auto reply = longest_played_reply(0, 12000);
     const uint16_t words[] = {0x4B00, 0xFFFF, 0x1A80};
@@ -220,7 +220,7 @@ TEST_F(EchoConversion, SixteenBitWordsAreShiftedCutToEightBitsAndLimited) {
 }
 
 TEST_F(EchoConversion, MarksTheBottomInScaledRecordsAndDropsAMarkBeyondTheBuffer) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.head.sample_bits = 16;
     app.head.extra_setting_2 = 2;
     app.head.metres_per_sample = 0.24f;
@@ -238,7 +238,7 @@ TEST_F(EchoConversion, MarksTheBottomInScaledRecordsAndDropsAMarkBeyondTheBuffer
 }
 
 TEST_F(EchoConversion, ConversionModeOneLeavesEveryBufferUntouched) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.datafile.file_side = 3;
     app.head.extra_setting_2 = 1;
     for (int32_t bits : {4, 8, 16}) {
@@ -277,7 +277,7 @@ TEST_F(EchoConversion, OtherHeadIdsKeepThePreviousFormatAndTakeTheBottomValueAsI
 }
 
 TEST_F(EchoConversion, APlayedSideScanRecordSetsTheRangeIndex) {
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     const std::pair<uint8_t, int32_t> cases[] = {{15, 0},  {30, 1},  {60, 2},  {90, 3},  {120, 4},
                                                  {150, 5}, {180, 6}, {210, 7}, {240, 8}, {100, 4}};
     for (const auto& [metres, index] : cases) {
@@ -324,7 +324,7 @@ TEST_F(EchoConversion, PlayedPingsAndOtherHeadIdsDoNotCountForThePingRate) {
     ReplySpec other;
     other.head_id = 0x11;
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(convert(make_reply(other), 100 * i));
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(convert(make_reply(ReplySpec{}), 100 * i));
     EXPECT_EQ(app.ping.ping_rate_count, 0);
     EXPECT_FALSE(app.ping.has_previous_ping);

@@ -145,7 +145,7 @@ class ProcessPing : public ::testing::Test {
     }
 
     void play(const ReplySpec& form = ReplySpec{}) {
-        app.settings.RunMode = 1;
+        app.settings.RunMode = RunMode::File;
         test::load_reply(app, make_reply(form));
         process_ping(app, hooks, clock);
     }
@@ -365,7 +365,7 @@ TEST_F(ProcessPing, PlaybackPausesOneHundredMinusThePlotSpeed) {
     }
     clock.sleeps.clear();
     app.settings.PlotSpeed = 0;
-    app.settings.RunMode = 0;
+    app.settings.RunMode = RunMode::Head;
     ping();
     EXPECT_TRUE(clock.sleeps.empty()) << "live pings never pause";
 }

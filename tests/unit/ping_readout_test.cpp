@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "control/app_state.h"
 #include "ping/readout_state.h"
-#include "settings/app_state.h"
 
 namespace kelvanor {
 namespace {
@@ -74,7 +74,7 @@ TEST(BalanceReadoutState, ShowsPortAndStarboardDecibelsAndSetsTheFactorsOnlyLive
     EXPECT_EQ(app.head.balance_factor_plus, 119);
     EXPECT_EQ(app.head.balance_factor_minus, 84);
 
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.settings.ChannelBalance = 60;
     app.datafile.file_channel_balance = 15;
     shown = apply_balance_readout_state(app);

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "ping/process_ping.h"
 #include "platform/clock.h"
-#include "settings/app_state.h"
 
 namespace kelvanor::test {
 
@@ -51,7 +51,7 @@ inline void load_reply(AppState& app, const std::vector<uint8_t>& reply) {
 
 // A live 'G' head at 120 m, both sides.
 inline void set_up_live_head(AppState& app) {
-    app.settings.RunMode = 0;
+    app.settings.RunMode = RunMode::Head;
     app.head.head_type = 'G';
     app.head.samples_per_line = 400;
     app.head.reply_length = 413;

@@ -99,7 +99,7 @@ struct ProgramHammer : testing::Test {
     void SetUp() override {
         ASSERT_TRUE(head.ok()) << head.error();
         app.run.ini_path = dir.file("KELVANOR.INI");
-        app.settings.RunMode = 0;
+        app.settings.RunMode = RunMode::Head;
         app.settings.SSRange = 0;  // 15 m, the fastest pings
         app.settings.ComPort = 0;
         std::vector<std::string> problems;

@@ -234,36 +234,39 @@ TEST_F(ProgramInputTest, ComPortsRestartOnTheChosenPortsInOrder) {
 
 TEST_F(ProgramInputTest, StartUpRunModeAndDemoPortsMarkTheMenu) {
     struct Case {
-        int before;
+        RunMode before;
         bool demo;
         bool with_gps;
-        int run_mode_after;
-        int previous_after;
+        RunMode run_mode_after;
+        RunMode previous_after;
         int gps_port_after;
     };
+    constexpr RunMode kHead = RunMode::Head;
+    constexpr RunMode kFile = RunMode::File;
+    constexpr RunMode kUnset = static_cast<RunMode>(7);
     const Case cases[] = {
-        {0, false, false, 1, 7, 5},  // --play: FILE mode
-        {1, false, false, 1, 7, 5},
-        {1, true, true, 0, 0, 1},  // the demo: HEAD mode, no change of mode at the first switch
-        {0, true, false, 0, 7, 5},
+        {kHead, false, false, kFile, kUnset, 5},  // --play: FILE mode
+        {kFile, false, false, kFile, kUnset, 5},
+        {kFile, true, true, kHead, kHead, 1},  // the demo: HEAD mode, no change at the first switch
+        {kHead, true, false, kHead, kUnset, 5},
     };
     for (const Case& c : cases) {
         app.settings.RunMode = c.before;
         app.settings.ComPort = 4;
         app.settings.ComPortGPS = 5;
-        app.run.previous_run_mode = 7;
+        app.run.previous_run_mode = kUnset;
         if (c.demo) {
             program.use_demo_ports(c.with_gps);
             EXPECT_EQ(app.settings.ComPort, 0);
         } else {
-            program.choose_run_mode(1);
+            program.choose_run_mode(RunMode::File);
         }
         EXPECT_EQ(app.settings.RunMode, c.run_mode_after);
         EXPECT_EQ(app.run.previous_run_mode, c.previous_after);
         EXPECT_EQ(app.settings.ComPortGPS, c.gps_port_after);
         if (c.before != c.run_mode_after) {
-            EXPECT_EQ(ui.checked(menu::kHead), c.run_mode_after == 0);
-            EXPECT_EQ(ui.checked(menu::kFile), c.run_mode_after == 1);
+            EXPECT_EQ(ui.checked(menu::kHead), c.run_mode_after == RunMode::Head);
+            EXPECT_EQ(ui.checked(menu::kFile), c.run_mode_after == RunMode::File);
         }
     }
 }

@@ -102,7 +102,7 @@ struct ProgramFixture : testing::Test {
 
     void enter_file_mode(const std::string& path) {
         ui.answer_next_dialog(path);
-        app.settings.RunMode = 1;
+        app.settings.RunMode = RunMode::File;
         program.run_mode_switch();
     }
 

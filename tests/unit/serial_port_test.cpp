@@ -9,11 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "control/app_state.h"
 #include "headlink/head_port.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
-#include "settings/app_state.h"
 #include "settings/ini_file.h"
+#include "settings/ini_ports.h"
 #include "test_support.h"
 
 namespace kelvanor {

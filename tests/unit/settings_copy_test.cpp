@@ -15,7 +15,7 @@ namespace {
 
 TEST(SettingsCopy, ACopyNeverHoldsARangeAboveItsLimit) {
     Settings settings;
-    settings.RunMode = 0;
+    settings.RunMode = RunMode::Head;
     std::atomic<bool> done{false};
     int bad = 0;
     std::thread reader([&] {

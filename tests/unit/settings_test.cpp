@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings_io.h"
 #include "test_support.h"
@@ -31,7 +31,7 @@ TEST(Settings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.Grid, 1);
     EXPECT_EQ(s.Colors, 0);
     EXPECT_EQ(s.Units, 0);
-    EXPECT_EQ(s.RunMode, 0);
+    EXPECT_EQ(s.RunMode, RunMode::Head);
     EXPECT_EQ(s.ComPort, 0);
     EXPECT_EQ(s.ComPortGPS, 1);
     EXPECT_EQ(s.GPSHeadingType, 2);
@@ -47,54 +47,61 @@ TEST(Settings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.PlotSpeed, 100);
     EXPECT_EQ(s.saved_ss_range, 4);
     EXPECT_EQ(s.saved_ss_gain, 6);
-    EXPECT_EQ(state.run.previous_run_mode, 0);
+    EXPECT_EQ(state.run.previous_run_mode, RunMode::Head);
     EXPECT_EQ(state.run.ini_path, dir.file("KELVANOR.INI"));
 }
 
 struct StoredValueCase {
     const char* key;
     const char* stored;
-    SharedInt Settings::*field;
+    int32_t (*field)(const Settings& s);  // the field as the INI file holds it
     int32_t expected;
 };
+
+template <auto Field>
+int32_t as_int(const Settings& s) {
+    return static_cast<int32_t>((s.*Field).load());
+}
 
 class StoredValue : public testing::TestWithParam<StoredValueCase> {};
 
 TEST_P(StoredValue, IsConvertedLikeAtoiAndClamped) {
     const StoredValueCase& c = GetParam();
     TempDir dir;
-    AppState state = load_from_text(dir, std::string("[Settings]\n") + c.key + "=" + c.stored + "\n");
-    EXPECT_EQ(state.settings.*c.field, c.expected) << c.key << "=" << c.stored;
+    AppState state =
+        load_from_text(dir, std::string("[Settings]\n") + c.key + "=" + c.stored + "\n");
+    EXPECT_EQ(c.field(state.settings), c.expected) << c.key << "=" << c.stored;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StoredValue,
-    testing::Values(StoredValueCase{"Colors", "2", &Settings::Colors, 0},
-                    StoredValueCase{"Colors", "5", &Settings::Colors, 5},
-                    StoredValueCase{"Colors", "3", &Settings::Colors, 3},
-                    StoredValueCase{"Colors", "1", &Settings::Colors, 0},
-                    StoredValueCase{"SSRange", "9", &Settings::SSRange, 4},
-                    StoredValueCase{"SSRange", "-1", &Settings::SSRange, 4},
-                    StoredValueCase{"SSRange", "2", &Settings::SSRange, 2},
-                    StoredValueCase{"ComPort", "32", &Settings::ComPort, 0},
-                    StoredValueCase{"ComPort", "31", &Settings::ComPort, 31},
-                    StoredValueCase{"ComPortGPS", "40", &Settings::ComPortGPS, 1},
-                    StoredValueCase{"PlotSpeed", "150", &Settings::PlotSpeed, 100},
-                    StoredValueCase{"PlotSpeed", "55", &Settings::PlotSpeed, 55},
-                    StoredValueCase{"Grid", "on", &Settings::Grid, 0},
-                    StoredValueCase{"Grid", "", &Settings::Grid, 0},
-                    StoredValueCase{"SSGain", "  +12abc", &Settings::SSGain, 12},
-                    StoredValueCase{"SSGain", "41", &Settings::SSGain, 6},
-                    StoredValueCase{"SSGain", "-0", &Settings::SSGain, 0},
-                    StoredValueCase{"SSGain", "99999999999999999999", &Settings::SSGain, 6},
-                    StoredValueCase{"SSDelay", "500", &Settings::SSDelay, 500},
-                    StoredValueCase{"SSDelay", "501", &Settings::SSDelay, 0},
-                    StoredValueCase{"ChannelBalance", "\"45\"", &Settings::ChannelBalance, 45},
-                    StoredValueCase{"ChannelBalance", "61", &Settings::ChannelBalance, 30},
-                    StoredValueCase{"Units", "2", &Settings::Units, 0},
-                    StoredValueCase{"Frequency", "-1", &Settings::Frequency, 0},
-                    StoredValueCase{"GPSHeadingType", "3", &Settings::GPSHeadingType, 2},
-                    StoredValueCase{"GPSBaudRate", "1", &Settings::GPSBaudRate, 1}));
+    testing::Values(
+        StoredValueCase{"Colors", "2", &as_int<&Settings::Colors>, 0},
+        StoredValueCase{"Colors", "5", &as_int<&Settings::Colors>, 5},
+        StoredValueCase{"Colors", "3", &as_int<&Settings::Colors>, 3},
+        StoredValueCase{"Colors", "1", &as_int<&Settings::Colors>, 0},
+        StoredValueCase{"SSRange", "9", &as_int<&Settings::SSRange>, 4},
+        StoredValueCase{"SSRange", "-1", &as_int<&Settings::SSRange>, 4},
+        StoredValueCase{"SSRange", "2", &as_int<&Settings::SSRange>, 2},
+        StoredValueCase{"ComPort", "32", &as_int<&Settings::ComPort>, 0},
+        StoredValueCase{"ComPort", "31", &as_int<&Settings::ComPort>, 31},
+        StoredValueCase{"ComPortGPS", "40", &as_int<&Settings::ComPortGPS>, 1},
+        StoredValueCase{"PlotSpeed", "150", &as_int<&Settings::PlotSpeed>, 100},
+        StoredValueCase{"PlotSpeed", "55", &as_int<&Settings::PlotSpeed>, 55},
+        StoredValueCase{"Grid", "on", &as_int<&Settings::Grid>, 0},
+        StoredValueCase{"Grid", "", &as_int<&Settings::Grid>, 0},
+        StoredValueCase{"SSGain", "  +12abc", &as_int<&Settings::SSGain>, 12},
+        StoredValueCase{"SSGain", "41", &as_int<&Settings::SSGain>, 6},
+        StoredValueCase{"SSGain", "-0", &as_int<&Settings::SSGain>, 0},
+        StoredValueCase{"SSGain", "99999999999999999999", &as_int<&Settings::SSGain>, 6},
+        StoredValueCase{"SSDelay", "500", &as_int<&Settings::SSDelay>, 500},
+        StoredValueCase{"SSDelay", "501", &as_int<&Settings::SSDelay>, 0},
+        StoredValueCase{"ChannelBalance", "\"45\"", &as_int<&Settings::ChannelBalance>, 45},
+        StoredValueCase{"ChannelBalance", "61", &as_int<&Settings::ChannelBalance>, 30},
+        StoredValueCase{"Units", "2", &as_int<&Settings::Units>, 0},
+        StoredValueCase{"Frequency", "-1", &as_int<&Settings::Frequency>, 0},
+        StoredValueCase{"GPSHeadingType", "3", &as_int<&Settings::GPSHeadingType>, 2},
+        StoredValueCase{"GPSBaudRate", "1", &as_int<&Settings::GPSBaudRate>, 1}));
 
 TEST(Settings, AtoiConversion) {
     EXPECT_EQ(c_atoi("  42"), 42);
@@ -131,7 +138,7 @@ TEST(Settings, HighFrequencyLowersTheLoadedRangeAtStartUp) {
 
 TEST(Settings, FrequencyRuleDoesNothingInFileMode) {
     AppState state;
-    state.settings.RunMode = 1;
+    state.settings.RunMode = RunMode::File;
     state.settings.Frequency = 1;
     state.settings.SSRange = 3;
     EXPECT_FALSE(apply_frequency_range_limit(state.settings));
@@ -157,7 +164,7 @@ TEST(Settings, FileModeSavesTheHeadModeRangeAndGain) {
     TempDir dir;
     AppState state;
     state.run.ini_path = dir.file("KELVANOR.INI");
-    state.settings.RunMode = 1;
+    state.settings.RunMode = RunMode::File;
     state.settings.SSRange = 8;  // overwritten by a played record
     state.settings.SSGain = 33;
     state.settings.saved_ss_range = 2;
@@ -170,16 +177,53 @@ TEST(Settings, FileModeSavesTheHeadModeRangeAndGain) {
     EXPECT_EQ(reloaded.settings.SSRange, 2);
     EXPECT_EQ(reloaded.settings.SSGain, 9);
     EXPECT_EQ(reloaded.settings.Frequency, 1);
-    EXPECT_EQ(reloaded.settings.RunMode, 1);
-    EXPECT_EQ(reloaded.run.previous_run_mode, 1);
+    EXPECT_EQ(reloaded.settings.RunMode, RunMode::File);
+    EXPECT_EQ(reloaded.run.previous_run_mode, RunMode::File);
+}
+
+// The typed flags read from the file's 0 and 1 and are written back as the same text.
+TEST(Settings, TypedFlagsReadAndWriteTheFilesNumbers) {
+    struct Case {
+        const char* stored;
+        RunMode run_mode;
+        bool grid;
+        bool speed_correction;
+        bool along_track_marks;
+    };
+    const Case cases[] = {
+        {"RunMode=0\nGrid=0\nSpeedCorrection=0\nAlongTrackMarks=0\n", RunMode::Head, false, false,
+         false},
+        {"RunMode=1\nGrid=1\nSpeedCorrection=1\nAlongTrackMarks=1\n", RunMode::File, true, true,
+         true},
+        {"RunMode=2\nGrid=2\nSpeedCorrection=-1\nAlongTrackMarks=9\n", RunMode::Head, true, false,
+         false},  // out of range: each key's default
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        AppState state = load_from_text(dir, std::string("[Settings]\n") + c.stored);
+        EXPECT_EQ(state.settings.RunMode, c.run_mode) << c.stored;
+        EXPECT_EQ(state.settings.Grid.load(), c.grid) << c.stored;
+        EXPECT_EQ(state.settings.SpeedCorrection.load(), c.speed_correction) << c.stored;
+        EXPECT_EQ(state.settings.AlongTrackMarks.load(), c.along_track_marks) << c.stored;
+        ASSERT_TRUE(save_settings(state));
+        const std::string saved = read_text(state.run.ini_path);
+        const auto line = [](const char* key, bool on) {
+            return std::string(key) + "=" + (on ? "1" : "0") + "\n";
+        };
+        EXPECT_NE(saved.find(line("RunMode", c.run_mode == RunMode::File)), std::string::npos);
+        EXPECT_NE(saved.find(line("Grid", c.grid)), std::string::npos) << saved;
+        EXPECT_NE(saved.find(line("SpeedCorrection", c.speed_correction)), std::string::npos);
+        EXPECT_NE(saved.find(line("AlongTrackMarks", c.along_track_marks)), std::string::npos);
+    }
 }
 
 TEST(Settings, SaveKeepsOtherSectionsCommentsAndLineEndings) {
     TempDir dir;
     const std::string path = dir.file("KELVANOR.INI");
-    write_text(path,
-               "; survey boat 3\r\n[Ports]\r\nCOM1=/dev/ttyUSB0\r\n\r\n[Settings]\r\n"
-               "; gain as the crew likes it\r\nSSGain = 20\r\nCustom=keep me\r\n\r\n[Later]\r\nx=1");
+    write_text(
+        path,
+        "; survey boat 3\r\n[Ports]\r\nCOM1=/dev/ttyUSB0\r\n\r\n[Settings]\r\n"
+        "; gain as the crew likes it\r\nSSGain = 20\r\nCustom=keep me\r\n\r\n[Later]\r\nx=1");
     AppState state;
     load_settings_from(state, path);
     state.settings.SSGain = 21;

@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
+#include "control/app_state.h"
 #include "gps/gps_line_assembler.h"
 #include "gps/gps_reader.h"
 #include "platform/posix_serial_port.h"
-#include "settings/app_state.h"
 #include "sim/nmea_server.h"
 #include "sim/nmea_track.h"
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <thread>
 
+#include "control/app_state.h"
 #include "memory_surface.h"
-#include "settings/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {

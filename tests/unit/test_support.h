@@ -12,9 +12,10 @@ namespace kelvanor::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "kelvanor-test-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "kelvanor-test-XXXXXX").string();
         if (::mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
     }
     ~TempDir() {
@@ -27,7 +28,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

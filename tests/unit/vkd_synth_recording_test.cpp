@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
 #include "datafile/record_writer.h"
-#include "settings/app_state.h"
 #include "sim/survey_recording.h"
 #include "test_support.h"
 
@@ -133,7 +133,7 @@ TEST(VkdSynthRecording, PlaysThroughThePingPipelineAsAnHHeadRecording) {
     auto file = PosixRecordFile::open(path, error);
     ASSERT_TRUE(file) << error;
     AppState app;
-    app.settings.RunMode = 1;
+    app.settings.RunMode = RunMode::File;
     app.head.head_type = 'G';  // as a 'G' head left it
     PingHooks ping_hooks;
     StillClock clock;

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/record_source.h"
 #include "datafile/render_file.h"
-#include "settings/app_state.h"
 #include "sim/survey_recording.h"
 #include "waterfall/image.h"
 
@@ -325,9 +325,9 @@ TEST(RenderFile, StripKeepsEveryColumnUpToItsLimitAndIsDetachedAfterwards) {
 }
 
 INSTANTIATE_TEST_SUITE_P(KnownSurveys, WaterfallRenderCheck, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<SurveyCase>& info) {
+                         [](const testing::TestParamInfo<SurveyCase>& case_info) {
                              std::string name;
-                             for (const char* p = info.param.name; *p != '\0'; ++p) {
+                             for (const char* p = case_info.param.name; *p != '\0'; ++p) {
                                  if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
                              }
                              return name;

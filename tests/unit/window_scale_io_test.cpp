@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 #include "settings/ini_file.h"
 #include "settings/settings_io.h"
 #include "settings/window_scale_io.h"

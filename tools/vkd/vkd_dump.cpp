@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
-#include "settings/app_state.h"
 #include "vkd_commands.h"
 
 namespace kelvanor::vkd {

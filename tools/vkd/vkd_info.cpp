@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/playback.h"
-#include "settings/app_state.h"
 #include "vkd_commands.h"
 
 namespace kelvanor::vkd {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "control/app_state.h"
 #include "datafile/render_file.h"
-#include "settings/app_state.h"
 #include "vkd_commands.h"
 #include "waterfall/image.h"
 #include "waterfall/palette.h"

@@ -1,0 +1,71 @@
+#pragma once
+// The whole shared state of the program: one plain struct per subsystem, held together so
+// that the application (and every test) builds a fresh state in one line. It includes every
+// subsystem's state, so it lives above them all: the folders below take the structs of their
+// own subsystem (cmake/layers.txt).
+
+#include "control/echo_altitudes.h"
+#include "datafile/datafile_state.h"
+#include "gps/gps_state.h"
+#include "headlink/head_link_state.h"
+#include "headlink/switch_command.h"
+#include "panel/panel_state.h"
+#include "ping/ping_state.h"
+#include "settings/head_state.h"
+#include "settings/run_state.h"
+#include "settings/settings.h"
+#include "settings/settings_io.h"
+#include "waterfall/target_state.h"
+#include "waterfall/waterfall_state.h"
+
+namespace kelvanor {
+
+struct AppState {
+    AppState() { ping.echo_altitudes = &live_echo_altitudes; }
+
+    Settings settings;
+    RunState run;
+    HeadState head;
+    HeadLinkState link;
+    DataFileState datafile;
+    PingState ping;
+    WaterfallState waterfall;
+    TargetState target;
+    PanelState panel;
+    GpsState gps;
+};
+
+// The settings and the head parameters, for the callers that hold the whole state.
+inline void load_settings(AppState& app) {
+    load_settings(app.settings, app.run);
+}
+inline void load_settings_from(AppState& app, const std::string& path) {
+    load_settings_from(app.settings, app.run, path);
+}
+inline bool save_settings(const AppState& app) {
+    return save_settings(app.settings, app.run);
+}
+inline HeadParameterSet capture_head_parameters(const AppState& app) {
+    return capture_head_parameters(app.settings, app.head, app.run);
+}
+inline void restore_head_parameters(AppState& app, const HeadParameterSet& saved) {
+    restore_head_parameters(app.settings, app.head, app.run, saved);
+}
+
+// The switch command from the settings and the head state.
+inline SwitchCommandParams switch_command_params(const AppState& app) {
+    return switch_command_params(app.settings, app.head);
+}
+inline SwitchCommand prepare_switch_command(AppState& app) {
+    return prepare_switch_command(app.settings, app.head);
+}
+inline bool send_switch_command(AppState& app, SerialPort* port, Clock& clock) {
+    return send_switch_command(app.settings, app.head, port, clock);
+}
+
+// The parts of the state the GPS side works on.
+inline GpsContext gps_context(AppState& app) {
+    return {app.settings, app.run, app.head, app.gps};
+}
+
+}  // namespace kelvanor
