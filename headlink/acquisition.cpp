@@ -23,8 +23,9 @@ constexpr int64_t kLongestRestWaitUs = 50000;
 // Covers the scheduling delay of the wake-up, so that one more look finds the reply whole.
 constexpr int64_t kRestWaitMarginUs = 200;
 // The last bytes of a reply come in one piece whose time the line rate does not tell: a USB
-// adapter hands over up to 62 bytes at once. While no more than that is missing, the port is
-// looked at every half millisecond instead of sleeping a line-time estimate past the piece.
+// adapter hands over up to 62 bytes at once. While no more than that is missing, a port that
+// cannot report arrivals is looked at every half millisecond instead of sleeping a line-time
+// estimate past the piece.
 constexpr int64_t kLastPieceBytes = 64;
 constexpr int64_t kLastPieceStepUs = 500;
 
@@ -151,8 +152,11 @@ void poll_head_reply(AcquisitionContext& c) {
     }
     count_no_data_second(c);
     if (queued > 0) {
-        // poll() would answer at once while these bytes wait: sleep the line time instead.
-        port.wait_woken(rest_of_reply_wait_us(reply_length, queued));
+        // poll() would answer at once while these bytes wait: the wait ends when more bytes
+        // arrive, so that a reply made whole by them is handled at once, or after the line
+        // time of the missing bytes, when nothing came.
+        if (port.wait_for_more(rest_of_reply_wait_us(reply_length, queued)) == SerialWait::Failed)
+            port.wait_woken(kIdleWaitUs);
         return;
     }
     if (port.wait_readable(kReplyPollTimeoutUs) == SerialWait::Failed) {

@@ -128,4 +128,16 @@ SerialWait ReopeningSerialPort::wait_readable(int64_t timeout_us) {
     return result;
 }
 
+SerialWait ReopeningSerialPort::wait_for_more(int64_t timeout_us) {
+    if (!present()) {
+        return inner_->wait_woken(timeout_us) ? SerialWait::Woken : SerialWait::TimedOut;
+    }
+    const SerialWait result = inner_->wait_for_more(timeout_us);
+    if (result == SerialWait::Failed) {
+        lose();
+        return SerialWait::TimedOut;
+    }
+    return result;
+}
+
 }  // namespace kelvanor

@@ -41,6 +41,7 @@ class ReopeningSerialPort final : public SerialPort {
     bool set_dtr(bool on) override;
     bool take_line_error() override;
     SerialWait wait_readable(int64_t timeout_us) override;
+    SerialWait wait_for_more(int64_t timeout_us) override;
     void wake() override { inner_->wake(); }
     bool wait_woken(int64_t timeout_us) override { return inner_->wait_woken(timeout_us); }
     bool hung_up() override { return missing_ || inner_->hung_up(); }
