@@ -97,6 +97,9 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
     for (const QRect& part : margin)
         painter.fillRect(part, QColor(surface_.rgb(kPalettePanelBackground)));
     for (const QRect& part : dirty) {
+        // A clip of one rectangle keeps the copy a plain blit: under the region's many
+        // rectangles the painter would blend span by span, on threads of its own.
+        painter.setClipRect(part);
         const Rect source = view_rect_to_client(placement_, from_qrect(part));
         painter.drawImage(to_qrect(client_rect_to_view(placement_, source)), surface_.image(),
                           to_qrect(source));
