@@ -53,6 +53,9 @@ class ReopeningSerialPort final : public SerialPort {
     void lose();
     // While missing: one attempt when a second has passed since the last. True when present.
     bool present();
+    // `wait` of the device while it is present (a failure loses it), else a wait for wake().
+    SerialWait wait_on_device(int64_t timeout_us,
+                              SerialWait (SerialPort::*wait)(int64_t timeout_us));
 
     std::unique_ptr<SerialPort> inner_;
     Clock& clock_;

@@ -17,18 +17,23 @@ using test::FastClock;
 using test::wait_until;
 using test::WorkingFolder;
 
-// The demo runs the real head link and GPS reader against the simulated head and receiver
-// on pseudo-terminals: pings arrive, the image fills, a position and speed come in.
-TEST(Demo, LivePingsAndGpsFixesArrive) {
-    WorkingFolder folder;
-    FastClock clock;
+// The demo, unattended, without the logo.
+StartOptions demo_options(Clock& clock) {
     StartOptions options;
     options.clock = &clock;
     options.show_logo = false;
     options.watch_signals = false;
     options.unattended = true;
     options.demo = true;
-    Application app(std::move(options));
+    return options;
+}
+
+// The demo runs the real head link and GPS reader against the simulated head and receiver
+// on pseudo-terminals: pings arrive, the image fills, a position and speed come in.
+TEST(Demo, LivePingsAndGpsFixesArrive) {
+    WorkingFolder folder;
+    FastClock clock;
+    Application app(demo_options(clock));
     app.start();
     AppState& state = app.state();
     EXPECT_EQ(state.settings.RunMode, 0);
@@ -62,13 +67,7 @@ class PaintRegions final : public QObject {
 TEST(Demo, LivePingsPaintTheImageAndTheReadOutsNotTheWholeWindow) {
     WorkingFolder folder;
     FastClock clock;
-    StartOptions options;
-    options.clock = &clock;
-    options.show_logo = false;
-    options.watch_signals = false;
-    options.unattended = true;
-    options.demo = true;
-    Application app(std::move(options));
+    Application app(demo_options(clock));
     app.start();
     AppState& state = app.state();
     ASSERT_TRUE(wait_until([&] { return state.ping.column_history.history_index != 0; }))
