@@ -87,14 +87,13 @@ Application::Application(StartOptions options)
     refresh_timer_->setInterval(16);
     connect(refresh_timer_, &QTimer::timeout, this, [this] {
         refresh_pending_ = false;
-        const bool panel = program_->refresh_panel();
+        // Only what was drawn goes to the screen: the read-outs' areas and, when it changed,
+        // the image with the overlays drawn over it. The rest of the window is as it was.
+        panel_areas_.clear();
+        const bool panel = program_->refresh_panel(&panel_areas_);
         const bool image = program_->refresh_image();
-        if (panel) {
-            window_->view()->update();
-        } else if (image) {
-            // The image and the overlays drawn over it only: the rest of the window is as it was.
-            window_->view()->update_client(kTargetImageArea);
-        }
+        for (const Rect& area : panel_areas_) window_->view()->update_client(area);
+        if (image) window_->view()->update_client(kTargetImageArea);
         if (panel || image) refresh_zoom();
     });
 
@@ -153,7 +152,7 @@ void Application::start() {
     if (options_.devices != nullptr) {
         program_->set_devices(options_.devices);
     } else {
-        devices_ = std::make_unique<LinkDevices>(*program_, clock_, *services_, surface_);
+        devices_ = std::make_unique<LinkDevices>(*program_, clock_, *services_);
         program_->set_devices(devices_.get());
     }
 

@@ -119,6 +119,7 @@ class Application : public QObject {
     QTimer* close_timer_ = nullptr;
     QTimer* playback_timer_ = nullptr;
     QTimer* refresh_timer_ = nullptr;
+    std::vector<Rect> panel_areas_;  // what the last refresh drew of the panel
     QSlider* slider_ = nullptr;
     ContactBook contacts_;
     DiagnosticsView* diagnostics_view_ = nullptr;

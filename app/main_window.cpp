@@ -89,16 +89,21 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
     const Size client = surface_size(surface_);
     const QRect shown =
         to_qrect(client_rect_to_view(placement_, {0, 0, client.width, client.height}));
-    // Only the surface's own pixels, each repeated scale times: no smoothing.
-    const QRect dirty = event->rect() & shown;
-    const QRegion margin = QRegion(event->rect()) - shown;
+    // Only the surface's own pixels, each repeated scale times: no smoothing. Each rectangle
+    // of the region on its own: a few small read-outs far apart are not their bounding box.
+    const QRegion dirty = event->region() & shown;
+    const QRegion margin = event->region() - shown;
     std::lock_guard lock(surface_.mutex());
     for (const QRect& part : margin)
         painter.fillRect(part, QColor(surface_.rgb(kPalettePanelBackground)));
-    if (dirty.isEmpty()) return;
-    const Rect source = view_rect_to_client(placement_, from_qrect(dirty));
-    painter.drawImage(to_qrect(client_rect_to_view(placement_, source)), surface_.image(),
-                      to_qrect(source));
+    for (const QRect& part : dirty) {
+        // A clip of one rectangle keeps the copy a plain blit: under the region's many
+        // rectangles the painter would blend span by span, on threads of its own.
+        painter.setClipRect(part);
+        const Rect source = view_rect_to_client(placement_, from_qrect(part));
+        painter.drawImage(to_qrect(client_rect_to_view(placement_, source)), surface_.image(),
+                          to_qrect(source));
+    }
 }
 
 void SurfaceView::mouseMoveEvent(QMouseEvent* event) {

@@ -1,6 +1,5 @@
 #include "control/link_devices.h"
 
-#include "panel/readouts.h"
 #include "platform/network_nmea_port.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
@@ -10,29 +9,13 @@
 
 namespace kelvanor {
 
-namespace {
-
-GpsReadoutHooks gps_readouts(AppState& app, Surface& surface, UiServices& ui) {
-    GpsReadoutHooks hooks;
-    hooks.draw_position = [&app, &surface, &ui] { draw_gps_position(app, surface, &ui, true); };
-    hooks.draw_speed = [&app, &surface, &ui](float knots) {
-        draw_speed(app, surface, &ui, knots, false);
-    };
-    hooks.draw_heading = [&app, &surface, &ui](float degrees) {
-        draw_heading(app, surface, &ui, degrees, false);
-    };
-    return hooks;
-}
-
-}  // namespace
-
-LinkDevices::LinkDevices(Program& program, Clock& clock, UiServices& ui, Surface& surface)
+LinkDevices::LinkDevices(Program& program, Clock& clock, UiServices& ui)
     : program_(program),
       clock_(clock),
       ui_(ui),
       head_(program.app(), program, clock, ui),
       gps_(gps_context(program.app()), std::make_unique<PosixSerialPort>(),
-           gps_readouts(program.app(), surface, ui)) {}
+           program.gps_readout_hooks()) {}
 
 void LinkDevices::start_head_port() {
     head_.open(program_.app().settings.ComPort);

@@ -15,12 +15,12 @@ namespace kelvanor {
 
 class LinkDevices final : public Devices {
   public:
-    LinkDevices(Program& program, Clock& clock, UiServices& ui, Surface& surface);
+    LinkDevices(Program& program, Clock& clock, UiServices& ui);
     void start_head_port() override;
     void stop_head_port() override;
     // The GPS source is the network source when one is set, else COM(ComPortGPS + 1); its
-    // reader draws the position, speed and heading read-outs itself. Both serial lines are
-    // reopened by their paths when their devices go away.
+    // reader publishes the position, speed and heading read-outs into the panel feed. Both
+    // serial lines are reopened by their paths when their devices go away.
     void start_gps() override;
     void stop_gps() override;
 

@@ -12,9 +12,11 @@
 #include "headlink/link_indicators.h"
 #include "panel/keyboard_entry.h"
 #include "panel/panel_colours.h"
+#include "panel/panel_gps_hooks.h"
 #include "panel/panel_paint.h"
 #include "panel/readouts.h"
 #include "panel/rec_pause.h"
+#include "platform/area_recording_surface.h"
 #include "platform/menu_ids.h"
 #include "settings/settings_io.h"
 #include "waterfall/grid.h"
@@ -124,38 +126,44 @@ void Program::panel_published() {
     if (window_.image_changed) window_.image_changed();
 }
 
+GpsReadoutHooks Program::gps_readout_hooks() {
+    return panel_gps_hooks(app_, feed_, [this] { panel_published(); });
+}
+
 bool Program::refresh() {
     const bool panel = refresh_panel();
     const bool image = refresh_image();
     return panel || image;
 }
 
-bool Program::refresh_panel() {
+bool Program::refresh_panel(std::vector<Rect>* drawn) {
     const PanelSnapshot snapshot = feed_.take();
     if (snapshot.changed == 0) return false;
+    std::vector<Rect> unused;
+    AreaRecordingSurface surface(surface_, drawn != nullptr ? *drawn : unused);
     const SurfaceLock held = lock_surface(surface_);
-    paint_published_readouts(app_, surface_, held, snapshot, [&](PanelReadout mark) {
+    paint_published_readouts(app_, surface, held, snapshot, [&](PanelReadout mark) {
         switch (mark) {
             case kNoDataNotice:
                 if (snapshot.no_data_shown) {
-                    draw_no_data_notice(surface_, font_, snapshot.no_data_text.data(),
+                    draw_no_data_notice(surface, font_, snapshot.no_data_text.data(),
                                         kPaletteWhite);
                 } else {
-                    kelvanor::erase_no_data_notice(surface_, font_);
+                    kelvanor::erase_no_data_notice(surface, font_);
                 }
                 break;
             case kPingIndicator:
-                paint_ping_indicator(surface_, font_, snapshot.ping_star, kPaletteWhite);
+                paint_ping_indicator(surface, font_, snapshot.ping_star, kPaletteWhite);
                 break;
             case kRecPauseFlash:
                 // What the GUI thread did to the REC Pause box since holds over an older flash.
                 if (app_.run.recording && app_.run.rec_pause) {
-                    paint_rec_pause_label(surface_, snapshot.rec_pause_flash_phase);
+                    paint_rec_pause_label(surface, snapshot.rec_pause_flash_phase);
                 }
                 break;
             case kRecPauseBoxErase:
                 if (!app_.run.recording) {
-                    erase_rec_pause_box(surface_);
+                    erase_rec_pause_box(surface);
                 }
                 break;
             default:
@@ -190,6 +198,11 @@ void Program::run_mode_switch() {
     close_playback_file();
     devices_->stop_head_port();
     if (run.gps_enabled) devices_->stop_gps();
+    // What the stopped readers published is drawn now, as they would have drawn it before
+    // they stopped: nothing of the old mode is left to come after the new mode's read-outs.
+    std::vector<Rect> drawn;
+    refresh_panel(&drawn);
+    for (const Rect& area : drawn) ui_.request_repaint(area);
 
     {
         std::lock_guard lock(app_.head.position_text_lock);
@@ -364,7 +377,9 @@ void Program::command(int id) {
             break;
     }
     // The read-outs a command published (Low, High) are drawn now, on this (the GUI) thread.
-    if (refresh_panel()) ui_.request_repaint();
+    std::vector<Rect> drawn;
+    refresh_panel(&drawn);
+    for (const Rect& area : drawn) ui_.request_repaint(area);
     if (window_.image_changed) window_.image_changed();
     notify_playback_state();
 }

@@ -22,6 +22,7 @@
 #include "datafile/playback.h"
 #include "datafile/record_source.h"
 #include "datafile/record_writer.h"
+#include "gps/nmea_parser.h"
 #include "headlink/acquisition.h"
 #include "panel/keyboard_entry.h"
 #include "panel/panel_feed.h"
@@ -204,8 +205,13 @@ class Program : public AcquisitionHooks, public PanelHooks {
     // since the last refresh, then copies the waterfall when it changed. True when either
     // drew.
     bool refresh();
-    // The two halves of refresh(), each true when it drew.
-    bool refresh_panel();
+    // The GPS reader's read-out hooks: they publish into the panel feed, drawn at the next
+    // refresh.
+    GpsReadoutHooks gps_readout_hooks();
+
+    // The two halves of refresh(), each true when it drew. refresh_panel() appends the areas
+    // it drew to `drawn` when given: the window copies those alone to the screen.
+    bool refresh_panel(std::vector<Rect>* drawn = nullptr);
     bool refresh_image();
 
     // Bytes written to the record file since Record Start; failed record writes.

@@ -23,8 +23,9 @@ constexpr int64_t kLongestRestWaitUs = 50000;
 // Covers the scheduling delay of the wake-up, so that one more look finds the reply whole.
 constexpr int64_t kRestWaitMarginUs = 200;
 // The last bytes of a reply come in one piece whose time the line rate does not tell: a USB
-// adapter hands over up to 62 bytes at once. While no more than that is missing, the port is
-// looked at every half millisecond instead of sleeping a line-time estimate past the piece.
+// adapter hands over up to 62 bytes at once. While no more than that is missing, the wait
+// ends at the piece's arrival; a port that cannot report arrivals is looked at every half
+// millisecond instead of sleeping a line-time estimate past the piece.
 constexpr int64_t kLastPieceBytes = 64;
 constexpr int64_t kLastPieceStepUs = 500;
 
@@ -131,6 +132,12 @@ int64_t rest_of_reply_wait_us(int32_t reply_length, size_t queued) {
     return std::min(missing * kByteTimeUs + kRestWaitMarginUs, longest);
 }
 
+int64_t wait_before_last_piece_us(int32_t reply_length, size_t queued) {
+    const int64_t missing = static_cast<int64_t>(reply_length) - static_cast<int64_t>(queued);
+    if (missing <= kLastPieceBytes) return 0;
+    return std::min((missing - kLastPieceBytes) * kByteTimeUs, kLongestRestWaitUs);
+}
+
 void poll_head_reply(AcquisitionContext& c) {
     SerialPort& port = c.port;
     if (!port.is_open()) {
@@ -151,8 +158,17 @@ void poll_head_reply(AcquisitionContext& c) {
     }
     count_no_data_second(c);
     if (queued > 0) {
-        // poll() would answer at once while these bytes wait: sleep the line time instead.
-        port.wait_woken(rest_of_reply_wait_us(reply_length, queued));
+        // poll() would answer at once while these bytes wait. Until no more than the last
+        // piece can be missing, the line time of the rest is slept through in one wait (a
+        // wake-up for every piece would cost more than the look it saves); then the wait ends
+        // when more bytes arrive, so that a reply made whole by them is handled at once.
+        const int64_t before_last_piece = wait_before_last_piece_us(reply_length, queued);
+        if (before_last_piece > 0) {
+            port.wait_woken(before_last_piece);
+        } else if (port.wait_for_more(rest_of_reply_wait_us(reply_length, queued)) ==
+                   SerialWait::Failed) {
+            port.wait_woken(kIdleWaitUs);
+        }
         return;
     }
     if (port.wait_readable(kReplyPollTimeoutUs) == SerialWait::Failed) {

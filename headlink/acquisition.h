@@ -54,7 +54,12 @@ void stamp_ping_time(AppState& app, Clock& clock);
 // Microseconds the rest of a reply needs on the line when `queued` of `reply_length` bytes
 // have arrived (a little over, so that the next look finds it whole), at most 50 ms; at most
 // 0.5 ms once no more than 64 bytes are missing, which may arrive as one piece at any time.
+// Once only the last piece may be missing, it is the longest wait for more bytes before the
+// next look; an arrival ends it earlier.
 int64_t rest_of_reply_wait_us(int32_t reply_length, size_t queued);
+// Microseconds, at the line rate, until no more than the last piece (64 bytes) of a reply
+// can be missing, at most 50 ms; 0 once no more than that is missing.
+int64_t wait_before_last_piece_us(int32_t reply_length, size_t queued);
 
 // One look at the port: a complete reply is read and handled, otherwise the no-data counting
 // runs and the call waits (for the first byte, or for the rest of a partial reply).

@@ -62,6 +62,15 @@ void paint_readout(AppState& app, Surface& surface, const SurfaceLock& held,
                 paint_history_entry(app, surface, held, snapshot.history, snapshot.history_row);
             }
             break;
+        case kSpeedReadout:
+            paint_speed(app, surface, held, snapshot.speed_knots, false);
+            break;
+        case kHeadingReadout:
+            paint_heading(app, surface, held, snapshot.heading_degrees, false);
+            break;
+        case kPositionReadout:
+            paint_gps_fix(app, surface, held, snapshot.position, snapshot.gps_blink);
+            break;
         default:
             if (paint_mark) paint_mark(readout);
             break;

@@ -1,10 +1,11 @@
 #pragma once
-// What the panel shows of ping processing, handed from the thread that processed the ping to
-// the GUI thread. Ping processing (the acquisition thread in HEAD mode, playback in FILE
-// mode) never draws the panel: it publishes the read-outs' values into one PanelSnapshot
-// under the feed's lock, and the window's refresh (at most about 60 times a second, the one
-// that shows the waterfall) takes a copy and draws what changed, on the GUI thread, under the
-// surface lock. A worker thread thus never takes the surface lock for the panel.
+// What the panel shows of ping processing and of the GPS, handed from the thread that
+// processed the ping or read the sentence to the GUI thread. Ping processing (the acquisition
+// thread in HEAD mode, playback in FILE mode) and the GPS reader never draw the panel: they
+// publish the read-outs' values into one PanelSnapshot under the feed's lock, and the
+// window's refresh (at most about 60 times a second, the one that shows the waterfall) takes
+// a copy and draws what changed, on the GUI thread, under the surface lock. A worker thread
+// thus never takes the surface lock for the panel.
 //
 // Several pings between two refreshes leave the last value of each read-out, drawn in the
 // order of their last changes: that is what drawing each of them in turn would have left on
@@ -22,6 +23,7 @@
 #include "panel/panel_paint.h"
 #include "ping/column_history.h"
 #include "ping/readout_state.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 
@@ -39,8 +41,11 @@ enum PanelReadout : uint32_t {
     kNoDataNotice = 1u << 9,
     kRecPauseFlash = 1u << 10,  // recording's marks, drawn by the program
     kRecPauseBoxErase = 1u << 11,
+    kSpeedReadout = 1u << 12,  // the GPS reader's read-outs
+    kHeadingReadout = 1u << 13,
+    kPositionReadout = 1u << 14,
 };
-inline constexpr int kPanelReadoutCount = 12;
+inline constexpr int kPanelReadoutCount = 15;
 
 struct PanelSnapshot {
     uint32_t changed = 0;  // PanelReadout bits: what the next refresh draws
@@ -60,6 +65,10 @@ struct PanelSnapshot {
     bool no_data_shown = false;
     std::array<char, 32> no_data_text{};  // NUL-terminated
     int32_t rec_pause_flash_phase = 0;
+    float speed_knots = 0.0f;
+    float heading_degrees = 0.0f;
+    std::array<char, kPositionTextSize> position{};
+    int32_t gps_blink = 0;  // the position's blink mark: flips with every fix taken
 };
 
 class PanelFeed {

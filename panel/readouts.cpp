@@ -170,22 +170,29 @@ bool draw_date_time(AppState& app, Surface& surface, UiServices* ui, std::string
 
 // --- position -------------------------------------------------------------------------------
 
-void paint_gps_position(AppState& app, Surface& surface, const SurfaceLock&, bool show) {
+void paint_gps_position(AppState& app, Surface& surface, const SurfaceLock& held, bool show) {
     PanelState& panel = app.panel;
-    const PanelLayout& l = panel.layout;
-    readout_box(surface, l.position_box);
     if (!show) {
-        paint_not_available(surface, l);
+        readout_box(surface, panel.layout.position_box);
+        paint_not_available(surface, panel.layout);
         return;
     }
-    panel.gps_blink = panel.gps_blink == 1 ? 0 : 1;
     std::array<char, kPositionTextSize> position{};
     {
         std::lock_guard lock(app.head.position_text_lock);
         position = app.head.position_text;
     }
+    paint_gps_fix(app, surface, held, position, panel.gps_blink == 1 ? 0 : 1);
+}
+
+void paint_gps_fix(AppState& app, Surface& surface, const SurfaceLock&,
+                   const std::array<char, kPositionTextSize>& position, int32_t blink) {
+    PanelState& panel = app.panel;
+    const PanelLayout& l = panel.layout;
+    panel.gps_blink = blink;
+    readout_box(surface, l.position_box);
     paint_position_lines(surface, l, position.data());
-    if (panel.gps_blink == 1) surface.text(kBlinkMark, "*", kPaletteBlack, kPaletteLightGrey);
+    if (blink == 1) surface.text(kBlinkMark, "*", kPaletteBlack, kPaletteLightGrey);
 }
 
 void draw_gps_position(AppState& app, Surface& surface, UiServices* ui, bool show) {

@@ -7,16 +7,17 @@
 // forced. The draw_* forms take the surface lock themselves and then ask for a repaint;
 // the paint_* forms expect the caller to hold it (see panel/panel_paint.h).
 //
-// Called from worker threads: draw_speed, draw_heading and draw_gps_position by the GPS
-// reader after each sentence; they lock for themselves. What ping processing changes is
-// drawn by the GUI thread at its refresh (panel/panel_feed.h).
+// No worker thread draws them: what the GPS reader and ping processing change is published
+// into the panel feed and drawn by the GUI thread at its refresh (panel/panel_feed.h).
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "panel/panel_paint.h"
 #include "ping/column_history.h"
+#include "settings/head_state.h"
 
 namespace kelvanor {
 
@@ -41,6 +42,10 @@ bool paint_date_time(AppState& app, Surface& surface, const SurfaceLock& held,
 // The GPS position (show) with its blink mark, or "N/A" twice.
 void draw_gps_position(AppState& app, Surface& surface, UiServices* ui, bool show);
 void paint_gps_position(AppState& app, Surface& surface, const SurfaceLock& held, bool show);
+// The position text of one fix with the blink mark of `blink` (1 shows it), which the panel
+// keeps as its blink state.
+void paint_gps_fix(AppState& app, Surface& surface, const SurfaceLock& held,
+                   const std::array<char, kPositionTextSize>& position, int32_t blink);
 
 // The position of a played or hovered line (FILE mode only; nothing in HEAD mode). An empty
 // text counts as show = false. Returns whether it drew.

@@ -2,13 +2,17 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <linux/serial.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace kelvanor {
 
@@ -107,6 +111,20 @@ SerialOpenResult PosixSerialPort::open(const std::string& path) {
     set_rts(false);
     ::tcflush(fd_, TCIOFLUSH);
     take_line_error();  // start counting from now
+    arrivals_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (arrivals_ >= 0) {
+        epoll_event line{};
+        line.events = EPOLLIN | EPOLLET;
+        line.data.fd = fd_;
+        epoll_event woken{};
+        woken.events = EPOLLIN;
+        woken.data.fd = wake_.read_fd();
+        if (::epoll_ctl(arrivals_, EPOLL_CTL_ADD, fd_, &line) != 0 ||
+            ::epoll_ctl(arrivals_, EPOLL_CTL_ADD, wake_.read_fd(), &woken) != 0) {
+            ::close(arrivals_);
+            arrivals_ = -1;
+        }
+    }
     return {SerialOpenStatus::Ok, 0};
 }
 
@@ -116,6 +134,8 @@ void PosixSerialPort::close() {
     // Exclusive use lasts as long as the terminal stays open anywhere (a pseudo-terminal's
     // other side may keep it so): give it up, or our own next open is refused.
     ::ioctl(fd_, TIOCNXCL);
+    if (arrivals_ >= 0) ::close(arrivals_);
+    arrivals_ = -1;
     ::close(fd_);
     fd_ = -1;
     path_.clear();
@@ -257,6 +277,29 @@ SerialWait PosixSerialPort::wait_readable(int64_t timeout_us) {
     if (count == 2 && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))) return SerialWait::Failed;
     if (count == 2 && (fds[1].revents & POLLIN)) return SerialWait::Readable;
     return SerialWait::Failed;
+}
+
+SerialWait PosixSerialPort::wait_for_more(int64_t timeout_us) {
+    if (arrivals_ < 0) return SerialPort::wait_for_more(timeout_us);
+    std::array<epoll_event, 2> events{};
+    // Whole milliseconds, rounded up: the time-out is the fallback, an arrival ends the wait.
+    const int timeout_ms = static_cast<int>(
+        std::clamp<int64_t>((timeout_us + 999) / 1000, 0, std::numeric_limits<int>::max()));
+    const int n =
+        ::epoll_wait(arrivals_, events.data(), static_cast<int>(events.size()), timeout_ms);
+    if (n < 0) return errno == EINTR ? SerialWait::TimedOut : SerialWait::Failed;
+    SerialWait result = SerialWait::TimedOut;
+    for (int i = 0; i < n; ++i) {
+        const epoll_event& e = events[static_cast<size_t>(i)];
+        if (e.data.fd == wake_.read_fd()) {
+            wake_.consume();
+            return SerialWait::Woken;
+        }
+        // A hang-up or an error: the device is gone or its other side closed.
+        if (e.events & (EPOLLHUP | EPOLLERR)) return SerialWait::Failed;
+        if (e.events & EPOLLIN) result = SerialWait::Readable;
+    }
+    return result;
 }
 
 void PosixSerialPort::wake() {

@@ -37,6 +37,7 @@ class PosixSerialPort final : public SerialPort {
     bool take_line_error() override;
 
     SerialWait wait_readable(int64_t timeout_us) override;
+    SerialWait wait_for_more(int64_t timeout_us) override;
     void wake() override;
     bool wait_woken(int64_t timeout_us) override;
     bool hung_up() override;
@@ -45,6 +46,9 @@ class PosixSerialPort final : public SerialPort {
     bool set_modem_line(int line, bool on);
 
     int fd_ = -1;
+    // An epoll set of the line (edge-triggered: every arrival of bytes is one event, whatever
+    // waits unread) and the wake pipe, for wait_for_more(); -1 where the system refused it.
+    int arrivals_ = -1;
     std::string path_;
     std::optional<termios> saved_termios_;
     std::optional<uint64_t> line_error_count_;

@@ -115,17 +115,26 @@ bool ReopeningSerialPort::take_line_error() {
     return present() && inner_->take_line_error();
 }
 
-SerialWait ReopeningSerialPort::wait_readable(int64_t timeout_us) {
+SerialWait ReopeningSerialPort::wait_on_device(int64_t timeout_us,
+                                               SerialWait (SerialPort::*wait)(int64_t timeout_us)) {
     if (!present()) {
         // Nothing to wait for but a wake-up; the caller's time-out still passes.
         return inner_->wait_woken(timeout_us) ? SerialWait::Woken : SerialWait::TimedOut;
     }
-    const SerialWait result = inner_->wait_readable(timeout_us);
+    const SerialWait result = (inner_.get()->*wait)(timeout_us);
     if (result == SerialWait::Failed) {
         lose();
         return SerialWait::TimedOut;
     }
     return result;
+}
+
+SerialWait ReopeningSerialPort::wait_readable(int64_t timeout_us) {
+    return wait_on_device(timeout_us, &SerialPort::wait_readable);
+}
+
+SerialWait ReopeningSerialPort::wait_for_more(int64_t timeout_us) {
+    return wait_on_device(timeout_us, &SerialPort::wait_for_more);
 }
 
 }  // namespace kelvanor

@@ -41,6 +41,7 @@ class ReopeningSerialPort final : public SerialPort {
     bool set_dtr(bool on) override;
     bool take_line_error() override;
     SerialWait wait_readable(int64_t timeout_us) override;
+    SerialWait wait_for_more(int64_t timeout_us) override;
     void wake() override { inner_->wake(); }
     bool wait_woken(int64_t timeout_us) override { return inner_->wait_woken(timeout_us); }
     bool hung_up() override { return missing_ || inner_->hung_up(); }
@@ -52,6 +53,9 @@ class ReopeningSerialPort final : public SerialPort {
     void lose();
     // While missing: one attempt when a second has passed since the last. True when present.
     bool present();
+    // `wait` of the device while it is present (a failure loses it), else a wait for wake().
+    SerialWait wait_on_device(int64_t timeout_us,
+                              SerialWait (SerialPort::*wait)(int64_t timeout_us));
 
     std::unique_ptr<SerialPort> inner_;
     Clock& clock_;

@@ -39,7 +39,7 @@ struct SerialLineSettings {
 // Which buffered data flush() throws away.
 enum class SerialQueue { Input, Output, Both };
 
-// What ended a wait_readable().
+// What ended a wait_readable() or wait_for_more().
 enum class SerialWait { Readable, TimedOut, Woken, Failed };
 
 class SerialPort {
@@ -86,7 +86,15 @@ class SerialPort {
     // Waits up to `timeout_us` microseconds for a byte to read. Returns Woken as soon as
     // another thread calls wake(); a wake() made while nobody waits ends the next wait.
     virtual SerialWait wait_readable(int64_t timeout_us) = 0;
-    // Ends the current or next wait_readable() or wait_woken() early. Safe from any thread.
+    // Waits up to `timeout_us` microseconds for bytes that arrive after the last look, even
+    // while older bytes wait unread (where wait_readable() would answer at once). Readable
+    // may also come once for bytes that arrived just before the last look. A port that cannot
+    // tell new bytes from old waits for wake() alone, and the time-out passes.
+    virtual SerialWait wait_for_more(int64_t timeout_us) {
+        return wait_woken(timeout_us) ? SerialWait::Woken : SerialWait::TimedOut;
+    }
+    // Ends the current or next wait_readable(), wait_for_more() or wait_woken() early. Safe
+    // from any thread.
     virtual void wake() = 0;
     // Waits up to `timeout_us` microseconds for wake() alone, ignoring the line. True when
     // woken.

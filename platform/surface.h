@@ -59,9 +59,8 @@ class Surface {
   public:
     virtual ~Surface() = default;
 
-    // Held by whoever draws: the GUI thread, and the GPS reader for its read-outs; the copy
-    // to the screen takes it too. Ping processing publishes the panel instead (see
-    // panel/panel_feed.h).
+    // Held by whoever draws: the GUI thread; the copy to the screen takes it too. Ping
+    // processing and the GPS reader publish the panel instead (see panel/panel_feed.h).
     SurfaceMutex& mutex() { return mutex_; }
 
     virtual Size size() const = 0;

@@ -469,5 +469,14 @@ TEST(RestOfReplyWait, IsTheLineTimeOfTheMissingBytesCappedAt50MsAndAtHalfAMsForT
     EXPECT_EQ(rest_of_reply_wait_us(413, 500), 87 + 200);  // never zero
 }
 
+TEST(WaitBeforeLastPiece, IsTheLineTimeUntilNoMoreThanTheLastPieceIsMissing) {
+    EXPECT_EQ(wait_before_last_piece_us(413, 349), 0);  // 64 missing: one adapter packet
+    EXPECT_EQ(wait_before_last_piece_us(413, 400), 0);
+    EXPECT_EQ(wait_before_last_piece_us(413, 348), 87);
+    EXPECT_EQ(wait_before_last_piece_us(413, 13), (400 - 64) * 87);
+    EXPECT_EQ(wait_before_last_piece_us(922, 1), 50000);
+    EXPECT_EQ(wait_before_last_piece_us(413, 500), 0);
+}
+
 }  // namespace
 }  // namespace kelvanor

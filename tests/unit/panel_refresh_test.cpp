@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -20,6 +21,7 @@
 #include "control/program.h"
 #include "datafile/record_writer.h"
 #include "fake_ui.h"
+#include "gps/nmea_parser.h"
 #include "headlink/acquisition.h"
 #include "headlink/link_indicators.h"
 #include "memory_surface.h"
@@ -272,6 +274,102 @@ TEST_F(PanelRefreshTest, TheWorkerPublishesAndOnlyTheRefreshTakesTheSurfaceLock)
     Rig serial;
     const uint64_t serial_sum = serial.run_live_pings(true, kRounds, false).back();
     EXPECT_EQ(sum, serial_sum) << "as the same pings on one thread leave it";
+}
+
+// Each refresh tells the window what it drew, so that the window copies only that to the
+// screen: every pixel the refresh changed lies in an area it named, and the areas are the
+// read-outs' (the time and the ping star change with every ping), not the whole window.
+TEST_F(PanelRefreshTest, TheRefreshNamesTheAreasItDrew) {
+    prepare_live();
+    SimHead head;
+    const Size size = surface.size();
+    auto pixels = [&] {
+        std::vector<PaletteIndex> all;
+        for (int y = 0; y < size.height; ++y)
+            for (int x = 0; x < size.width; ++x) all.push_back(surface.index({x, y}));
+        return all;
+    };
+    auto named = [](const std::vector<Rect>& areas, Point p) {
+        return std::any_of(areas.begin(), areas.end(), [p](Rect a) { return a.contains(p); });
+    };
+    bool time_named = false;
+    bool star_named = false;
+    for (int i = 0; i < 12; ++i) {
+        live_ping(head, i, false);
+        const std::vector<PaletteIndex> before = pixels();
+        std::vector<Rect> drawn;
+        EXPECT_TRUE(program.refresh_panel(&drawn)) << "step " << i;
+        const std::vector<PaletteIndex> after = pixels();
+        int64_t covered = 0;
+        for (const Rect& area : drawn) covered += int64_t{area.width()} * area.height();
+        EXPECT_LT(covered, int64_t{size.width} * size.height / 20) << "step " << i;
+        int unnamed = 0;
+        for (int y = 0; y < size.height; ++y) {
+            for (int x = 0; x < size.width; ++x) {
+                const size_t at = static_cast<size_t>(y) * size.width + x;
+                if (before[at] != after[at] && !named(drawn, {x, y})) ++unnamed;
+            }
+        }
+        EXPECT_EQ(unnamed, 0) << "step " << i;
+        const Rect time = app.panel.layout.date_time_box;
+        time_named |= named(drawn, {(time.left + time.right) / 2, (time.top + time.bottom) / 2});
+        const Rect star = ping_indicator_rect(surface.font());
+        star_named |= named(drawn, {(star.left + star.right) / 2, (star.top + star.bottom) / 2});
+        program.refresh_image();
+    }
+    EXPECT_TRUE(time_named);
+    EXPECT_TRUE(star_named);
+}
+
+// The GPS reader's thread runs sentences through the program's read-out hooks while this
+// thread, standing for the GUI thread, refreshes: the reader never takes the surface lock,
+// and the panel ends with the last fix's speed, heading and position. Run it under
+// ThreadSanitizer too.
+TEST_F(PanelRefreshTest, TheGpsReaderPublishesAndOnlyTheRefreshTakesTheSurfaceLock) {
+    const std::string fixes[] = {
+        "$GPRMC,123519,A,4807.038,N,01131.000,E,005.3,084.4,230394,003.1,W*6A\r\n",
+        "$GPRMC,123520,A,4807.138,N,01131.200,E,007.1,091.0,230394,003.1,W*6A\r\n",
+    };
+    app.settings.GPSHeadingType = kGpsPositionFromRmc;
+    app.run.speed_from_gps = 1;
+    std::mutex takers_mutex;
+    std::set<std::thread::id> takers;
+    surface.mutex().on_lock = [&] {
+        std::lock_guard held(takers_mutex);
+        takers.insert(std::this_thread::get_id());
+    };
+    const GpsReadoutHooks hooks = program.gps_readout_hooks();
+    std::atomic<bool> done{false};
+    std::thread::id reader_id;
+    std::thread reader([&] {
+        reader_id = std::this_thread::get_id();
+        for (int i = 0; i < 400; ++i) {
+            set_gps_line(app.gps.line, fixes[i % 2]);
+            dispatch_sentence(gps_context(app), hooks);
+            if (i % 8 == 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+        done = true;
+    });
+    int drawn = 0;
+    while (!done) {
+        if (program.refresh()) ++drawn;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    reader.join();
+    program.refresh();
+    surface.mutex().on_lock = nullptr;
+    EXPECT_EQ(takers.count(reader_id), 0u) << "the GPS reader took the surface lock";
+    EXPECT_GT(drawn, 0);
+
+    const PanelLayout& l = app.panel.layout;
+    auto text_in = [&](Rect area) {
+        const auto call = surface.last_text_in(area);
+        return call ? call->text : std::string();
+    };
+    EXPECT_EQ(text_in(l.speed_box), "7.1 KTS");
+    EXPECT_EQ(text_in(l.heading_box), "091 DEG");
+    EXPECT_TRUE(surface.find_text(" 48.07.138 N")) << text_in(l.position_box);
+    EXPECT_TRUE(surface.find_text("011.31.200 E")) << text_in(l.position_box);
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ struct ProgramHammer : testing::Test {
     ProgramHammer()
         : head(head_options()),
           program(app, ui, surface, clock),
-          devices(program, clock, ui, surface) {}
+          devices(program, clock, ui) {}
 
     static HeadServerOptions head_options() {
         HeadServerOptions o;

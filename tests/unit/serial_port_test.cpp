@@ -181,6 +181,28 @@ TEST(PosixSerialPort, WakeEndsAWaitAtOnceAndAnEarlyWakeEndsTheNextOne) {
     EXPECT_EQ(port.wait_readable(1000), SerialWait::TimedOut);
 }
 
+// Bytes waiting unread do not end the wait for more (poll() would answer at once); bytes that
+// arrive after them do, long before the time-out; a wake-up ends it too.
+TEST(PosixSerialPort, WaitForMoreEndsWhenBytesArriveBehindThoseWaiting) {
+    PtyPair pty;
+    PosixSerialPort port;
+    ASSERT_TRUE(port.open(pty.path()).ok());
+    pty.write_far_end({1, 2, 3});
+    ASSERT_TRUE(test_wait_for_bytes(port, 3));
+    port.wait_for_more(0);  // an arrival before the look may be reported once
+    EXPECT_EQ(port.wait_for_more(50000), SerialWait::TimedOut) << "only older bytes wait";
+    std::thread writer([&pty] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pty.write_far_end({4, 5});
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.wait_for_more(30000000), SerialWait::Readable);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    writer.join();
+    port.wake();
+    EXPECT_EQ(port.wait_for_more(30000000), SerialWait::Woken);
+}
+
 TEST(BaudIndex, TableAndOutOfRange) {
     const int expected[] = {9600, 14400, 19200, 38400, 57600, 115200};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(baud_for_index(i), expected[i]);
