@@ -86,9 +86,7 @@ int64_t check_record_file(const std::string& path) {
 
 struct ProgramHammer : testing::Test {
     ProgramHammer()
-        : head(head_options()),
-          program(app, ui, surface, clock),
-          devices(program, clock, ui) {}
+        : head(head_options()), program(app, ui, surface, clock), devices(program, clock, ui) {}
 
     static HeadServerOptions head_options() {
         HeadServerOptions o;
