@@ -7,12 +7,12 @@
 #include <cstring>
 
 #include "control/file_names.h"
+#include "control/panel_gps_hooks.h"
 #include "control/run_mode_menus.h"
 #include "headlink/diagnostics_view.h"
 #include "headlink/link_indicators.h"
 #include "panel/keyboard_entry.h"
 #include "panel/panel_colours.h"
-#include "panel/panel_gps_hooks.h"
 #include "panel/panel_paint.h"
 #include "panel/readouts.h"
 #include "panel/rec_pause.h"

@@ -1,6 +1,6 @@
-#include "panel/panel_gps_hooks.h"
+#include "control/panel_gps_hooks.h"
 
-#include "settings/app_state.h"
+#include "control/app_state.h"
 
 namespace kelvanor {
 
