@@ -112,9 +112,14 @@ TEST(ReopeningSerialPort, AMissingDeviceWaitsForTheTimeOutOrAWakeUp) {
     test::TempDir dir;
     ManualClock clock;
     Device device;
+    // Reached through a link that goes with the device: a pseudo-terminal's own number may be
+    // given at once to a new terminal of another process, which would then be "found" again.
+    const std::string link = dir.file("ttyGone");
+    point(link, device.slave);
     ReopeningSerialPort port(std::make_unique<PosixSerialPort>(), clock);
-    ASSERT_TRUE(port.open(device.slave).ok());
+    ASSERT_TRUE(port.open(link).ok());
     device.unplug();
+    std::filesystem::remove(link);
     // A hang-up reported by the wait itself.
     EXPECT_NE(port.wait_readable(100000), SerialWait::Failed);
     EXPECT_TRUE(port.device_missing());
