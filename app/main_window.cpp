@@ -27,14 +27,15 @@ Rect from_qrect(const QRect& r) {
     return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
-Size surface_size(const QtSurface& surface) {
-    return {surface.image().width(), surface.image().height()};
+QSize surface_qsize(const QtSurface& surface) {
+    const Size size = surface.size();
+    return {size.width, size.height};
 }
 
 }  // namespace
 
 SurfaceView::SurfaceView(QtSurface& surface, QWidget* parent) : QWidget(parent), surface_(surface) {
-    setMinimumSize(surface.image().size());
+    setMinimumSize(surface_qsize(surface));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -47,7 +48,7 @@ void SurfaceView::set_preferred_scale(int scale) {
 }
 
 QSize SurfaceView::sizeHint() const {
-    return surface_.image().size() * preferred_scale_;
+    return surface_qsize(surface_) * preferred_scale_;
 }
 
 void SurfaceView::anchor(QWidget* child, Rect client_rect) {
@@ -77,8 +78,7 @@ QPoint SurfaceView::to_client(QPoint view) const {
 
 void SurfaceView::resizeEvent(QResizeEvent* event) {
     const int previous = placement_.scale;
-    placement_ =
-        place_client(Size{event->size().width(), event->size().height()}, surface_size(surface_));
+    placement_ = place_client(Size{event->size().width(), event->size().height()}, surface_.size());
     place_anchored();
     update();
     if (placement_.scale != previous) emit scale_changed(placement_.scale);
@@ -86,7 +86,7 @@ void SurfaceView::resizeEvent(QResizeEvent* event) {
 
 void SurfaceView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const Size client = surface_size(surface_);
+    const Size client = surface_.size();
     const QRect shown =
         to_qrect(client_rect_to_view(placement_, {0, 0, client.width, client.height}));
     // Only the surface's own pixels, each repeated scale times: no smoothing. Each rectangle
@@ -101,8 +101,12 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
         // rectangles the painter would blend span by span, on threads of its own.
         painter.setClipRect(part);
         const Rect source = view_rect_to_client(placement_, from_qrect(part));
-        painter.drawImage(to_qrect(client_rect_to_view(placement_, source)), surface_.image(),
-                          to_qrect(source));
+        // The waterfall comes straight from its converted ring, the rest from the image.
+        for (const QtSurface::Piece& piece : surface_.pieces(source)) {
+            painter.drawImage(
+                to_qrect(client_rect_to_view(placement_, piece.client)), *piece.image,
+                QRect(piece.source, QSize(piece.client.width(), piece.client.height())));
+        }
     }
 }
 

@@ -28,6 +28,18 @@ QRect to_qrect(Rect r) {
     return QRect(r.left, r.top, r.width(), r.height());
 }
 
+Rect intersection(Rect a, Rect b) {
+    return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+bool is_empty(Rect r) {
+    return r.width() <= 0 || r.height() <= 0;
+}
+
+// Text may reach a little past its advance and cell (overhangs); the area it may touch.
+constexpr int kTextOverhang = 4;
+
 PanelFont load_panel_font() {
     init_panel_font_resource();
     PanelFont result;
@@ -101,8 +113,68 @@ void QtSurface::put(int x, int y, QRgb value) {
     reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = value;
 }
 
+void QtSurface::settle(Rect area) {
+    if (shown_ring_ && !is_empty(intersection(clipped(area), shown_ring_->area))) settle_all();
+}
+
+void QtSurface::settle_all() const {
+    if (!shown_ring_) return;
+    const ShownRing shown = *shown_ring_;
+    shown_ring_.reset();
+    const Rect c = shown.area;
+    const int width = ring_.size.width;
+    for (int y = c.top; y < c.bottom; ++y) {
+        const QRgb* row = ring_.colours.data() + static_cast<size_t>(y - shown.at.y) * width;
+        QRgb* dst = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        // At most two stretches: up to the ring's end, then from its start.
+        for (int x = c.left; x < c.right;) {
+            const int column = (shown.first_column + (x - shown.at.x)) % width;
+            const int run = std::min(c.right - x, width - column);
+            std::memcpy(dst + x, row + column, static_cast<size_t>(run) * sizeof(QRgb));
+            x += run;
+        }
+    }
+}
+
+const QImage& QtSurface::image() const {
+    settle_all();
+    return image_;
+}
+
+QtSurface::Pieces QtSurface::pieces(Rect area) const {
+    Pieces out;
+    area = intersection(area, Rect{0, 0, image_.width(), image_.height()});
+    if (is_empty(area)) return out;
+    auto add = [&out](Rect client, const QImage& image, QPoint source) {
+        if (!is_empty(client))
+            out.items[static_cast<size_t>(out.count++)] = {client, &image, source};
+    };
+    const Rect inside = shown_ring_ ? intersection(area, shown_ring_->area) : Rect{};
+    if (is_empty(inside)) {
+        add(area, image_, QPoint(area.left, area.top));
+        return out;
+    }
+    // The image round the ring: the bands above and below, then the sides.
+    for (const Rect part : {Rect{area.left, area.top, area.right, inside.top},
+                            Rect{area.left, inside.bottom, area.right, area.bottom},
+                            Rect{area.left, inside.top, inside.left, inside.bottom},
+                            Rect{inside.right, inside.top, area.right, inside.bottom}}) {
+        add(part, image_, QPoint(part.left, part.top));
+    }
+    // The ring: up to the client column where it wraps round, then from its start.
+    const ShownRing& shown = *shown_ring_;
+    const int wrap_x = shown.at.x + (ring_.size.width - shown.first_column);
+    const int row = inside.top - shown.at.y;
+    const Rect before{inside.left, inside.top, std::min(inside.right, wrap_x), inside.bottom};
+    add(before, ring_.picture, QPoint(shown.first_column + (before.left - shown.at.x), row));
+    const Rect after{std::max(inside.left, wrap_x), inside.top, inside.right, inside.bottom};
+    add(after, ring_.picture, QPoint(after.left - wrap_x, row));
+    return out;
+}
+
 void QtSurface::fill_rect(Rect rect, PaletteIndex colour_index) {
     const Rect c = clipped(rect);
+    settle(c);
     const QRgb value = colour(colour_index);
     for (int y = c.top; y < c.bottom; ++y) {
         QRgb* row = reinterpret_cast<QRgb*>(image_.scanLine(y));
@@ -120,6 +192,8 @@ void QtSurface::frame_rect(Rect r, PaletteIndex colour_index) {
 
 void QtSurface::line(Point from, Point to, PaletteIndex colour_index) {
     // Bresenham without the end point, as the window system draws lines.
+    settle({std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x) + 1,
+            std::max(from.y, to.y) + 1});
     const QRgb value = colour(colour_index);
     int x = from.x;
     int y = from.y;
@@ -143,6 +217,7 @@ void QtSurface::line(Point from, Point to, PaletteIndex colour_index) {
 }
 
 void QtSurface::ellipse(Rect rect, PaletteIndex pen, std::optional<PaletteIndex> fill) {
+    settle(rect);
     QPainter painter(&image_);
     if (clip_) painter.setClipRect(to_qrect(*clip_));
     painter.setPen(QColor::fromRgb(colour(pen)));
@@ -157,6 +232,11 @@ void QtSurface::text(Point at, std::string_view text, PaletteIndex colour_index,
         const Size extent = text_extent(text);
         fill_rect({at.x, at.y, at.x + extent.width, at.y + extent.height}, *background);
     }
+    if (shown_ring_) {
+        const Size extent = text_extent(text);
+        settle({at.x - kTextOverhang, at.y - kTextOverhang, at.x + extent.width + kTextOverhang,
+                at.y + extent.height + kTextOverhang});
+    }
     QPainter painter(&image_);
     if (clip_) painter.setClipRect(to_qrect(*clip_));
     painter.setFont(font.font);
@@ -165,9 +245,18 @@ void QtSurface::text(Point at, std::string_view text, PaletteIndex colour_index,
 }
 
 Size QtSurface::text_extent(std::string_view text) const {
+    std::lock_guard lock(extents_mutex_);
+    for (const MeasuredText& measured : extents_) {
+        if (!measured.text.empty() && measured.text == text) return measured.extent;
+    }
     const PanelFont& font = panel_font();
     QFontMetrics metrics(font.font);
-    return {metrics.horizontalAdvance(to_qstring(text)), font.metrics.char_height};
+    const Size extent{metrics.horizontalAdvance(to_qstring(text)), font.metrics.char_height};
+    if (!text.empty()) {
+        extents_[next_extent_] = {std::string(text), extent};
+        next_extent_ = (next_extent_ + 1) % extents_.size();
+    }
+    return extent;
 }
 
 void QtSurface::glyph(SystemGlyph glyph, Rect r) {
@@ -176,6 +265,7 @@ void QtSurface::glyph(SystemGlyph glyph, Rect r) {
     const QColor light(255, 255, 255);
     const QColor shadow(128, 128, 128);
     const QColor dark(0, 0, 0);
+    settle(r);
     QPainter painter(&image_);
     if (clip_) painter.setClipRect(to_qrect(*clip_));
     const QRect box = to_qrect(r);
@@ -241,6 +331,7 @@ void QtSurface::set_clip(std::optional<Rect> rect) {
 
 void QtSurface::blit_indexed(Point at, Size size, const uint8_t* pixels, int stride) {
     const Rect c = clipped({at.x, at.y, at.x + size.width, at.y + size.height});
+    settle(c);
     for (int y = c.top; y < c.bottom; ++y) {
         const uint8_t* src = pixels + static_cast<ptrdiff_t>(y - at.y) * stride + (c.left - at.x);
         QRgb* dst = reinterpret_cast<QRgb*>(image_.scanLine(y)) + c.left;
@@ -295,6 +386,9 @@ void QtSurface::update_ring(Size size, const uint8_t* pixels, int stride) {
         ring_.lookup = lookup_;
         ring_.indices.resize(width * static_cast<size_t>(size.height));
         ring_.colours.resize(ring_.indices.size());
+        ring_.picture =
+            QImage(reinterpret_cast<const uchar*>(ring_.colours.data()), size.width, size.height,
+                   static_cast<qsizetype>(width * sizeof(QRgb)), QImage::Format_RGB32);
         for (int y = 0; y < size.height; ++y) {
             const uint8_t* source = pixels + static_cast<ptrdiff_t>(y) * stride;
             uint8_t* seen = ring_.indices.data() + y * width;
@@ -315,25 +409,29 @@ void QtSurface::blit_indexed_ring(Point at, Size size, const uint8_t* pixels, in
                                   int first_column) {
     if (size.width <= 0 || size.height <= 0) return;
     first_column = ((first_column % size.width) + size.width) % size.width;
-    update_ring(size, pixels, stride);
     const Rect c = clipped({at.x, at.y, at.x + size.width, at.y + size.height});
-    const auto width = static_cast<size_t>(size.width);
-    for (int y = c.top; y < c.bottom; ++y) {
-        const QRgb* row = ring_.colours.data() + static_cast<size_t>(y - at.y) * width;
-        QRgb* dst = reinterpret_cast<QRgb*>(image_.scanLine(y));
-        // At most two stretches: up to the ring's end, then from its start.
-        for (int x = c.left; x < c.right;) {
-            const int column = (first_column + (x - at.x)) % size.width;
-            const int run = std::min(c.right - x, size.width - column);
-            std::memcpy(dst + x, row + column, static_cast<size_t>(run) * sizeof(QRgb));
-            x += run;
-        }
-    }
+    // A ring shown elsewhere (or cut otherwise) keeps what it showed: its converted pixels
+    // are about to change.
+    if (shown_ring_ && (shown_ring_->area != c || shown_ring_->at != at || ring_.size != size))
+        settle_all();
+    update_ring(size, pixels, stride);
+    // The area now shows the ring; its pixels are copied in only when something is drawn
+    // over them.
+    shown_ring_.reset();
+    if (!is_empty(c)) shown_ring_ = ShownRing{c, at, first_column};
 }
 
 Rgb QtSurface::pixel(Point at) const {
     if (at.x < 0 || at.y < 0 || at.x >= image_.width() || at.y >= image_.height()) return {};
-    const QRgb value = image_.pixel(at.x, at.y);
+    QRgb value = 0;
+    if (shown_ring_ && shown_ring_->area.contains(at)) {
+        const ShownRing& shown = *shown_ring_;
+        const int column = (shown.first_column + (at.x - shown.at.x)) % ring_.size.width;
+        value = ring_.colours[static_cast<size_t>(at.y - shown.at.y) * ring_.size.width +
+                              static_cast<size_t>(column)];
+    } else {
+        value = image_.pixel(at.x, at.y);
+    }
     return {static_cast<uint8_t>(qRed(value)), static_cast<uint8_t>(qGreen(value)),
             static_cast<uint8_t>(qBlue(value))};
 }

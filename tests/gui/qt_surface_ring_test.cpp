@@ -1,11 +1,14 @@
-// The ring blit keeps the ring converted between calls and converts only what changed: what
-// it shows must always equal a plain conversion of the whole ring in two stretches.
+// The ring blit keeps the ring converted between calls and converts only what changed, and
+// copies it into the surface's image only when something is drawn over it: what it shows
+// (pixel by pixel, as the pieces a window paints, and as the whole image) must always equal
+// a plain conversion of the whole ring in two stretches.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/qt_surface.h"
@@ -32,14 +35,42 @@ struct Ring {
     std::vector<uint8_t> pixels;
 };
 
-// The ring shown both ways, on two surfaces that start alike.
-void expect_shown_alike(QtSurface& cached, QtSurface& plain, const Ring& ring, const char* step) {
-    cached.blit_indexed_ring(kAt, ring.size, ring.pixels.data(), ring.stride, ring.first_column);
-    const int tail = ring.size.width - ring.first_column;
-    plain.blit_indexed(kAt, {tail, ring.size.height}, ring.pixels.data() + ring.first_column,
-                       ring.stride);
-    plain.blit_indexed({kAt.x + tail, kAt.y}, {ring.first_column, ring.size.height},
-                       ring.pixels.data(), ring.stride);
+// What a window painting `area` from the surface's pieces shows, as the image would hold it.
+QImage painted(const QtSurface& surface, Rect area) {
+    QImage out(kSurface.width, kSurface.height, QImage::Format_RGB32);
+    out.fill(Qt::magenta);
+    int pieces = 0;
+    for (const QtSurface::Piece& piece : surface.pieces(area)) {
+        ++pieces;
+        for (int y = piece.client.top; y < piece.client.bottom; ++y) {
+            for (int x = piece.client.left; x < piece.client.right; ++x) {
+                out.setPixel(x, y,
+                             piece.image->pixel(piece.source.x() + x - piece.client.left,
+                                                piece.source.y() + y - piece.client.top));
+            }
+        }
+    }
+    EXPECT_LE(pieces, 6);
+    return out;
+}
+
+// The pixels of `area` that differ between what the pieces paint and the plain image.
+int painted_differences(const QtSurface& cached, const QtSurface& plain, Rect area) {
+    const QImage shown = painted(cached, area);
+    const QImage& expected = plain.image();
+    int differ = 0;
+    for (int y = 0; y < kSurface.height; ++y) {
+        for (int x = 0; x < kSurface.width; ++x) {
+            const bool inside = area.contains({x, y});
+            const QRgb want = inside ? expected.pixel(x, y) : QColor(Qt::magenta).rgb();
+            if (shown.pixel(x, y) != want) ++differ;
+        }
+    }
+    return differ;
+}
+
+// The two surfaces show the same pixels.
+void expect_same(const QtSurface& cached, const QtSurface& plain, const std::string& step) {
     int differ = 0;
     for (int y = 0; y < kSurface.height; ++y) {
         for (int x = 0; x < kSurface.width; ++x) {
@@ -47,6 +78,25 @@ void expect_shown_alike(QtSurface& cached, QtSurface& plain, const Ring& ring, c
         }
     }
     EXPECT_EQ(differ, 0) << "after: " << step;
+    // Painted whole, in a part across the ring's edge and its wrap, and in a part that
+    // reaches past the surface.
+    for (const Rect area :
+         {Rect{0, 0, kSurface.width, kSurface.height}, Rect{1, 4, 50, 9}, Rect{60, 1, 200, 40}}) {
+        EXPECT_EQ(painted_differences(cached, plain, area), 0)
+            << "after: " << step << ", area " << area.left << "," << area.top;
+    }
+}
+
+// The ring shown both ways, on two surfaces that start alike.
+void expect_shown_alike(QtSurface& cached, QtSurface& plain, const Ring& ring, const char* step) {
+    expect_same(cached, plain, std::string(step) + " (before the blit)");
+    cached.blit_indexed_ring(kAt, ring.size, ring.pixels.data(), ring.stride, ring.first_column);
+    const int tail = ring.size.width - ring.first_column;
+    plain.blit_indexed(kAt, {tail, ring.size.height}, ring.pixels.data() + ring.first_column,
+                       ring.stride);
+    plain.blit_indexed({kAt.x + tail, kAt.y}, {ring.first_column, ring.size.height},
+                       ring.pixels.data(), ring.stride);
+    expect_same(cached, plain, step);
 }
 
 TEST(QtSurfaceRing, ShowsWhatAPlainConversionShows) {
@@ -96,6 +146,20 @@ TEST(QtSurfaceRing, ShowsWhatAPlainConversionShows) {
              cached.set_clip(std::nullopt);
              plain.set_clip(std::nullopt);
          }},
+        {"a rectangle drawn across the ring's edge",
+         [&] {
+             cached.fill_rect(Rect{70, 10, 88, 14}, 5);
+             plain.fill_rect(Rect{70, 10, 88, 14}, 5);
+         }},
+        {"a column after the drawing", new_column},
+        {"text and a line over the ring",
+         [&] {
+             for (QtSurface* s : {&cached, &plain}) {
+                 s->text({10, 5}, "X", 7);
+                 s->line({2, 25}, {40, 3}, 9);
+             }
+         }},
+        {"the whole image read", [&] { (void)cached.image(); }},
         {"another ring size",
          [&] {
              ring = Ring{{64, 24}, 64, 10, std::vector<uint8_t>(64 * 24)};
