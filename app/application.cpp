@@ -81,21 +81,10 @@ Application::Application(StartOptions options)
     playback_timer_->setSingleShot(true);
     connect(playback_timer_, &QTimer::timeout, this, &Application::play_one_record);
     // The waterfall is converted for the screen, and the panel read-outs of ping processing
-    // drawn, at most about 60 times a second.
+    // drawn, at most about 60 times a second (schedule_refresh).
     refresh_timer_ = new QTimer(this);
     refresh_timer_->setSingleShot(true);
-    refresh_timer_->setInterval(16);
-    connect(refresh_timer_, &QTimer::timeout, this, [this] {
-        refresh_pending_ = false;
-        // Only what was drawn goes to the screen: the read-outs' areas and, when it changed,
-        // the image with the overlays drawn over it. The rest of the window is as it was.
-        panel_areas_.clear();
-        const bool panel = program_->refresh_panel(&panel_areas_);
-        const bool image = program_->refresh_image();
-        for (const Rect& area : panel_areas_) window_->view()->update_client(area);
-        if (image) window_->view()->update_client(kTargetImageArea);
-        if (panel || image) refresh_zoom();
-    });
+    connect(refresh_timer_, &QTimer::timeout, this, &Application::refresh_window);
 
     // Auto-repeat of the gain and plot speed arrows: the first step at once, then after the
     // timer's period; events go to the repeat until it ends.
@@ -349,7 +338,28 @@ void Application::refresh_zoom() {
 }
 
 void Application::schedule_refresh() {
-    if (!refresh_timer_->isActive()) refresh_timer_->start();
+    if (refresh_timer_->isActive()) return;
+    // A change after a quiet spell is shown at once; one that follows a refresh closely waits
+    // for the rest of the interval. A ping every 28 ms then costs one wake-up, not two.
+    const qint64 since = last_refresh_.isValid() ? last_refresh_.elapsed() : kRefreshIntervalMs;
+    if (since >= kRefreshIntervalMs) {
+        refresh_window();
+        return;
+    }
+    refresh_timer_->start(static_cast<int>(kRefreshIntervalMs - since));
+}
+
+void Application::refresh_window() {
+    refresh_pending_ = false;
+    last_refresh_.start();
+    // Only what was drawn goes to the screen: the read-outs' areas and, when it changed, the
+    // image with the overlays drawn over it. The rest of the window is as it was.
+    panel_areas_.clear();
+    const bool panel = program_->refresh_panel(&panel_areas_);
+    const bool image = program_->refresh_image();
+    for (const Rect& area : panel_areas_) window_->view()->update_client(area);
+    if (image) window_->view()->update_client(kTargetImageArea);
+    if (panel || image) refresh_zoom();
 }
 
 void Application::on_command(int id) {

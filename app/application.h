@@ -3,6 +3,7 @@
 // close handling. Everything the window asks for (menu commands, the close box, signals,
 // --exit-after) arrives here on the GUI thread.
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <atomic>
@@ -87,7 +88,9 @@ class Application : public QObject {
     void run_close_handling();
     void schedule_playback();
     void play_one_record();
+    // Refreshes the window now, or when the last refresh is 16 ms old.
     void schedule_refresh();
+    void refresh_window();
     void show_slider(bool shown);
     void refresh_zoom();
     void start_demo_head();
@@ -119,6 +122,8 @@ class Application : public QObject {
     QTimer* close_timer_ = nullptr;
     QTimer* playback_timer_ = nullptr;
     QTimer* refresh_timer_ = nullptr;
+    static constexpr qint64 kRefreshIntervalMs = 16;
+    QElapsedTimer last_refresh_;
     std::vector<Rect> panel_areas_;  // what the last refresh drew of the panel
     QSlider* slider_ = nullptr;
     ContactBook contacts_;
