@@ -10,6 +10,7 @@
 #include "headlink/link_indicators.h"
 #include "headlink/switch_command.h"
 #include "platform/clock.h"
+#include "platform/realtime_section.h"
 #include "platform/serial_port.h"
 
 namespace kelvanor {
@@ -179,6 +180,11 @@ void poll_head_reply(AcquisitionContext& c) {
 }
 
 void run_acquisition(AcquisitionContext& c) {
+    // The loop sleeps in the kernel between replies and runs for a moment per reply: at a
+    // real-time priority its wake-ups are not queued behind ordinary work (a compiler, a
+    // chart plotter), which on a busy machine delayed columns by milliseconds. The framing of
+    // each command then asks the system nothing more.
+    RealtimeSection realtime;
     AppState& app = c.app;
     if (app.settings.RunMode == RunMode::Head && send_switch_command(app, &c.port, c.clock))
         ++app.link.commands_sent;

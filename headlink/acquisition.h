@@ -6,6 +6,7 @@
 //
 // The thread never burns a core: it waits in poll() with a short time-out (woken at once by
 // a stop), and while part of a reply is queued it waits for the line time the rest needs.
+// It runs at a real-time priority where the system allows (platform/realtime_section.h).
 
 #include <cstdint>
 #include <string_view>

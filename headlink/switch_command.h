@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "headlink/realtime_section.h"
+#include "platform/realtime_section.h"
 #include "settings/head_state.h"
 #include "settings/settings.h"
 
