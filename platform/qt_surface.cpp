@@ -232,6 +232,18 @@ void QtSurface::text(Point at, std::string_view text, PaletteIndex colour_index,
         const Size extent = text_extent(text);
         fill_rect({at.x, at.y, at.x + extent.width, at.y + extent.height}, *background);
     }
+    const TextPixels& drawn = text_pixels(text);
+    if (drawn.two_coloured) {
+        const Rect b = drawn.bounds;
+        settle({at.x + b.left, at.y + b.top, at.x + b.right, at.y + b.bottom});
+        const Rect c = clipped({0, 0, image_.width(), image_.height()});
+        const QRgb value = colour(colour_index);
+        for (const Point p : drawn.pixels) {
+            const Point to{at.x + p.x, at.y + p.y};
+            if (c.contains(to)) reinterpret_cast<QRgb*>(image_.scanLine(to.y))[to.x] = value;
+        }
+        return;
+    }
     if (shown_ring_) {
         const Size extent = text_extent(text);
         settle({at.x - kTextOverhang, at.y - kTextOverhang, at.x + extent.width + kTextOverhang,
@@ -242,6 +254,47 @@ void QtSurface::text(Point at, std::string_view text, PaletteIndex colour_index,
     painter.setFont(font.font);
     painter.setPen(QColor::fromRgb(colour(colour_index)));
     painter.drawText(at.x, at.y + QFontMetrics(font.font).ascent(), to_qstring(text));
+}
+
+const QtSurface::TextPixels& QtSurface::text_pixels(std::string_view text) {
+    for (const TextPixels& known : text_pixels_) {
+        if (known.text == text) return known;
+    }
+    // Drawn white on black with room round it for overhangs, as text() would draw it.
+    const PanelFont& font = panel_font();
+    const int pad = font.metrics.char_height;
+    const Size extent = text_extent(text);
+    QImage picture(extent.width + 2 * pad, extent.height + 2 * pad, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    {
+        QPainter painter(&picture);
+        painter.setFont(font.font);
+        painter.setPen(QColor(Qt::white));
+        painter.drawText(pad, pad + QFontMetrics(font.font).ascent(), to_qstring(text));
+    }
+    TextPixels& out = text_pixels_[next_text_pixels_];
+    next_text_pixels_ = (next_text_pixels_ + 1) % text_pixels_.size();
+    out.text.assign(text);
+    out.pixels.clear();
+    out.bounds = {};
+    out.two_coloured = true;
+    const QRgb white = QColor(Qt::white).rgb();
+    const QRgb black = QColor(Qt::black).rgb();
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x) {
+            if (row[x] == black) continue;
+            if (row[x] != white) out.two_coloured = false;
+            const Point p{x - pad, y - pad};
+            out.bounds = out.pixels.empty()
+                             ? Rect{p.x, p.y, p.x + 1, p.y + 1}
+                             : Rect{std::min(out.bounds.left, p.x), std::min(out.bounds.top, p.y),
+                                    std::max(out.bounds.right, p.x + 1),
+                                    std::max(out.bounds.bottom, p.y + 1)};
+            out.pixels.push_back(p);
+        }
+    }
+    return out;
 }
 
 Size QtSurface::text_extent(std::string_view text) const {

@@ -119,6 +119,20 @@ class QtSurface final : public Surface {
     mutable std::mutex extents_mutex_;
     mutable std::array<MeasuredText, 16> extents_;
     mutable size_t next_extent_ = 0;
+
+    // The pixels the panel font sets for the last texts drawn, relative to the text's
+    // top-left corner. Glyphs are drawn in two colours (no smoothing): a text drawn again, in
+    // any colour, is those pixels in that colour, without shaping it again. A text whose
+    // rendering is not two-coloured is drawn through QPainter every time.
+    struct TextPixels {
+        std::string text;
+        std::vector<Point> pixels;
+        Rect bounds;
+        bool two_coloured = false;
+    };
+    const TextPixels& text_pixels(std::string_view text);
+    std::array<TextPixels, 16> text_pixels_;
+    size_t next_text_pixels_ = 0;
 };
 
 }  // namespace kelvanor
