@@ -18,6 +18,6 @@ struct PointerTarget {
     SonarSide side = SonarSide::Port;
     double slant_metres = 0.0;
 };
-PointerTarget pointer_target(int32_t channel_code, int32_t range_metres, int32_t y);
+PointerTarget pointer_target(ChannelCode channel_code, int32_t range_metres, int32_t y);
 
 }  // namespace kelvanor

@@ -166,7 +166,7 @@ RecordStamp record_stamp_from_state(const AppState& app, int32_t ping_interval_m
     stamp.record_size_code = head.record_size_code;
     stamp.date_text = head.date_text;
     stamp.time_text = head.time_text;
-    stamp.channel_code = app.settings.channel_code;
+    stamp.channel_code = static_cast<int32_t>(app.settings.channel_code.load());
     stamp.gain = app.settings.SSGain;
     stamp.held_byte4 = head.held_byte4;
     stamp.frequency_code = head.frequency_code;
@@ -181,7 +181,7 @@ RecordStamp record_stamp_from_state(const AppState& app, int32_t ping_interval_m
     stamp.ping_interval_ms = ping_interval_ms;
     stamp.speed_knots = app.run.speed_knots;
     stamp.heading_degrees = app.run.heading_degrees;
-    stamp.frequency = app.settings.Frequency;
+    stamp.frequency = static_cast<int32_t>(app.settings.Frequency.load());
     stamp.channel_balance = app.settings.ChannelBalance;
     stamp.previous_record_length = previous_record_length;
     return stamp;
@@ -354,7 +354,7 @@ void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> h, AppS
         }
     }
 
-    settings.file_frequency = h[kFrequencyAt];
+    settings.file_frequency = h[kFrequencyAt] != 0 ? FrequencyBand::High : FrequencyBand::Low;
     file.file_channel_balance = (h[kBalanceAt] & 0x80) ? (h[kBalanceAt] & 0x7F) : 30;
     file.file_format_flag = h[kFormatFlagAt];
 }

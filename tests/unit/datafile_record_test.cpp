@@ -127,7 +127,7 @@ TEST(DatafileRecord, ReadsBackWhatWasWritten) {
     EXPECT_EQ(app.ping.ping_interval_ms, 198);
     EXPECT_FLOAT_EQ(app.run.speed_knots, 4.5f);
     EXPECT_FLOAT_EQ(app.run.heading_degrees, 123.0f);  // whole degrees
-    EXPECT_EQ(app.settings.file_frequency, 1);
+    EXPECT_EQ(app.settings.file_frequency, FrequencyBand::High);
     EXPECT_EQ(app.datafile.file_channel_balance, 25);
     EXPECT_EQ(app.datafile.file_format_flag, 1);
     EXPECT_EQ(app.head.reply_length, 413);
