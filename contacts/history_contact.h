@@ -5,7 +5,7 @@
 // are the caller's to fill: the column does not hold them as numbers.
 
 #include "contacts/contact.h"
-#include "ping/column_history.h"
+#include "waterfall/column_history.h"
 
 namespace kelvanor {
 

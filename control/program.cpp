@@ -586,7 +586,8 @@ void Program::write_ping_record() {
             first_disk_full = disk_full_count_++ == 0;
         } else {
             const int64_t offset = record_file_->bytes_written();
-            const bool ok = record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
+            const bool ok = record_file_->write_ping_record(app_.settings, app_.head, app_.run,
+                                                            app_.ping.ping_interval_ms);
             record_bytes_ = record_file_->bytes_written();
             if (ok) app_.ping.record_offset = offset;
             outcome = ok ? Outcome::Written : Outcome::WriteFailed;

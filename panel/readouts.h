@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "panel/panel_paint.h"
-#include "ping/column_history.h"
 #include "settings/head_state.h"
+#include "waterfall/column_history.h"
 
 namespace kelvanor {
 

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "ping/column_history.h"
 #include "settings/settings.h"
+#include "waterfall/column_history.h"
 
 namespace kelvanor {
 

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ping/column_history.h"
 #include "ping/readout_state.h"
+#include "waterfall/column_history.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {

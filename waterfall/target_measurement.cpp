@@ -161,7 +161,8 @@ void draw_height_overlay(const AppState& app, Surface& surface) {
 void draw_overlays_locked(const AppState& app, Surface& surface) {
     const bool length = app.run.target_length_mode && app.run.target_length_active;
     const bool height = app.run.target_height_mode;
-    const std::vector<PlacedMarker> markers = placed_contact_markers(app);
+    const std::vector<PlacedMarker> markers =
+        placed_contact_markers(app.target, app.waterfall, app.ping.column_history);
     if (!length && !height && markers.empty()) return;
     std::lock_guard surface_lock(surface.mutex());
     surface.set_clip(kTargetImageArea);
