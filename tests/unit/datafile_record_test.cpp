@@ -137,6 +137,22 @@ TEST(DatafileRecord, ReadsBackWhatWasWritten) {
     EXPECT_EQ(app.head.samples_per_line, 400);
 }
 
+// The frequency byte of a played record: 0 is low, anything else high, for the read-out and
+// the menu marks alike.
+TEST(DatafileRecord, FrequencyByteReadsLowOnlyWhenZero) {
+    const std::pair<int32_t, FrequencyBand> cases[] = {{0, FrequencyBand::Low},
+                                                       {1, FrequencyBand::High},
+                                                       {2, FrequencyBand::High},
+                                                       {255, FrequencyBand::High}};
+    for (const auto& [byte, band] : cases) {
+        AppState app;
+        RecordStamp stamp = sample_stamp();
+        stamp.frequency = byte;
+        ASSERT_TRUE(play(app, encode(stamp, g_reply())));
+        EXPECT_EQ(app.settings.file_frequency, band) << byte;
+    }
+}
+
 TEST(DatafileRecord, ChannelByteMapsToTheCommandSide) {
     const int expected[4] = {0, 2, 1, 3};
     for (int channel = 0; channel < 8; ++channel) {
