@@ -246,7 +246,7 @@ void Application::start_demo_head() {
                                  "COM1=" + demo_head_->device_path());
     // And a GPS receiver on the survey line, as COM2, at the line speed the settings give.
     NmeaServerOptions gps_options;
-    gps_options.baud = program_->state().settings.GPSBaudRate == 1 ? 9600 : 4800;
+    gps_options.baud = gps_baud_for_setting(program_->state().settings.GPSBaudRate);
     demo_gps_ = NmeaServer::create(gps_options, &error);
     if (demo_gps_) {
         demo_gps_thread_ = std::thread([server = demo_gps_.get()] { server->run(); });

@@ -23,8 +23,8 @@
 #include "contacts/history_contact.h"
 #include "control/program.h"
 #include "panel/panel_layout.h"
-#include "ping/column_history.h"
 #include "settings/sensor_offsets_io.h"
+#include "waterfall/column_history.h"
 #include "waterfall/contact_markers.h"
 #include "waterfall/image.h"
 #include "waterfall/image_crop.h"
@@ -95,7 +95,8 @@ std::optional<Contact> contact_at_point(const AppState& state, const std::string
     }
     // A column no ping was drawn in (not yet reached, or cleared) has nothing to mark.
     if (!source) return std::nullopt;
-    const PointerTarget at = pointer_target(state.settings.channel_code, entry.range_metres(), p.y);
+    const PointerTarget at =
+        pointer_target(state.settings.channel_code.load(), entry.range_metres(), p.y);
     if (source->record_offset >= 0 && !data_file.empty()) {
         if (std::optional<Contact> c =
                 contact_from_file(data_file, source->record_offset, at, offsets)) {

@@ -1,6 +1,7 @@
 #include "app/menu_marks.h"
 
 #include "platform/menu_ids.h"
+#include "settings/menu_values.h"
 
 namespace kelvanor {
 
@@ -8,9 +9,9 @@ void apply_creation_menu_marks(const AppState& state, UiServices& ui) {
     const Settings& s = state.settings;
     const RunState& run = state.run;
     ui.check_menu_item(s.RunMode == RunMode::Head ? menu::kHead : menu::kFile, true);
-    ui.check_menu_item(menu::kColor + s.Colors, true);
+    ui.check_menu_item(menu_item(s.Colors), true);
     if (s.Grid) ui.check_menu_item(menu::kGrid, true);
-    ui.check_menu_item(menu::kMeters + s.Units, true);
+    ui.check_menu_item(menu_item(s.Units), true);
     if (s.AlongTrackMarks) ui.check_menu_item(menu::kAlongTrackMarks, true);
     if (s.SpeedCorrection) ui.check_menu_item(menu::kSpeedCorrection, true);
     if (run.speed_from_gps) {
@@ -19,7 +20,7 @@ void apply_creation_menu_marks(const AppState& state, UiServices& ui) {
     }
     if (run.target_length_mode) ui.check_menu_item(menu::kTargetLength, true);
     if (run.target_height_mode) ui.check_menu_item(menu::kTargetHeight, true);
-    ui.check_menu_item(menu::kLow + s.Frequency, true);
+    ui.check_menu_item(menu_item(s.Frequency), true);
 }
 
 }  // namespace kelvanor

@@ -95,8 +95,8 @@ void BM_ProcessHeadReply15mStbd10Knots(benchmark::State& state) {
     s.RunMode = RunMode::Head;
     s.SpeedCorrection = true;
     s.SSRange = 0;
-    s.SSTrain = 0;
-    s.channel_code = 1;
+    s.SSTrain = ChannelSelection::Starboard;
+    s.channel_code = ChannelCode::Starboard;
     app.head.head_type = kHeadTypeG;
     app.head.reply_length = static_cast<int32_t>(length);
     app.head.range_metres = 15;
@@ -152,7 +152,7 @@ void BM_ProcessPlayedPing15mStbd9_9Knots(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     state.counters["columns_per_ping"] = benchmark::Counter(
         static_cast<double>(hooks.columns) / static_cast<double>(state.iterations()));
-    state.counters["channel_code"] = app.settings.channel_code.load();
+    state.counters["channel_code"] = static_cast<double>(app.settings.channel_code.load());
     state.counters["speed_knots"] = app.run.speed_knots.load();
 }
 BENCHMARK(BM_ProcessPlayedPing15mStbd9_9Knots);

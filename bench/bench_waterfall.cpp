@@ -24,7 +24,7 @@ void fill_random(WaterfallState& waterfall) {
 void BM_DrawPing(benchmark::State& state) {
     WaterfallState waterfall;
     Settings settings;
-    settings.channel_code = 3;
+    settings.channel_code = ChannelCode::Both;
     settings.Grid = true;
     settings.AlongTrackMarks = true;
     draw_grid(waterfall, settings);

@@ -20,19 +20,19 @@ ContactPing contact_ping_from_history(const HistoryEntry& entry) {
     return p;
 }
 
-PointerTarget pointer_target(int32_t channel_code, int32_t range_metres, int32_t y) {
+PointerTarget pointer_target(ChannelCode channel_code, int32_t range_metres, int32_t y) {
     const double r = range_metres;
     PointerTarget t;
     switch (channel_code) {
-        case 1:
+        case ChannelCode::Starboard:
             t.side = SonarSide::Starboard;
             t.slant_metres = (y - 2) * r / 500.0;
             break;
-        case 2:
+        case ChannelCode::Port:
             t.side = SonarSide::Port;
             t.slant_metres = (500 - y) * r / 500.0;
             break;
-        default:
+        case ChannelCode::Both:
             t.side = y <= 251 ? SonarSide::Port : SonarSide::Starboard;
             t.slant_metres = std::abs(y - 251) * r / 250.0;
             break;

@@ -5,7 +5,7 @@
 // are the caller's to fill: the column does not hold them as numbers.
 
 #include "contacts/contact.h"
-#include "ping/column_history.h"
+#include "waterfall/column_history.h"
 
 namespace kelvanor {
 
@@ -18,6 +18,6 @@ struct PointerTarget {
     SonarSide side = SonarSide::Port;
     double slant_metres = 0.0;
 };
-PointerTarget pointer_target(int32_t channel_code, int32_t range_metres, int32_t y);
+PointerTarget pointer_target(ChannelCode channel_code, int32_t range_metres, int32_t y);
 
 }  // namespace kelvanor

@@ -4,8 +4,12 @@
 // subsystem's state, so it lives above them all: the folders below take the structs of their
 // own subsystem (cmake/layers.txt).
 
+#include <utility>
+#include <vector>
+
 #include "control/echo_altitudes.h"
 #include "datafile/datafile_state.h"
+#include "datafile/ping_record.h"
 #include "gps/gps_state.h"
 #include "headlink/head_link_state.h"
 #include "headlink/switch_command.h"
@@ -15,6 +19,7 @@
 #include "settings/run_state.h"
 #include "settings/settings.h"
 #include "settings/settings_io.h"
+#include "waterfall/contact_markers.h"
 #include "waterfall/target_state.h"
 #include "waterfall/waterfall_state.h"
 
@@ -61,6 +66,21 @@ inline SwitchCommand prepare_switch_command(AppState& app) {
 }
 inline bool send_switch_command(AppState& app, SerialPort* port, Clock& clock) {
     return send_switch_command(app.settings, app.head, port, clock);
+}
+
+// The stamp of the ping in flight, and the parts of the state a played record goes into.
+inline RecordStamp record_stamp_from_state(const AppState& app, int32_t ping_interval_ms,
+                                           int32_t previous_record_length) {
+    return record_stamp_from_state(app.settings, app.head, app.run, ping_interval_ms,
+                                   previous_record_length);
+}
+inline RecordContext record_context(AppState& app) {
+    return {app.settings, app.run, app.head, app.ping, app.datafile};
+}
+
+// The contact markers over the waterfall.
+inline void set_contact_markers(AppState& app, std::vector<ContactMarker> markers) {
+    set_contact_markers(app.target, app.waterfall, std::move(markers));
 }
 
 // The parts of the state the GPS side works on.

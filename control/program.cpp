@@ -18,6 +18,7 @@
 #include "panel/rec_pause.h"
 #include "platform/area_recording_surface.h"
 #include "platform/menu_ids.h"
+#include "settings/menu_values.h"
 #include "settings/settings_io.h"
 #include "waterfall/grid.h"
 #include "waterfall/image.h"
@@ -314,15 +315,15 @@ void Program::command(int id) {
         case menu::kGrey:
         case menu::kReverseGrey:
         case menu::kBrown:
-            ui_.check_menu_item(menu::kColor + s.Colors, false);
-            s.Colors = id - menu::kColor;
+            ui_.check_menu_item(menu_item(s.Colors), false);
+            s.Colors = colour_table_of_item(id);
             ui_.check_menu_item(id, true);
             build_palette(app_.waterfall, s.Colors);
             break;
         case menu::kMeters:
         case menu::kFeet:
-            ui_.check_menu_item(menu::kMeters + s.Units, false);
-            s.Units = id - menu::kMeters;
+            ui_.check_menu_item(menu_item(s.Units), false);
+            s.Units = id == menu::kFeet ? LengthUnit::Feet : LengthUnit::Metres;
             ui_.check_menu_item(id, true);
             redraw_range_readout();
             redraw_grid_label();
@@ -367,8 +368,8 @@ void Program::command(int id) {
             break;
         case menu::kLow:
         case menu::kHigh:
-            ui_.check_menu_item(menu::kLow + s.Frequency, false);
-            s.Frequency = id - menu::kLow;
+            ui_.check_menu_item(menu_item(s.Frequency), false);
+            s.Frequency = id == menu::kHigh ? FrequencyBand::High : FrequencyBand::Low;
             ui_.check_menu_item(id, true);
             redraw_frequency_readout();
             run_frequency_rule(app_, *this);
@@ -585,7 +586,8 @@ void Program::write_ping_record() {
             first_disk_full = disk_full_count_++ == 0;
         } else {
             const int64_t offset = record_file_->bytes_written();
-            const bool ok = record_file_->write_ping_record(app_, app_.ping.ping_interval_ms);
+            const bool ok = record_file_->write_ping_record(app_.settings, app_.head, app_.run,
+                                                            app_.ping.ping_interval_ms);
             record_bytes_ = record_file_->bytes_written();
             if (ok) app_.ping.record_offset = offset;
             outcome = ok ? Outcome::Written : Outcome::WriteFailed;

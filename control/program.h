@@ -74,7 +74,7 @@ struct RepeatTickOutcome {
 };
 
 // What a tool window's menu item asks the window to do.
-enum class ToolWindowStep { None, Show, Close };
+enum class ToolWindowStep { Show, Close };
 
 // What the window shows besides its surface.
 struct WindowHooks {

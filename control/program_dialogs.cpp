@@ -40,7 +40,7 @@ ComPortValues Program::com_port_values() const {
     values.gps_port = app_.settings.ComPortGPS;
     values.position_choice = app_.settings.GPSHeadingType;
     values.gps_enabled = app_.run.gps_enabled;
-    values.gps_baud_9600 = app_.settings.GPSBaudRate == 1;
+    values.gps_baud_9600 = app_.settings.GPSBaudRate == GpsBaud::Baud9600;
     values.network_source = app_.link.gps_network_source;
     return values;
 }

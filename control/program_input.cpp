@@ -23,7 +23,7 @@ PointerOutcome Program::pointer_moved(Point p) {
         return outcome;
     }
     outcome.over_image = waterfall_hit(p);
-    if (outcome.over_image && app_.run.zoom_shown == 1 && !app_.run.zoom_frozen) {
+    if (outcome.over_image && app_.run.zoom_shown && !app_.run.zoom_frozen) {
         outcome.zoom = update_zoom(app_.waterfall, p);
     }
     outcome.image_changed = target_pointer_move(app_, p);
@@ -36,7 +36,7 @@ PressOutcome Program::left_pressed(Point p) {
     if (auto_repeat_running()) return outcome;
     outcome.taken = true;
     // Zoom: a click freezes or releases the picture.
-    if (app_.run.zoom_shown == 1) {
+    if (app_.run.zoom_shown) {
         app_.run.zoom_frozen = !app_.run.zoom_frozen;
         if (!app_.run.zoom_frozen) outcome.zoom = update_zoom(app_.waterfall, p);
     } else {
@@ -108,25 +108,25 @@ void Program::show_capture_readout() {
 }
 
 std::optional<ZoomView> Program::zoom_to_show() const {
-    if (app_.run.zoom_shown != 1) return std::nullopt;
+    if (!app_.run.zoom_shown) return std::nullopt;
     return zoom_view(
         Point{app_.waterfall.zoom_centre_x.load(), app_.waterfall.zoom_centre_y.load()});
 }
 
 ToolWindowStep Program::toggle_tool_window(int id) {
-    SharedInt& shown = id == menu::kDiagnostics ? app_.run.diagnostics_shown : app_.run.zoom_shown;
-    if (shown == 0) {
-        shown = 1;
+    SharedBool& shown = id == menu::kDiagnostics ? app_.run.diagnostics_shown : app_.run.zoom_shown;
+    if (!shown) {
+        shown = true;
         ui_.check_menu_item(id, true);
         return ToolWindowStep::Show;
     }
     // The window's close handling then clears the flag and the mark.
-    return shown == 1 ? ToolWindowStep::Close : ToolWindowStep::None;
+    return ToolWindowStep::Close;
 }
 
 void Program::tool_window_closed(int id) {
-    SharedInt& shown = id == menu::kDiagnostics ? app_.run.diagnostics_shown : app_.run.zoom_shown;
-    shown = 0;
+    SharedBool& shown = id == menu::kDiagnostics ? app_.run.diagnostics_shown : app_.run.zoom_shown;
+    shown = false;
     ui_.check_menu_item(id, false);
 }
 

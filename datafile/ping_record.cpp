@@ -6,8 +6,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "control/app_state.h"
-
 namespace kelvanor {
 
 namespace {
@@ -159,15 +157,15 @@ uint16_t read_be16(const uint8_t* p) {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
 }
 
-RecordStamp record_stamp_from_state(const AppState& app, int32_t ping_interval_ms,
+RecordStamp record_stamp_from_state(const Settings& settings, const HeadState& head,
+                                    const RunState& run, int32_t ping_interval_ms,
                                     int32_t previous_record_length) {
-    const HeadState& head = app.head;
     RecordStamp stamp;
     stamp.record_size_code = head.record_size_code;
     stamp.date_text = head.date_text;
     stamp.time_text = head.time_text;
-    stamp.channel_code = app.settings.channel_code;
-    stamp.gain = app.settings.SSGain;
+    stamp.channel_code = static_cast<int32_t>(settings.channel_code.load());
+    stamp.gain = settings.SSGain;
     stamp.held_byte4 = head.held_byte4;
     stamp.frequency_code = head.frequency_code;
     stamp.held_byte9 = head.held_byte9;
@@ -179,10 +177,10 @@ RecordStamp record_stamp_from_state(const AppState& app, int32_t ping_interval_m
         stamp.position_text = head.position_text;
     }
     stamp.ping_interval_ms = ping_interval_ms;
-    stamp.speed_knots = app.run.speed_knots;
-    stamp.heading_degrees = app.run.heading_degrees;
-    stamp.frequency = app.settings.Frequency;
-    stamp.channel_balance = app.settings.ChannelBalance;
+    stamp.speed_knots = run.speed_knots;
+    stamp.heading_degrees = run.heading_degrees;
+    stamp.frequency = static_cast<int32_t>(settings.Frequency.load());
+    stamp.channel_balance = settings.ChannelBalance;
     stamp.previous_record_length = previous_record_length;
     return stamp;
 }
@@ -272,10 +270,12 @@ bool position_text_is_valid(std::span<const char, kPositionTextSize> t) {
            (t[23] == 'E' || t[23] == 'W');
 }
 
-void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> h, AppState& app) {
-    HeadState& head = app.head;
-    DataFileState& file = app.datafile;
-    Settings& settings = app.settings;
+void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> h,
+                           const RecordContext& into) {
+    HeadState& head = into.head;
+    DataFileState& file = into.datafile;
+    Settings& settings = into.settings;
+    RunState& run = into.run;
 
     head.record_size_code = h[kSizeCodeAt];
     head.reply_length = read_be16(h.data() + kReplyLengthAt);
@@ -330,31 +330,31 @@ void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> h, AppS
     }
     file.file_position_valid = valid ? 1 : 0;
 
-    app.ping.ping_interval_ms = read_be16(h.data() + kPingIntervalAt);
+    into.ping.ping_interval_ms = read_be16(h.data() + kPingIntervalAt);
 
     if (valid) {
         const uint8_t v = h[kSpeedAt];
         if (v < 100) {
-            app.run.speed_knots = v == 0 ? 3.0f : static_cast<float>(v * 0.1);
-            app.run.heading_degrees = static_cast<float>(read_be16(h.data() + kHeadingAt) / 10);
+            run.speed_knots = v == 0 ? 3.0f : static_cast<float>(v * 0.1);
+            run.heading_degrees = static_cast<float>(read_be16(h.data() + kHeadingAt) / 10);
         }
         // A placeholder speed (3.0, as stored for "no speed") or heading (0) does not
         // replace the last real one read from this file.
-        float speed = app.run.speed_knots;
+        float speed = run.speed_knots;
         if (speed == 3.0f && file.file_last_speed != speed) {
-            app.run.speed_knots = file.file_last_speed;
+            run.speed_knots = file.file_last_speed;
         } else {
             file.file_last_speed = speed;
         }
-        float heading = app.run.heading_degrees;
+        float heading = run.heading_degrees;
         if (heading == 0.0f && file.file_last_heading != heading) {
-            app.run.heading_degrees = file.file_last_heading;
+            run.heading_degrees = file.file_last_heading;
         } else {
             file.file_last_heading = heading;
         }
     }
 
-    settings.file_frequency = h[kFrequencyAt];
+    settings.file_frequency = h[kFrequencyAt] != 0 ? FrequencyBand::High : FrequencyBand::Low;
     file.file_channel_balance = (h[kBalanceAt] & 0x80) ? (h[kBalanceAt] & 0x7F) : 30;
     file.file_format_flag = h[kFormatFlagAt];
 }
@@ -371,14 +371,13 @@ void restore_head_reply(std::span<const uint8_t> record, const RecordLimits& lim
     }
 }
 
-void take_head_model_from_reply(AppState& app) {
-    HeadState& head = app.head;
+void take_head_model_from_reply(HeadState& head, const DataFileState& file) {
     const uint8_t letter = head.head_reply[1];
     head.head_type = letter;
     if (letter == kHeadTypeG) {
         head.samples_per_line = 400;
         int32_t span = 400;
-        if (app.datafile.file_format_flag == 1) {
+        if (file.file_format_flag == 1) {
             switch (head.head_reply[7]) {
                 case 15:
                 case 30:

@@ -9,11 +9,22 @@
 #include <optional>
 #include <span>
 
+#include "datafile/datafile_state.h"
+#include "ping/ping_state.h"
 #include "settings/head_state.h"
+#include "settings/run_state.h"
+#include "settings/settings.h"
 
 namespace kelvanor {
 
-struct AppState;
+// The parts of the program state a played record is restored into.
+struct RecordContext {
+    Settings& settings;
+    RunState& run;
+    HeadState& head;
+    PingState& ping;
+    DataFileState& datafile;
+};
 
 inline constexpr size_t kRecordHeaderLength = 100;
 // The reader's limits: a record must hold its header and back-link, and no longer record
@@ -52,7 +63,8 @@ struct RecordStamp {
 };
 
 // The stamp of the ping in flight, taken from the shared state as recording sees it.
-RecordStamp record_stamp_from_state(const AppState& app, int32_t ping_interval_ms,
+RecordStamp record_stamp_from_state(const Settings& settings, const HeadState& head,
+                                    const RunState& run, int32_t ping_interval_ms,
                                     int32_t previous_record_length);
 
 // Builds one record into `out`. Returns its length, or nothing when the size code is not
@@ -89,7 +101,8 @@ std::array<char, kDateTextSize> record_date_text(
 // Restores the header of a checked record into the shared state (size code, reply length,
 // date and time, settings block, position, ping interval, speed and heading with their
 // fall-backs, frequency, balance and format flag).
-void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> header, AppState& app);
+void restore_record_header(std::span<const uint8_t, kRecordHeaderLength> header,
+                           const RecordContext& into);
 
 // Copies the reply of a checked record into head_reply (a stored head id 0x11 reads 0x10)
 // and clears the rest of the buffer, so that a short reply never shows the bytes of the
@@ -98,8 +111,8 @@ void restore_head_reply(std::span<const uint8_t> record, const RecordLimits& lim
                         HeadState& head);
 
 // Takes the head model from the restored reply: 'G' and 'H' set samples_per_line and
-// line_span; any other letter leaves them.
-void take_head_model_from_reply(AppState& app);
+// line_span (by the file's format flag); any other letter leaves them.
+void take_head_model_from_reply(HeadState& head, const DataFileState& file);
 
 // True when the 24 bytes have the form " DD.MM.mmm NDDD.MM.mmm E".
 bool position_text_is_valid(std::span<const char, kPositionTextSize> text);

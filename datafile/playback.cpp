@@ -38,10 +38,11 @@ RecordRead read_record(RecordSource& source, RecordBuffer& buffer) {
 
 void apply_record(AppState& app, const RecordBuffer& buffer, const RecordLimits& limits) {
     restore_record_header(
-        std::span<const uint8_t, kRecordHeaderLength>(buffer.data(), kRecordHeaderLength), app);
+        std::span<const uint8_t, kRecordHeaderLength>(buffer.data(), kRecordHeaderLength),
+        record_context(app));
     restore_head_reply(std::span<const uint8_t>(buffer.data(), limits.record_length), limits,
                        app.head);
-    take_head_model_from_reply(app);
+    take_head_model_from_reply(app.head, app.datafile);
 }
 
 bool sync_to_record(RecordSource& source) {

@@ -7,8 +7,6 @@
 #include <cstring>
 #include <utility>
 
-#include "control/app_state.h"
-
 namespace kelvanor {
 
 std::optional<RecordWriter> RecordWriter::create(const std::string& path, std::string& error,
@@ -100,12 +98,12 @@ int32_t RecordWriter::previous_record_length() const {
     return previous_record_length_;
 }
 
-bool RecordWriter::write_ping_record(const AppState& app, int32_t ping_interval_ms) {
-    const size_t n =
-        std::min<size_t>(static_cast<size_t>(std::max<int32_t>(app.head.reply_length, 0)),
-                         app.head.head_reply.size());
-    return write_ping_record(record_stamp_from_state(app, ping_interval_ms, 0),
-                             std::span<const uint8_t>(app.head.head_reply.data(), n));
+bool RecordWriter::write_ping_record(const Settings& settings, const HeadState& head,
+                                     const RunState& run, int32_t ping_interval_ms) {
+    const size_t n = std::min<size_t>(static_cast<size_t>(std::max<int32_t>(head.reply_length, 0)),
+                                      head.head_reply.size());
+    return write_ping_record(record_stamp_from_state(settings, head, run, ping_interval_ms, 0),
+                             std::span<const uint8_t>(head.head_reply.data(), n));
 }
 
 bool RecordWriter::write_ping_record(RecordStamp stamp, std::span<const uint8_t> reply) {

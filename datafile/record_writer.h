@@ -17,8 +17,6 @@
 
 namespace kelvanor {
 
-struct AppState;
-
 class RecordWriter {
   public:
     // Creates (or truncates) the file; on failure the reason (strerror text) is in `error`.
@@ -44,7 +42,8 @@ class RecordWriter {
 
     // Builds the record of the ping in flight from the shared state and appends it; keeps
     // the back-link chain. False when the record could not be built or written.
-    bool write_ping_record(const AppState& app, int32_t ping_interval_ms);
+    bool write_ping_record(const Settings& settings, const HeadState& head, const RunState& run,
+                           int32_t ping_interval_ms);
     // The same from an explicit stamp and reply (the stamp's previous_record_length is
     // replaced by this writer's).
     bool write_ping_record(RecordStamp stamp, std::span<const uint8_t> reply);

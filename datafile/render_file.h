@@ -17,7 +17,7 @@ struct AppState;
 class RecordSource;
 
 struct FileRenderOptions {
-    int32_t colours = kColourTableColor;  // a Colors value
+    ColourTable colours = ColourTable::Color;
     bool grid = false;
     bool speed_correction = false;
     bool marks = false;

@@ -76,13 +76,13 @@ uint8_t mosaic_level(uint32_t sum, uint32_t count, double gain_factor) {
 bool write_mosaic_cog(MosaicTiles& tiles, const MosaicLook& look, const std::string& path,
                       int threads, std::string& error) {
     const MosaicGrid& grid = tiles.grid();
-    const bool rgb = look.colours != kMosaicGreyLevels;
+    const bool rgb = look.colours.has_value();
     const int bands = rgb ? 4 : 2;
     const double gain = std::pow(10.0, look.gain_db / 20.0);
     std::array<Rgb, 256> colour_of{};
     if (rgb) {
         for (int v = 0; v < 256; ++v) {
-            colour_of[v] = colour_table_entry(look.colours, std::min<int>(v, kMaxEchoLevel));
+            colour_of[v] = colour_table_entry(*look.colours, std::min<int>(v, kMaxEchoLevel));
         }
     }
 

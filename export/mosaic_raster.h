@@ -6,17 +6,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "export/mosaic_tiles.h"
+#include "settings/settings.h"
 
 namespace kelvanor {
 
-// No colour table: the grey levels of the echoes themselves.
-inline constexpr int32_t kMosaicGreyLevels = -1;
-
 struct MosaicLook {
-    int32_t colours = kMosaicGreyLevels;  // or a ColourTable value
+    std::optional<ColourTable> colours;  // none: the grey levels of the echoes themselves
     double gain_db = 0.0;
 };
 

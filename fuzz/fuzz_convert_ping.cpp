@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t flags = data[0];
     app->settings.RunMode = (flags & 1) != 0 ? RunMode::File : RunMode::Head;
     app->head.head_type = (flags & 2) != 0 ? kHeadTypeH : kHeadTypeG;
-    app->settings.channel_code = (flags >> 2) & 3;
+    app->settings.channel_code = static_cast<ChannelCode>((flags >> 2) & 3);
     app->ping.half_scale = (flags >> 4) & 1;
     const int extra_pings = (flags >> 5) & 3;
     app->head.sample_bits = sample_bits_for_code(data[1]);

@@ -23,8 +23,8 @@ void lower_own_priority() {
 
 }  // namespace
 
-int gps_baud_for_setting(int32_t gps_baud_rate) {
-    return gps_baud_rate == 1 ? 9600 : 4800;
+int gps_baud_for_setting(GpsBaud gps_baud_rate) {
+    return gps_baud_rate == GpsBaud::Baud9600 ? 9600 : 4800;
 }
 
 void gps_reader_pass(const GpsContext& context, SerialPort& port, const GpsReadoutHooks& hooks,

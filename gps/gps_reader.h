@@ -23,8 +23,8 @@ inline constexpr int64_t kGpsPassInterval_us = 100'000;
 // thrown away.
 enum class GpsInput { Serial, Stream };
 
-// Line speed of a GPSBaudRate value: 9600 for 1, 4800 for anything else.
-int gps_baud_for_setting(int32_t gps_baud_rate);
+// Line speed of a GPSBaudRate value: 9600 for Baud9600, 4800 for anything else.
+int gps_baud_for_setting(GpsBaud gps_baud_rate);
 
 // One pass of the reader: reads what is queued (at most one chunk), drops it in FILE mode or
 // while Hold is on, and otherwise assembles and dispatches it. After a line has ended the

@@ -78,7 +78,7 @@ void count_no_data_second(AcquisitionContext& c) {
     if (second == link.no_data_last_second) return;
     link.no_data_last_second = second;
     ++link.no_data_seconds;
-    if (link.no_data_seconds >= 2 && app.run.diagnostics_shown == 1) {
+    if (link.no_data_seconds >= 2 && app.run.diagnostics_shown) {
         c.hooks.refresh_diagnostics();
     }
     if (link.no_data_seconds < 3) return;

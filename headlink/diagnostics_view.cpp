@@ -69,8 +69,8 @@ std::array<std::string, kDiagnosticsRows> diagnostics_labels() {
             "lines/shot", "at_marker", "speed",      "Missing"};
 }
 
-std::string diagnostics_range_text(int32_t range_metres, int32_t units) {
-    if (units != 1) return format("%d M", static_cast<int>(range_metres));
+std::string diagnostics_range_text(int32_t range_metres, LengthUnit units) {
+    if (units != LengthUnit::Feet) return format("%d M", static_cast<int>(range_metres));
     static constexpr int32_t kMetres[] = {15, 30, 60, 90, 120, 150, 180, 210, 240};
     static constexpr int32_t kFeet[] = {50, 100, 200, 300, 400, 500, 600, 700, 800};
     for (size_t i = 0; i < std::size(kMetres); ++i) {

@@ -20,7 +20,7 @@ inline constexpr int kDiagnosticsRows = 14;
 struct DiagnosticsSnapshot {
     ReplyHeaderCopy reply;
     int32_t reply_type = 0;
-    int32_t units = 0;  // 0 metres, 1 feet
+    LengthUnit units = LengthUnit::Metres;
     int32_t ss_delay = 0;
     int32_t delay_loops_per_second = 0;
     std::array<char, 12> ping_interval_text{};
@@ -50,7 +50,7 @@ std::array<std::string, kDiagnosticsRows> diagnostics_labels();
 std::array<std::string, kDiagnosticsRows> diagnostics_values(const DiagnosticsSnapshot& s);
 
 // "%d M", or "%d FT" in feet for the ranges of the table and "??? FT" for any other value.
-std::string diagnostics_range_text(int32_t range_metres, int32_t units);
+std::string diagnostics_range_text(int32_t range_metres, LengthUnit units);
 
 // The last row names the devices that are away: "none", "HEAD", "GPS" or "BOTH".
 // Where the window's texts go. The rows keep the character-cell places (label at x = 10, a

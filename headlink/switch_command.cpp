@@ -40,10 +40,10 @@ uint8_t g_range_code(int32_t range_metres) {
 SwitchCommand build_switch_command(const SwitchCommandParams& p) {
     const bool h_head = p.head_type == kHeadTypeH;
     // Command byte 7 names the side as the head sees it: 1 port, 2 starboard, 3 both.
-    int32_t channel = p.channel_code;
-    if (channel == 1) {
+    int32_t channel = 3;
+    if (p.channel_code == ChannelCode::Starboard) {
         channel = 2;
-    } else if (channel == 2) {
+    } else if (p.channel_code == ChannelCode::Port) {
         channel = 1;
     }
     SwitchCommand c{};
@@ -57,7 +57,7 @@ SwitchCommand build_switch_command(const SwitchCommandParams& p) {
     c[7] = low_byte(channel);
     c[8] = low_byte(p.gain);
     c[9] = 1;
-    c[10] = p.frequency == 1 ? 20 : 10;
+    c[10] = p.frequency == FrequencyBand::High ? 20 : 10;
     c[11] = low_byte(p.balance_factor_minus);
     c[12] = low_byte(p.balance_factor_plus);
     c[13] = 0;
@@ -66,7 +66,7 @@ SwitchCommand build_switch_command(const SwitchCommandParams& p) {
     c[20] = 8;
     c[21] = 6;
     c[24] = low_byte(p.ss_delay / 2);
-    c[25] = low_byte(p.frequency);
+    c[25] = low_byte(static_cast<int32_t>(p.frequency));
     c[26] = 0xFD;
     return c;
 }

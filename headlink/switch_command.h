@@ -23,9 +23,9 @@ struct SwitchCommandParams {
     int32_t head_type = kHeadTypeG;  // 'G' or 'H'
     int32_t range_metres = 120;
     int32_t hold_command_flag = 0;
-    int32_t channel_code = 3;  // 1 Stbd, 2 Port, 3 Both
+    ChannelCode channel_code = ChannelCode::Both;
     int32_t gain = 6;
-    int32_t frequency = 0;  // 0 low, 1 high
+    FrequencyBand frequency = FrequencyBand::Low;
     int32_t balance_factor_minus = 100;
     int32_t balance_factor_plus = 100;
     int32_t ss_delay = 0;

@@ -36,10 +36,10 @@ void start_entry(AppState& app, Surface& surface, UiServices* ui, int32_t kind) 
 
 }  // namespace
 
-std::optional<int32_t> range_index_for_entry(int32_t units, int32_t value) {
+std::optional<int32_t> range_index_for_entry(LengthUnit units, int32_t value) {
     static constexpr std::array<int32_t, 5> kMetres = {15, 30, 60, 90, 120};
     static constexpr std::array<int32_t, 5> kFeet = {50, 100, 200, 300, 400};
-    const auto& table = units == 1 ? kFeet : kMetres;
+    const auto& table = units == LengthUnit::Feet ? kFeet : kMetres;
     const auto it = std::find(table.begin(), table.end(), value);
     if (it == table.end()) return std::nullopt;
     return static_cast<int32_t>(it - table.begin());

@@ -30,7 +30,7 @@ void accept_entry(AppState& app, Surface& surface, UiServices* ui, PanelHooks& h
 
 // The range index a typed range selects (15, 30, 60, 90, 120 metres or 50..400 feet), if
 // any.
-std::optional<int32_t> range_index_for_entry(int32_t units, int32_t value);
+std::optional<int32_t> range_index_for_entry(LengthUnit units, int32_t value);
 
 enum class NavigationKey { Left, Right, Up, Down, Other };
 

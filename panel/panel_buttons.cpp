@@ -1,6 +1,7 @@
 #include "panel/panel_buttons.h"
 
 #include <mutex>
+#include <optional>
 
 #include "control/app_state.h"
 #include "waterfall/image.h"
@@ -8,6 +9,15 @@
 namespace kelvanor {
 
 namespace {
+
+// The channel selection one step up (Stbd, Both, Port) or down, or nothing past either end.
+std::optional<ChannelSelection> channel_step(ChannelSelection train, int step) {
+    constexpr ChannelSelection kOrder[] = {ChannelSelection::Starboard, ChannelSelection::Both,
+                                           ChannelSelection::Port};
+    const int at = static_cast<int>(train) + step;
+    if (at < 0 || at > 2) return std::nullopt;
+    return kOrder[at];
+}
 
 bool strictly_inside(Rect r, Point p) {
     return r.left < p.x && p.x < r.right && r.top < p.y && p.y < r.bottom;
@@ -46,10 +56,10 @@ bool step(Settings& s, PanelButton button) {
             if (s.SSGain > 0) return --s.SSGain, true;
             return false;
         case PanelButton::ChannelUp:
-            if (s.SSTrain < 2) return ++s.SSTrain, true;
+            if (const auto next = channel_step(s.SSTrain, +1)) return s.SSTrain = *next, true;
             return false;
         case PanelButton::ChannelDown:
-            if (s.SSTrain > 0) return --s.SSTrain, true;
+            if (const auto next = channel_step(s.SSTrain, -1)) return s.SSTrain = *next, true;
             return false;
         case PanelButton::PlotSpeedUp:
             if (s.PlotSpeed <= 90) return s.PlotSpeed += 10, true;

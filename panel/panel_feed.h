@@ -21,9 +21,9 @@
 #include <mutex>
 
 #include "panel/panel_paint.h"
-#include "ping/column_history.h"
 #include "ping/readout_state.h"
 #include "settings/head_state.h"
+#include "waterfall/column_history.h"
 
 namespace kelvanor {
 

@@ -116,19 +116,19 @@ void draw_gain(AppState& app, Surface& surface, UiServices* ui) {
 
 namespace {
 
-void paint_channel_markers(const PanelLayout& l, int32_t channel_code, Surface& surface) {
+void paint_channel_markers(const PanelLayout& l, ChannelCode channel_code, Surface& surface) {
     const int top = l.y0;
     const int bottom = l.y0 + 2 * l.bh - 1;
     switch (channel_code) {
-        case 2:
+        case ChannelCode::Port:
             surface.fill_rect(kChannelStrip, kPaletteDarkRed);
             surface.fill_rect(channel_marker_rect(l, top, bottom), kPaletteDarkRed);
             break;
-        case 1:
+        case ChannelCode::Starboard:
             surface.fill_rect(kChannelStrip, kPaletteIndicatorGreen);
             surface.fill_rect(channel_marker_rect(l, top, bottom), kPaletteIndicatorGreen);
             break;
-        default: {
+        case ChannelCode::Both: {
             const int middle = (kChannelStrip.top + kChannelStrip.bottom) / 2;  // 251
             surface.fill_rect({kChannelStrip.left, kChannelStrip.top, kChannelStrip.right, middle},
                               kPaletteDarkRed);
@@ -152,7 +152,7 @@ void paint_channel_markers(const AppState& app, Surface& surface, const SurfaceL
 void paint_channel_box(const PanelLayout& layout, const ReadoutValues& values, Surface& surface,
                        const SurfaceLock&) {
     static constexpr std::string_view kNames[] = {"Stbd", "Both", "Port"};
-    const int32_t train = std::clamp<int32_t>(values.ss_train, 0, 2);
+    const int32_t train = std::clamp<int32_t>(static_cast<int32_t>(values.ss_train), 0, 2);
     paint_value_box(surface, layout.channel_box, kNames[train]);
     paint_channel_markers(layout, values.channel_code, surface);
 }
@@ -168,10 +168,10 @@ Rect channel_readout_area(const PanelLayout& layout) {
 void redraw_grid_for_channel(WaterfallState& waterfall, const Settings& settings) {
     const ImageLock held = lock_image(waterfall);
     if (!settings.Grid) return;
-    const int32_t code = settings.channel_code;
+    const ChannelCode code = settings.channel_code;
     // Whatever layout the old lines had, none of them survives; the layouts' rows are
     // disjoint, so clearing the others never touches a line of the new one.
-    for (int32_t other : {1, 2, 3}) {
+    for (ChannelCode other : {ChannelCode::Starboard, ChannelCode::Port, ChannelCode::Both}) {
         if (other != code) draw_grid(waterfall, held, false, other);
     }
     draw_grid(waterfall, held, true, code);
@@ -198,7 +198,8 @@ void paint_frequency(const AppState& app, Surface& surface, const SurfaceLock& h
 }
 
 void paint_frequency(const ReadoutValues& values, Surface& surface, const SurfaceLock&) {
-    const std::string_view text = values.frequency == 1 ? "High Freq" : "Low Freq";
+    const std::string_view text =
+        values.frequency == FrequencyBand::High ? "High Freq" : "Low Freq";
     surface.fill_rect(kFrequencyBox, kPalettePanelBackground);
     surface.text({104, 523}, text, kPaletteBlack, kPalettePanelBackground);
     surface.text({103, 522}, text, kPaletteIndicatorGreen);
@@ -368,7 +369,7 @@ std::string entry_prompt_text(const AppState& app) {
         text.append(app.run.entry_digits.data(), static_cast<size_t>(count));
     }
     if (kind == 1) {
-        text += app.settings.Units == 1 ? " FT" : " M";
+        text += app.settings.Units == LengthUnit::Feet ? " FT" : " M";
     } else {
         text += " dB";
     }

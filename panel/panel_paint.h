@@ -41,14 +41,14 @@ using SurfaceLock = std::unique_lock<SurfaceMutex>;
 // refresh draws the read-outs that ping processing published from such a copy; the forms
 // that take the whole state copy it themselves.
 struct ReadoutValues {
-    int32_t units = 0;
+    LengthUnit units = LengthUnit::Metres;
     int32_t ss_range = 4;
     bool grid = true;
     RunMode run_mode = RunMode::Head;
     int32_t ss_gain = 6;
-    int32_t frequency = 0;  // the one shown: file_frequency in FILE mode, Frequency in HEAD mode
-    int32_t ss_train = 1;
-    int32_t channel_code = 3;
+    FrequencyBand frequency = FrequencyBand::Low;  // file_frequency in FILE mode, else Frequency
+    ChannelSelection ss_train = ChannelSelection::Both;
+    ChannelCode channel_code = ChannelCode::Both;
 };
 ReadoutValues readout_values(const Settings& settings);
 

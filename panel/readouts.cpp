@@ -240,23 +240,24 @@ bool draw_line_position(AppState& app, Surface& surface, UiServices* ui, std::st
 
 // --- cursor range ---------------------------------------------------------------------------
 
-std::string cursor_range_text(int32_t units, int32_t channel_code, int32_t range_metres,
+std::string cursor_range_text(LengthUnit units, ChannelCode channel_code, int32_t range_metres,
                               int32_t y) {
-    const float r = static_cast<float>(units == 1 ? feet_for_metres(range_metres) : range_metres);
+    const float r = static_cast<float>(units == LengthUnit::Feet ? feet_for_metres(range_metres)
+                                                                 : range_metres);
     float d = 0.0f;
     switch (channel_code) {
-        case 1:
+        case ChannelCode::Starboard:
             d = static_cast<float>(y - 2) * r / 500.0f;
             break;
-        case 2:
+        case ChannelCode::Port:
             d = static_cast<float>(500 - y) * r / 500.0f;
             break;
-        default:
+        case ChannelCode::Both:
             d = static_cast<float>(std::abs(y - 250 - 1)) * r / 250.0f;
             break;
     }
     char text[64];
-    std::snprintf(text, sizeof text, units == 1 ? "%#06.2f FT" : "%#06.2f M",
+    std::snprintf(text, sizeof text, units == LengthUnit::Feet ? "%#06.2f FT" : "%#06.2f M",
                   static_cast<double>(d));
     return text;
 }

@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "panel/panel_paint.h"
-#include "ping/column_history.h"
 #include "settings/head_state.h"
+#include "waterfall/column_history.h"
 
 namespace kelvanor {
 
@@ -61,7 +61,8 @@ void draw_cursor_range(AppState& app, Surface& surface, UiServices* ui, int32_t 
 void paint_cursor_range(AppState& app, Surface& surface, const SurfaceLock& held,
                         int32_t range_metres, int32_t y);
 // The text the cursor range shows: "%#06.2f M" or "%#06.2f FT".
-std::string cursor_range_text(int32_t units, int32_t channel_code, int32_t range_metres, int32_t y);
+std::string cursor_range_text(LengthUnit units, ChannelCode channel_code, int32_t range_metres,
+                              int32_t y);
 
 // The cursor read-out for client point p: the record of the image column under p while
 // history_view is set, else the newest column's. Stores the chosen column and row for ping

@@ -44,17 +44,16 @@ int32_t range_index_for_metres(int32_t metres) {
     return 4;
 }
 
-int32_t conversion_side_for_channel_code(int32_t channel_code) {
+int32_t conversion_side_for_channel_code(ChannelCode channel_code) {
     switch (channel_code) {
-        case 1:
-            return 2;  // starboard
-        case 2:
-            return 1;  // port
-        case 3:
+        case ChannelCode::Starboard:
+            return 2;
+        case ChannelCode::Port:
+            return 1;
+        case ChannelCode::Both:
             return 3;
-        default:
-            return 0;
     }
+    return 0;
 }
 
 void convert_8bit(std::span<const uint8_t> echo, int32_t side, SampleBuffer& port,

@@ -39,7 +39,7 @@ int32_t range_index_for_metres(int32_t metres);
 
 // Sides of the 8-bit conversion: 1 port only, 2 starboard only, 3 both (port first in
 // each pair). Other values convert nothing.
-int32_t conversion_side_for_channel_code(int32_t channel_code);
+int32_t conversion_side_for_channel_code(ChannelCode channel_code);
 
 // The conversions, each writing at most the 600 entries of a buffer; levels that would
 // fall beyond it are dropped.

@@ -20,11 +20,11 @@ void reset_tracking_for_new_file(PingState& ping) {
     seen.range_metres = kFileOpenedShown;
     seen.byte4 = kFileOpenedShown;
     seen.gain = kFileOpenedShown;
-    seen.file_frequency = kNothingShown;
+    seen.file_frequency = std::nullopt;
     seen.file_channel_balance = kNothingShown;
     seen.sample_format = 0;
     seen.file_side = 0;
-    seen.channel_code = 0;
+    seen.channel_code = std::nullopt;
     seen.conversion_side = 0;
 }
 

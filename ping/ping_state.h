@@ -13,9 +13,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
-#include "ping/column_history.h"
 #include "settings/settings.h"
+#include "waterfall/column_history.h"
 
 namespace kelvanor {
 
@@ -69,11 +70,11 @@ struct PingTracking {
     SharedInt range_metres = 0;
     SharedInt byte4 = 0;
     SharedInt gain = 0;
-    SharedInt file_frequency = 0;
+    Shared<std::optional<FrequencyBand>> file_frequency;
     SharedInt file_channel_balance = 0;
     SharedInt sample_format = 0;
     SharedInt file_side = 0;
-    SharedInt channel_code = 0;
+    Shared<std::optional<ChannelCode>> channel_code;
     SharedInt conversion_side = 0;
 };
 

@@ -10,6 +10,7 @@
 #include "ping/echo_conversion.h"
 #include "platform/clock.h"
 #include "platform/menu_ids.h"
+#include "settings/menu_values.h"
 
 namespace kelvanor {
 
@@ -29,15 +30,16 @@ int32_t add_saturating(int32_t a, int32_t b) {
                                                     std::numeric_limits<int32_t>::max()));
 }
 
-// SSTrain of a played record's side (command byte 7 form); 0 for a side it does not name.
-int32_t train_for_file_side(int32_t side, int32_t current_train) {
+// SSTrain of a played record's side (command byte 7 form: 1 port, 2 starboard, 3 both);
+// the current one for a side it does not name.
+ChannelSelection train_for_file_side(int32_t side, ChannelSelection current_train) {
     switch (side) {
         case 1:
-            return 2;  // Port
+            return ChannelSelection::Port;
         case 2:
-            return 0;  // Stbd
+            return ChannelSelection::Starboard;
         case 3:
-            return 1;  // Both
+            return ChannelSelection::Both;
         default:
             return current_train;
     }
@@ -117,7 +119,7 @@ void follow_head(AppState& app, PingHooks& hooks) {
         ping.seen.reply_type = ping.reply_type.load();
         if (ping.reply_type == 0) {
             // A single-frequency head: low frequency only.
-            s.Frequency = 0;
+            s.Frequency = FrequencyBand::Low;
             hooks.check_menu_item(menu::kLow, true);
             hooks.check_menu_item(menu::kHigh, false);
             hooks.enable_menu_item(menu::kLow, false);
@@ -125,7 +127,7 @@ void follow_head(AppState& app, PingHooks& hooks) {
         } else {
             hooks.check_menu_item(menu::kLow, false);
             hooks.check_menu_item(menu::kHigh, false);
-            hooks.check_menu_item(menu::kLow + s.Frequency, true);
+            hooks.check_menu_item(menu_item(s.Frequency.load()), true);
             hooks.enable_menu_item(menu::kLow, true);
             hooks.enable_menu_item(menu::kHigh, true);
         }
@@ -172,9 +174,9 @@ void follow_record(AppState& app, PingHooks& hooks, bool side_scan) {
             hooks.redraw_gain_readout();
         }
     }
-    if (s.file_frequency != seen.file_frequency) {
+    if (seen.file_frequency.load() != s.file_frequency.load()) {
         seen.file_frequency = s.file_frequency.load();
-        const bool low = s.file_frequency == 0;
+        const bool low = s.file_frequency == FrequencyBand::Low;
         hooks.check_menu_item(menu::kLow, low);
         hooks.check_menu_item(menu::kHigh, !low);
         hooks.redraw_frequency_readout();
@@ -198,13 +200,14 @@ void draw_side_scan_ping(AppState& app, PingHooks& hooks, bool head_mode) {
         s.SSTrain = train_for_file_side(app.datafile.file_side, s.SSTrain);
         hooks.redraw_channel_readout(apply_channel_readout_state(app));
     }
-    if (s.channel_code != ping.seen.channel_code) {
+    if (ping.seen.channel_code.load() != s.channel_code.load()) {
         ping.seen.channel_code = s.channel_code.load();
         hooks.clear_line_history(app);
     }
     if (ping.line_repeat >= 0) {
         ColumnRequest request;
-        request.data_channel = head_mode ? s.channel_code.load() : app.datafile.file_side;
+        request.data_channel =
+            head_mode ? static_cast<int32_t>(s.channel_code.load()) : app.datafile.file_side;
         request.samples_per_line = app.head.samples_per_line;
         request.line_span = app.head.line_span;
         request.line_repeat = ping.line_repeat;
@@ -246,18 +249,18 @@ void update_expected_interval(PingState& ping, int32_t range_metres, int32_t ss_
 }
 
 float lines_per_ping_for(int32_t ping_interval_ms, float speed_knots, int32_t range_metres,
-                         int32_t channel_code) {
+                         ChannelCode channel_code) {
     float lines = static_cast<float>(ping_interval_ms) * 0.001f * speed_knots * 0.514444f * 500.0f;
-    if (channel_code == 1 || channel_code == 2) {
+    if (channel_code == ChannelCode::Starboard || channel_code == ChannelCode::Port) {
         lines = lines / static_cast<float>(range_metres);
-    } else if (channel_code == 3) {
+    } else if (channel_code == ChannelCode::Both) {
         lines = lines / (static_cast<float>(range_metres) * 2.0f);
     }
     return lines;
 }
 
 void apply_speed_correction(PingState& ping, bool speed_correction, float speed_knots,
-                            int32_t range_metres, int32_t channel_code) {
+                            int32_t range_metres, ChannelCode channel_code) {
     float lines = 1.0f;
     if (speed_correction) {
         lines = lines_per_ping_for(ping.ping_interval_ms, speed_knots, range_metres, channel_code);
@@ -342,7 +345,7 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
         apply_speed_correction(ping, settings.SpeedCorrection, speed_knots, range_metres,
                                settings.channel_code);
         advance_along_track_marks(ping, range_metres, speed_knots);
-        if (app.run.diagnostics_shown == 1) hooks.refresh_diagnostics();
+        if (app.run.diagnostics_shown) hooks.refresh_diagnostics();
         show_time(app, hooks);
         if (head_mode) {
             ping.record_offset = -1;  // set by the record writer when it stores this ping

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "ping/column_history.h"
 #include "ping/readout_state.h"
+#include "waterfall/column_history.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -94,12 +94,12 @@ void update_expected_interval(PingState& ping, int32_t range_metres, int32_t ss_
 
 // Metres moved during one ping times 500, per metre of range shown (single precision).
 float lines_per_ping_for(int32_t ping_interval_ms, float speed_knots, int32_t range_metres,
-                         int32_t channel_code);
+                         ChannelCode channel_code);
 // The most columns one ping can become: a full image width.
 inline constexpr float kMaxLinesPerPing = 783.0f;
 // Sets lines_per_ping, line_repeat and line_fraction for this ping.
 void apply_speed_correction(PingState& ping, bool speed_correction, float speed_knots,
-                            int32_t range_metres, int32_t channel_code);
+                            int32_t range_metres, ChannelCode channel_code);
 
 // Ping time in ms to travel a fifth of the range (speed 0 counts as 1 m/s).
 int32_t mark_interval_for(int32_t range_metres, float speed_knots);

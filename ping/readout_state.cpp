@@ -31,7 +31,7 @@ void apply_range_readout_state(AppState& app) {
 
 ChannelReadoutState apply_channel_readout_state(AppState& app) {
     Settings& s = app.settings;
-    const int32_t train = s.SSTrain;
+    const ChannelSelection train = s.SSTrain;
     s.channel_code = channel_code_for_train(train);
     ChannelReadoutState state;
     state.train_changed = train != s.previous_ss_train;

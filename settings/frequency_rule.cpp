@@ -14,7 +14,8 @@ bool apply_frequency_range_limit(Settings& settings) {
     // The acquisition thread (a head that changed) and the GUI thread (Low, High, the run-mode
     // switch) both run the rule: each run is whole.
     std::lock_guard held(settings.lock);
-    settings.max_range_index = settings.Frequency == 0 ? kMaxRangeIndexLow : kMaxRangeIndexHigh;
+    settings.max_range_index =
+        settings.Frequency == FrequencyBand::Low ? kMaxRangeIndexLow : kMaxRangeIndexHigh;
     if (settings.SSRange < 0 || settings.SSRange > settings.max_range_index) {
         settings.SSRange = settings.max_range_index.load();
     }

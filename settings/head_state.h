@@ -105,10 +105,10 @@ struct HeadParameterSet {
     // Settings
     int32_t SSRange = 4;
     int32_t SSGain = 6;
-    int32_t SSTrain = 1;
-    int32_t channel_code = 3;
-    int32_t previous_ss_train = 1;
-    int32_t file_frequency = 0;
+    ChannelSelection SSTrain = ChannelSelection::Both;
+    ChannelCode channel_code = ChannelCode::Both;
+    ChannelSelection previous_ss_train = ChannelSelection::Both;
+    FrequencyBand file_frequency = FrequencyBand::Low;
     // Run state
     float speed_knots = 3.0f;
     float heading_degrees = 0.0f;

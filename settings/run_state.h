@@ -19,8 +19,8 @@ struct RunState {
     SharedFloat speed_knots = 3.0f;
     SharedFloat heading_degrees = 0.0f;
     SharedBool gps_enabled = false;
-    SharedInt diagnostics_shown = 0;
-    SharedInt zoom_shown = 0;
+    SharedBool diagnostics_shown = false;
+    SharedBool zoom_shown = false;
     SharedBool zoom_frozen = false;
     SharedBool target_length_mode = false;
     SharedBool target_height_mode = false;

@@ -4,27 +4,29 @@
 #include <mutex>
 #include <string>
 
-#include "control/app_state.h"
-#include "ping/column_history.h"
+#include "waterfall/column_history.h"
 #include "waterfall/image.h"
 #include "waterfall/target_measurement.h"
 
 namespace kelvanor {
 
-void set_contact_markers(AppState& app, std::vector<ContactMarker> markers) {
+void set_contact_markers(TargetState& target, WaterfallState& waterfall,
+                         std::vector<ContactMarker> markers) {
     {
-        std::lock_guard lock(app.target.overlay_mutex);
-        app.target.contact_markers = std::move(markers);
+        std::lock_guard lock(target.overlay_mutex);
+        target.contact_markers = std::move(markers);
     }
-    show_image(app.waterfall);
+    show_image(waterfall);
 }
 
-std::vector<PlacedMarker> placed_contact_markers(const AppState& app) {
+std::vector<PlacedMarker> placed_contact_markers(const TargetState& target,
+                                                 const WaterfallState& waterfall,
+                                                 const ColumnHistory& history) {
     std::vector<PlacedMarker> placed;
-    if (app.target.contact_markers.empty()) return placed;
-    const ImageLock held = lock_image(app.waterfall);
-    for (const ContactMarker& m : app.target.contact_markers) {
-        if (const auto x = screen_column_of(app.ping.column_history, m.column_serial)) {
+    if (target.contact_markers.empty()) return placed;
+    const ImageLock held = lock_image(waterfall);
+    for (const ContactMarker& m : target.contact_markers) {
+        if (const auto x = screen_column_of(history, m.column_serial)) {
             placed.push_back({m.number, Point{*x, m.y}});
         }
     }

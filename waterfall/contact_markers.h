@@ -8,11 +8,11 @@
 
 #include "platform/geometry.h"
 #include "platform/surface.h"
+#include "waterfall/column_history.h"
 #include "waterfall/target_state.h"
+#include "waterfall/waterfall_state.h"
 
 namespace kelvanor {
-
-struct AppState;
 
 // A marker at its place on screen now (client coordinates).
 struct PlacedMarker {
@@ -22,11 +22,14 @@ struct PlacedMarker {
 
 // Replaces the markers (under the overlay lock) and marks the image changed, so that the next
 // refresh shows them.
-void set_contact_markers(AppState& app, std::vector<ContactMarker> markers);
+void set_contact_markers(TargetState& target, WaterfallState& waterfall,
+                         std::vector<ContactMarker> markers);
 
-// The markers whose columns are on screen, where they are now. Overlay lock held by the
-// caller; takes the image lock.
-std::vector<PlacedMarker> placed_contact_markers(const AppState& app);
+// The markers whose columns are on screen (found in the column history), where they are now.
+// Overlay lock held by the caller; takes the image lock, which guards the history.
+std::vector<PlacedMarker> placed_contact_markers(const TargetState& target,
+                                                 const WaterfallState& waterfall,
+                                                 const ColumnHistory& history);
 
 // A diamond around the point with the number beside it, light with a dark outline. Surface
 // lock held.

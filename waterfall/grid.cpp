@@ -30,12 +30,12 @@ void mark_row(WaterfallState& waterfall, const ImageLock& held, int row, bool gr
 
 }  // namespace
 
-int grid_rows_per_division(int32_t channel_code) {
-    return channel_code == 3 ? 50 : 100;
+int grid_rows_per_division(ChannelCode channel_code) {
+    return channel_code == ChannelCode::Both ? 50 : 100;
 }
 
 void draw_grid(WaterfallState& waterfall, const ImageLock& held, bool grid_on,
-               int32_t channel_code) {
+               ChannelCode channel_code) {
     const int zero_row = zero_line_row(channel_code);
     for (int column = 0; column < kImageWidth; ++column) {
         const uint8_t value = image_pixel(waterfall, held, zero_row, column);
@@ -47,12 +47,12 @@ void draw_grid(WaterfallState& waterfall, const ImageLock& held, bool grid_on,
     }
 
     const int division = grid_rows_per_division(channel_code);
-    if (channel_code == 1 || channel_code == 3) {
+    if (shows_starboard(channel_code)) {
         for (int row = zero_row + division; row < kImageHeight; row += division) {
             mark_row(waterfall, held, row, grid_on);
         }
     }
-    if (channel_code == 2 || channel_code == 3) {
+    if (shows_port(channel_code)) {
         for (int row = zero_row - division; row >= 0; row -= division) {
             mark_row(waterfall, held, row, grid_on);
         }
@@ -65,22 +65,22 @@ void draw_grid(WaterfallState& waterfall, const Settings& settings) {
     draw_grid(waterfall, held, settings.Grid, settings.channel_code);
 }
 
-void change_grid_layout(WaterfallState& waterfall, int32_t old_channel_code,
-                        int32_t new_channel_code) {
+void change_grid_layout(WaterfallState& waterfall, ChannelCode old_channel_code,
+                        ChannelCode new_channel_code) {
     const ImageLock held = lock_image(waterfall);
     draw_grid(waterfall, held, false, old_channel_code);
     draw_grid(waterfall, held, true, new_channel_code);
 }
 
-std::string_view range_label(int32_t units, int32_t ss_range) {
+std::string_view range_label(LengthUnit units, int32_t ss_range) {
     const auto index = static_cast<size_t>(std::clamp(ss_range, 0, 8));
-    return units == 1 ? kRangeFeet[index] : kRangeMetres[index];
+    return units == LengthUnit::Feet ? kRangeFeet[index] : kRangeMetres[index];
 }
 
-std::string_view grid_division_label(int32_t units, int32_t ss_range, bool grid_on) {
+std::string_view grid_division_label(LengthUnit units, int32_t ss_range, bool grid_on) {
     if (!grid_on) return "Grid Off";
     const auto index = static_cast<size_t>(std::clamp(ss_range, 0, 8));
-    return units == 1 ? kDivisionFeet[index] : kDivisionMetres[index];
+    return units == LengthUnit::Feet ? kDivisionFeet[index] : kDivisionMetres[index];
 }
 
 }  // namespace kelvanor

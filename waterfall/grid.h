@@ -27,24 +27,24 @@ constexpr bool zero_line_dash(int column) {
 }
 
 // Rows per grid division: 100 with one side shown, 50 with both.
-int grid_rows_per_division(int32_t channel_code);
+int grid_rows_per_division(ChannelCode channel_code);
 
 // Sets (grid on) or clears (grid off) the zero line and the range lines of the layout of
 // `channel_code` over the whole image, and marks the image changed.
 void draw_grid(WaterfallState& waterfall, const ImageLock& held, bool grid_on,
-               int32_t channel_code);
+               ChannelCode channel_code);
 // The same for the current Grid and channel_code, read under the image lock (the "&Grid"
 // command after toggling Grid).
 void draw_grid(WaterfallState& waterfall, const Settings& settings);
 
 // A channel change with the grid on: removes the old layout's lines and draws the new
 // layout's, under one hold of the image lock so that no ping is drawn in between.
-void change_grid_layout(WaterfallState& waterfall, int32_t old_channel_code,
-                        int32_t new_channel_code);
+void change_grid_layout(WaterfallState& waterfall, ChannelCode old_channel_code,
+                        ChannelCode new_channel_code);
 
 // Panel texts: the range ("120 M", "400 FT") and one division (" 3 M/DIV", "80 FT/DIV",
-// "Grid Off" with the grid off), by Units (0 metres, 1 feet) and SSRange (limited to 0..8).
-std::string_view range_label(int32_t units, int32_t ss_range);
-std::string_view grid_division_label(int32_t units, int32_t ss_range, bool grid_on);
+// "Grid Off" with the grid off), by Units and SSRange (limited to 0..8).
+std::string_view range_label(LengthUnit units, int32_t ss_range);
+std::string_view grid_division_label(LengthUnit units, int32_t ss_range, bool grid_on);
 
 }  // namespace kelvanor

@@ -128,34 +128,35 @@ void set_image_pixel(WaterfallState& waterfall, const ImageLock& held, int row, 
     pixel_at(waterfall.image, row, column) = value;
 }
 
-int zero_line_row(int32_t channel_code) {
+int zero_line_row(ChannelCode channel_code) {
     switch (channel_code) {
-        case 1:
+        case ChannelCode::Starboard:
             return 1;
-        case 2:
+        case ChannelCode::Port:
             return 499;
-        default:
-            return 250;
+        case ChannelCode::Both:
+            break;
     }
+    return 250;
 }
 
-void resample_lines(WaterfallState& waterfall, const ImageLock& held, int32_t channel_code,
+void resample_lines(WaterfallState& waterfall, const ImageLock& held, ChannelCode channel_code,
                     int32_t data_channel, int32_t samples_per_line, int32_t line_span) {
     assert(holds(waterfall, held));
     (void)held;
     // The lines hold entries 0..span, so a span is kept inside the 600-entry buffers.
     const int span = std::clamp(line_span, 1, kSampleBufferSize - 1);
     float step = static_cast<float>(std::max(samples_per_line, 0)) / static_cast<float>(span);
-    const bool shows_both = channel_code == 3;
-    const bool data_both = data_channel == 3;
+    const bool shows_both = channel_code == ChannelCode::Both;
+    const bool data_both = data_channel == static_cast<int32_t>(ChannelCode::Both);
     if (!shows_both && data_both) step = step / 2.0f;
     if (shows_both && !data_both) step = step * 2.0f;
 
-    if (channel_code == 1 || shows_both) {
+    if (shows_starboard(channel_code)) {
         resample_side(waterfall.stbd_samples, waterfall.stbd_line, waterfall.stbd_previous_line,
                       step, span);
     }
-    if (channel_code == 2 || shows_both) {
+    if (shows_port(channel_code)) {
         resample_side(waterfall.port_samples, waterfall.port_line, waterfall.port_previous_line,
                       step, span);
     }
@@ -170,22 +171,22 @@ int draw_ping(WaterfallState& waterfall, const ImageLock& held, const Settings& 
     const int shifts = std::min(columns, kImageWidth);
     for (int i = 0; i < shifts; ++i) shift_one_column(waterfall);
 
-    const int channel = settings.channel_code;
+    const ChannelCode channel = settings.channel_code;
     const bool grid = settings.Grid;
     if (grid) redraw_zero_line(waterfall, zero_line_row(channel));
 
     resample_lines(waterfall, held, channel, request.data_channel, request.samples_per_line,
                    request.line_span);
 
-    if (channel == 3) {
+    if (channel == ChannelCode::Both) {
         draw_side(waterfall, {&waterfall.stbd_line, &waterfall.stbd_previous_line, 251, +1}, 251,
                   request, grid);
         draw_side(waterfall, {&waterfall.port_line, &waterfall.port_previous_line, 250, -1}, 251,
                   request, grid);
-    } else if (channel == 1) {
+    } else if (channel == ChannelCode::Starboard) {
         draw_side(waterfall, {&waterfall.stbd_line, &waterfall.stbd_previous_line, 1, +1}, 499,
                   request, grid);
-    } else if (channel == 2) {
+    } else if (channel == ChannelCode::Port) {
         draw_side(waterfall, {&waterfall.port_line, &waterfall.port_previous_line, 499, -1}, 499,
                   request, grid);
     }

@@ -21,7 +21,7 @@ void set_image_pixel(WaterfallState& waterfall, const ImageLock& held, int row, 
                      uint8_t value);
 
 // Row of the zero-range line for a channel code (1 starboard, 2 port, 3 both).
-int zero_line_row(int32_t channel_code);
+int zero_line_row(ChannelCode channel_code);
 
 // What ping processing hands to the column drawer for one ping. The layout (channel_code),
 // Grid and AlongTrackMarks are read from the settings while the image lock is held, so that a
@@ -39,7 +39,7 @@ struct ColumnRequest {
 
 // Resamples the current samples into the lines for the layout of `channel_code`, keeping
 // the old lines as the previous ones.
-void resample_lines(WaterfallState& waterfall, const ImageLock& held, int32_t channel_code,
+void resample_lines(WaterfallState& waterfall, const ImageLock& held, ChannelCode channel_code,
                     int32_t data_channel, int32_t samples_per_line, int32_t line_span);
 
 // Draws one ping: moves the image 1 + line_repeat columns left, redraws the zero line when

@@ -84,21 +84,24 @@ Rgb interface_entry(int index) {
 const std::array<BaseColour, 256> base_colour_table = make_base_table();
 
 bool is_colour_table(int32_t table) {
-    return table == kColourTableColor || table == kColourTableGrey ||
-           table == kColourTableReverseGrey || table == kColourTableBrown;
+    for (ColourTable known :
+         {ColourTable::Color, ColourTable::Grey, ColourTable::ReverseGrey, ColourTable::Brown}) {
+        if (table == static_cast<int32_t>(known)) return true;
+    }
+    return false;
 }
 
-Rgb colour_table_entry(int32_t table, int i) {
+Rgb colour_table_entry(ColourTable table, int i) {
     switch (table) {
-        case kColourTableGrey: {
+        case ColourTable::Grey: {
             const uint8_t v = to_component(i * 2.5);
             return {v, v, v};
         }
-        case kColourTableReverseGrey: {
+        case ColourTable::ReverseGrey: {
             const uint8_t v = to_component((118 - i) * 1.8);
             return {v, v, v};
         }
-        case kColourTableBrown: {
+        case ColourTable::Brown: {
             const double theta = i * 0.5 * 3.141592654 / 118;
             const double red = std::trunc(255 * std::sin(theta)) * 1.2;
             const double green = std::trunc(255 - 255 * std::cos(theta)) * 1.2;
@@ -112,15 +115,15 @@ Rgb colour_table_entry(int32_t table, int i) {
     }
 }
 
-PaletteEntries make_palette(int32_t table) {
+PaletteEntries make_palette(ColourTable table) {
     PaletteEntries entries{};
     for (int i = 0; i < kColourTableEntries; ++i) entries[i] = colour_table_entry(table, i);
     for (int i = kColourTableEntries; i < 256; ++i) entries[i] = interface_entry(i);
     return entries;
 }
 
-void build_palette(WaterfallState& waterfall, int32_t table) {
-    if (!is_colour_table(table)) table = kColourTableColor;
+void build_palette(WaterfallState& waterfall, ColourTable table) {
+    if (!is_colour_table(static_cast<int32_t>(table))) table = ColourTable::Color;
     const PaletteEntries entries = make_palette(table);
     {
         std::lock_guard lock(waterfall.image_mutex);

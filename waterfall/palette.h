@@ -9,18 +9,11 @@
 #include <cstdint>
 
 #include "platform/palette_colour.h"
+#include "settings/settings.h"
 
 namespace kelvanor {
 
 struct WaterfallState;
-
-// The Colors values of the four tables (the menu command id minus 80).
-enum ColourTable : int32_t {
-    kColourTableColor = 0,
-    kColourTableGrey = 3,
-    kColourTableReverseGrey = 4,
-    kColourTableBrown = 5,
-};
 
 // Number of palette entries that belong to the colour table.
 inline constexpr int kColourTableEntries = 119;
@@ -59,18 +52,18 @@ struct BaseColour {
 // grid colours.
 extern const std::array<BaseColour, 256> base_colour_table;
 
-// True for the four table numbers above.
+// True for the Colors values of the four tables (ColourTable).
 bool is_colour_table(int32_t table);
 
-// Entry i (0..118) of a colour table; an unknown table number gives the "Color" table.
-Rgb colour_table_entry(int32_t table, int i);
+// Entry i (0..118) of a colour table; an unknown table gives the "Color" table.
+Rgb colour_table_entry(ColourTable table, int i);
 
 // The whole palette for a table: the table in 0..118, the interface and grid colours above.
-PaletteEntries make_palette(int32_t table);
+PaletteEntries make_palette(ColourTable table);
 
 // Makes `table` current: replaces the palette and marks the image changed so that every
 // window shows it in the new colours at its next refresh. Takes the image lock. An unknown
-// table number is taken as "Color" (the settings never hold one).
-void build_palette(WaterfallState& waterfall, int32_t table);
+// table is taken as "Color" (the settings never hold one).
+void build_palette(WaterfallState& waterfall, ColourTable table);
 
 }  // namespace kelvanor

@@ -8,6 +8,7 @@
 
 #include "control/app_state.h"
 #include "waterfall/contact_markers.h"
+#include "waterfall/grid.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -33,8 +34,8 @@ std::string format_one_decimal(float value) {
     return text;
 }
 
-int32_t range_in_units(int32_t range_metres, int32_t units) {
-    return units == 1 ? range_feet_for_metres(range_metres) : range_metres;
+int32_t range_in_units(int32_t range_metres, LengthUnit units) {
+    return units == LengthUnit::Feet ? range_feet_for_metres(range_metres) : range_metres;
 }
 
 // Text with a black outline: four dark copies around it, then the light text on top.
@@ -75,7 +76,7 @@ void draw_length_marker(Surface& surface, Point c) {
 }
 
 PaletteIndex line_colour(const AppState& app) {
-    return app.settings.Colors == kColourTableReverseGrey ? kOverlayDark : kOverlayLight;
+    return app.settings.Colors == ColourTable::ReverseGrey ? kOverlayDark : kOverlayLight;
 }
 
 LengthScale length_scale(const AppState& app) {
@@ -105,13 +106,14 @@ void draw_length_overlay(const AppState& app, Surface& surface) {
 void draw_height_overlay(const AppState& app, Surface& surface) {
     const TargetState& t = app.target;
     if (!t.height_pointer_seen) return;
-    const int32_t channel = app.settings.channel_code;
+    const ChannelCode channel = app.settings.channel_code;
     const int32_t step = app.run.target_height_step;
     const int z = height_zero_row(channel);
     int x = t.height_pointer_x;
     const int y = t.height_pointer_y;
     // Near the top of a layout the labels go below the pointer, so they stay in the image.
-    const int offset = (channel == 1 || (channel == 3 && y > 250)) ? 52 : 0;
+    const int offset =
+        (channel == ChannelCode::Starboard || (channel == ChannelCode::Both && y > 250)) ? 52 : 0;
     if (step >= 1) {
         x = t.height_target_x;
         const PaletteIndex pen = line_colour(app);
@@ -159,7 +161,8 @@ void draw_height_overlay(const AppState& app, Surface& surface) {
 void draw_overlays_locked(const AppState& app, Surface& surface) {
     const bool length = app.run.target_length_mode && app.run.target_length_active;
     const bool height = app.run.target_height_mode;
-    const std::vector<PlacedMarker> markers = placed_contact_markers(app);
+    const std::vector<PlacedMarker> markers =
+        placed_contact_markers(app.target, app.waterfall, app.ping.column_history);
     if (!length && !height && markers.empty()) return;
     std::lock_guard surface_lock(surface.mutex());
     surface.set_clip(kTargetImageArea);
@@ -179,15 +182,16 @@ int32_t range_feet_for_metres(int32_t range_metres) {
     return range_metres * 10 / 3;
 }
 
-int32_t height_zero_row(int32_t channel_code) {
+int32_t height_zero_row(ChannelCode channel_code) {
     switch (channel_code) {
-        case 1:
+        case ChannelCode::Starboard:
             return 0;
-        case 2:
+        case ChannelCode::Port:
             return 499;
-        default:
-            return 250;
+        case ChannelCode::Both:
+            break;
     }
+    return 250;
 }
 
 std::optional<float> target_length(Point start, Point end, const LengthScale& scale) {
@@ -195,19 +199,19 @@ std::optional<float> target_length(Point start, Point end, const LengthScale& sc
     const int64_t dx = std::abs(start.x - end.x);
     const int64_t dy = std::abs(start.y - end.y);
     // Rows of one grid division; along-track, one mark interval spans the same distance.
-    const int64_t rows_per_division = scale.channel_code == 3 ? 50 : 100;
+    const int64_t rows_per_division = grid_rows_per_division(scale.channel_code);
     const int64_t dx_rows = scale.speed_correction
                                 ? dx * scale.columns_per_mark / rows_per_division
                                 : dx * rows_per_division / scale.columns_per_mark;
     const double rows = std::sqrt(static_cast<double>(dx_rows * dx_rows + dy * dy));
     float value =
         static_cast<float>(rows * range_in_units(scale.range_metres, scale.units) * kRangePerRow);
-    if (scale.channel_code == 3) value *= 2.0f;
+    if (scale.channel_code == ChannelCode::Both) value *= 2.0f;
     return value;
 }
 
-std::string length_readout_text(std::optional<float> length, int32_t units) {
-    const char* unit = units == 1 ? " FT" : " M";
+std::string length_readout_text(std::optional<float> length, LengthUnit units) {
+    const char* unit = units == LengthUnit::Feet ? " FT" : " M";
     return (length ? format_one_decimal(*length) : std::string("---")) + unit;
 }
 
@@ -222,13 +226,13 @@ std::optional<float> target_height(int32_t bottom_y, int32_t shadow_start_y, int
                        static_cast<float>(slant + shadow);
     float value = static_cast<float>(
         static_cast<double>(rows) * range_in_units(scale.range_metres, scale.units) * kRangePerRow);
-    if (scale.channel_code == 3) value *= 2.0f;
+    if (scale.channel_code == ChannelCode::Both) value *= 2.0f;
     return value;
 }
 
-std::string height_readout_text(std::optional<float> height, int32_t units) {
+std::string height_readout_text(std::optional<float> height, LengthUnit units) {
     const std::string number = height ? format_one_decimal(*height) : std::string("---");
-    return units == 1 ? number + " FT" : "Height = " + number + " M";
+    return units == LengthUnit::Feet ? number + " FT" : "Height = " + number + " M";
 }
 
 bool target_right_click(AppState& app, Point p) {
@@ -247,7 +251,7 @@ bool target_right_click(AppState& app, Point p) {
         t.completed_length_metres.reset();
     } else {
         LengthScale scale = length_scale(app);
-        scale.units = 0;
+        scale.units = LengthUnit::Metres;
         t.completed_length_metres = target_length({t.length_start_x, t.length_start_y}, p, scale);
     }
     t.length_end_x = p.x;

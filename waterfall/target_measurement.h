@@ -15,6 +15,7 @@
 
 #include "platform/geometry.h"
 #include "platform/surface.h"
+#include "settings/settings.h"
 
 namespace kelvanor {
 
@@ -35,15 +36,15 @@ inline constexpr PaletteIndex kOverlayDark = 125;
 int32_t range_feet_for_metres(int32_t range_metres);
 
 // Client row of zero range for the height tool: 0 starboard only, 499 port only, 250 both.
-int32_t height_zero_row(int32_t channel_code);
+int32_t height_zero_row(ChannelCode channel_code);
 
 // What the length read-out depends on besides the two points.
 struct LengthScale {
-    int32_t channel_code = 3;
+    ChannelCode channel_code = ChannelCode::Both;
     bool speed_correction = false;
     int32_t columns_per_mark = 0;
     int32_t range_metres = 0;
-    int32_t units = 0;  // 0 metres, 1 feet
+    LengthUnit units = LengthUnit::Metres;
 };
 
 // The distance between two image points in metres or feet (single precision), or nothing
@@ -52,13 +53,13 @@ struct LengthScale {
 std::optional<float> target_length(Point start, Point end, const LengthScale& scale);
 
 // "%3.1f M" or "%3.1f FT" of the distance, "--- M" or "--- FT" when there is none.
-std::string length_readout_text(std::optional<float> length, int32_t units);
+std::string length_readout_text(std::optional<float> length, LengthUnit units);
 
 // What the height result depends on besides the three rows.
 struct HeightScale {
-    int32_t channel_code = 3;
+    ChannelCode channel_code = ChannelCode::Both;
     int32_t range_metres = 0;
-    int32_t units = 0;
+    LengthUnit units = LengthUnit::Metres;
 };
 
 // The height of an object from the bottom-return row, the shadow-start row and the
@@ -68,7 +69,7 @@ std::optional<float> target_height(int32_t bottom_y, int32_t shadow_start_y, int
                                    const HeightScale& scale);
 
 // "Height = %3.1f M" or "%3.1f FT"; "Height = --- M" or "--- FT" when there is none.
-std::string height_readout_text(std::optional<float> height, int32_t units);
+std::string height_readout_text(std::optional<float> height, LengthUnit units);
 
 // --- Mouse (GUI thread) -----------------------------------------------------------------
 // Each returns true when the overlays changed; the image is then marked changed, and the

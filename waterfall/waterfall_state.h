@@ -71,8 +71,8 @@ struct WaterfallState {
 
     // The 256 colours every window draws through, for the table in palette_table (a Colors
     // value). Written under the image lock.
-    PaletteEntries palette = make_palette(kColourTableColor);
-    int32_t palette_table = kColourTableColor;
+    PaletteEntries palette = make_palette(ColourTable::Color);
+    ColourTable palette_table = ColourTable::Color;
 
     // Set when the image or the palette changed; the window converts the image at its next
     // refresh (take_image_changed in waterfall/image.h).

@@ -202,18 +202,18 @@ TEST_F(Controls, AChannelChangeMovesTheGridToTheNewLayout) {
         }
         return bits;
     };
-    const int both_row = zero_line_row(3);
+    const int both_row = zero_line_row(ChannelCode::Both);
     ASSERT_GT(grid_bits_on_row(both_row), 0);
     click(channel_down());  // Both -> Stbd
-    EXPECT_EQ(state().settings.SSTrain, 0);
-    EXPECT_EQ(state().settings.channel_code, 1);
-    const int stbd_row = zero_line_row(1);
+    EXPECT_EQ(state().settings.SSTrain, ChannelSelection::Starboard);
+    EXPECT_EQ(state().settings.channel_code, ChannelCode::Starboard);
+    const int stbd_row = zero_line_row(ChannelCode::Starboard);
     EXPECT_GT(grid_bits_on_row(stbd_row), 0);
     if (stbd_row != both_row) {
         EXPECT_EQ(grid_bits_on_row(both_row), 0);
     }
     click(channel_up());
-    EXPECT_EQ(state().settings.channel_code, 3);
+    EXPECT_EQ(state().settings.channel_code, ChannelCode::Both);
 }
 
 TEST_F(Controls, RangeButtonsStepAndRedrawTheReadOut) {

@@ -60,7 +60,7 @@ QStringList items(const QComboBox* list) {
 }
 
 TEST_F(ComPortSetupTest, ListsThePresentPortsWithTheirDevicesAndSelectsTheCurrentOnes) {
-    app.settings.GPSBaudRate = 1;
+    app.settings.GPSBaudRate = GpsBaud::Baud9600;
     ComPortSetupDialog dialog(nullptr, current(), ui);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("ComPort Setup"));
     const QStringList expected{"COM1  /dev/ttyS0", "COM3  /dev/ttyUSB0 (FT232R USB UART)",
@@ -79,7 +79,7 @@ TEST_F(ComPortSetupTest, BaudLabelFollowsTheStoredRate) {
     const std::pair<int, const char*> cases[] = {
         {0, "(4800,N,8,1)"}, {1, "(9600,N,8,1)"}, {7, "(4800,N,8,1)"}, {-1, "(4800,N,8,1)"}};
     for (const auto& [rate, text] : cases) {
-        app.settings.GPSBaudRate = rate;
+        app.settings.GPSBaudRate = static_cast<GpsBaud>(rate);
         ComPortSetupDialog dialog(nullptr, current(), ui);
         EXPECT_EQ(dialog.baud_label()->text(), QString::fromLatin1(text)) << rate;
     }

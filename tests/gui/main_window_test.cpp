@@ -113,11 +113,11 @@ TEST(MainWindow, DiagnosticsAndZoomFollowTheMenuAndTheirCloseBoxes) {
     app.window().action(menu::kDiagnostics)->trigger();
     EXPECT_TRUE(app.window().diagnostics_window()->isVisible());
     EXPECT_TRUE(app.window().action(menu::kDiagnostics)->isChecked());
-    EXPECT_EQ(app.state().run.diagnostics_shown, 1);
+    EXPECT_TRUE(app.state().run.diagnostics_shown);
     app.window().diagnostics_window()->close();  // its own close box
     EXPECT_FALSE(app.window().diagnostics_window()->isVisible());
     EXPECT_FALSE(app.window().action(menu::kDiagnostics)->isChecked());
-    EXPECT_EQ(app.state().run.diagnostics_shown, 0);
+    EXPECT_FALSE(app.state().run.diagnostics_shown);
 
     app.window().action(menu::kZoom)->trigger();
     EXPECT_TRUE(app.window().zoom_window()->isVisible());

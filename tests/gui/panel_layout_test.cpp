@@ -123,12 +123,12 @@ TEST(PanelLayout, EveryTextFitsItsBox) {
             for (int range = 0; range <= 8; ++range) {
                 for (int frequency : {0, 1}) {
                     app.settings.RunMode = static_cast<RunMode>(run_mode);
-                    app.settings.Units = units;
+                    app.settings.Units = static_cast<LengthUnit>(units);
                     app.settings.SSRange = range;
-                    app.settings.Frequency = frequency;
-                    app.settings.file_frequency = frequency;
+                    app.settings.Frequency = static_cast<FrequencyBand>(frequency);
+                    app.settings.file_frequency = static_cast<FrequencyBand>(frequency);
                     app.settings.SSGain = range * 5;
-                    app.settings.SSTrain = range % 3;
+                    app.settings.SSTrain = static_cast<ChannelSelection>(range % 3);
                     app.settings.ChannelBalance = range * 7;
                     app.settings.PlotSpeed = range * 10;
                     paint_panel(app, surface, nullptr, hooks);

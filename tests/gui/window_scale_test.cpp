@@ -109,15 +109,15 @@ TEST_F(WindowScale, EnlargedWindowShowsEveryPixelDoubledAndClicksReachTheButtonU
     EXPECT_TRUE(shows_surface_scaled());
 
     // The channel up button, at its doubled position: the channel steps from Both to Port.
-    ASSERT_EQ(app->state().settings.SSTrain, 1);
+    ASSERT_EQ(app->state().settings.SSTrain, ChannelSelection::Both);
     const Point button{layout().train_up_button.x + 5, layout().train_up_button.y + 5};
     const QPoint at = view()->to_view(button);
     EXPECT_GT(at.x(), 2 * button.x);
     QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, at);
-    EXPECT_EQ(app->state().settings.SSTrain, 2);
+    EXPECT_EQ(app->state().settings.SSTrain, ChannelSelection::Port);
     // The same spot at scale 1 would be far off the panel: nothing else was hit.
     QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, QPoint(button.x, button.y));
-    EXPECT_EQ(app->state().settings.SSTrain, 2);
+    EXPECT_EQ(app->state().settings.SSTrain, ChannelSelection::Port);
     view()->repaint();
     EXPECT_TRUE(shows_surface_scaled());
 

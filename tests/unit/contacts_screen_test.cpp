@@ -11,9 +11,9 @@
 #include "control/app_state.h"
 #include "datafile/record_source.h"
 #include "memory_surface.h"
-#include "ping/column_history.h"
 #include "settings/sensor_offsets_io.h"
 #include "sim/survey_recording.h"
+#include "waterfall/column_history.h"
 #include "waterfall/contact_markers.h"
 #include "waterfall/image.h"
 #include "waterfall/image_crop.h"
@@ -127,7 +127,7 @@ TEST(ColumnSerials, ColumnIsFoundWhileOnScreen) {
 class ContactMarkers : public testing::Test {
   protected:
     ContactMarkers() {
-        app.settings.channel_code = 3;
+        app.settings.channel_code = ChannelCode::Both;
         app.settings.Grid = 0;
         app.settings.AlongTrackMarks = 0;
     }
@@ -184,8 +184,8 @@ TEST_F(ContactMarkers, FollowTheirColumnAndNeverTouchTheImage) {
 TEST(CompletedMeasurement, LengthAtItsSecondPointHeightAtTheShadowEnd) {
     auto owned = std::make_unique<AppState>();
     AppState& app = *owned;
-    app.settings.channel_code = 1;
-    app.settings.Units = 1;  // feet on screen; the contact stores metres
+    app.settings.channel_code = ChannelCode::Starboard;
+    app.settings.Units = LengthUnit::Feet;  // feet on screen; the contact stores metres
     app.head.range_metres = 60;
     app.ping.columns_per_mark = 100;
     app.run.target_length_mode = 1;
@@ -206,8 +206,10 @@ TEST(CompletedMeasurement, LengthAtItsSecondPointHeightAtTheShadowEnd) {
     }
     ASSERT_TRUE(target_left_click(app, {50, 300}));
     ASSERT_TRUE(app.target.completed_height_metres);
-    EXPECT_NEAR(*app.target.completed_height_metres,
-                *target_height(100, 200, 300, HeightScale{1, 60, 0}), 1e-6f);
+    EXPECT_NEAR(
+        *app.target.completed_height_metres,
+        *target_height(100, 200, 300, HeightScale{ChannelCode::Starboard, 60, LengthUnit::Metres}),
+        1e-6f);
 }
 
 // A file of synthetic pings in memory, with the offset of every record.

@@ -288,9 +288,10 @@ TEST(ContactsFromHistory, RowGivesSideAndTheReadOutsRange) {
     };
     for (const int32_t range : {15, 60, 120}) {
         for (const Case& c : cases) {
-            const PointerTarget t = pointer_target(c.channel, range, c.y);
+            const PointerTarget t = pointer_target(static_cast<ChannelCode>(c.channel), range, c.y);
             EXPECT_EQ(t.side, c.side) << c.channel << " " << c.y;
-            const std::string shown = cursor_range_text(0, c.channel, range, c.y);
+            const std::string shown = cursor_range_text(
+                LengthUnit::Metres, static_cast<ChannelCode>(c.channel), range, c.y);
             EXPECT_NEAR(t.slant_metres, std::stod(shown), 0.006) << shown;
         }
     }

@@ -127,7 +127,7 @@ TEST(DatafileRecord, ReadsBackWhatWasWritten) {
     EXPECT_EQ(app.ping.ping_interval_ms, 198);
     EXPECT_FLOAT_EQ(app.run.speed_knots, 4.5f);
     EXPECT_FLOAT_EQ(app.run.heading_degrees, 123.0f);  // whole degrees
-    EXPECT_EQ(app.settings.file_frequency, 1);
+    EXPECT_EQ(app.settings.file_frequency, FrequencyBand::High);
     EXPECT_EQ(app.datafile.file_channel_balance, 25);
     EXPECT_EQ(app.datafile.file_format_flag, 1);
     EXPECT_EQ(app.head.reply_length, 413);
@@ -135,6 +135,22 @@ TEST(DatafileRecord, ReadsBackWhatWasWritten) {
     EXPECT_TRUE(std::equal(reply.begin(), reply.end(), app.head.head_reply.begin()));
     EXPECT_EQ(app.head.head_type, 'G');
     EXPECT_EQ(app.head.samples_per_line, 400);
+}
+
+// The frequency byte of a played record: 0 is low, anything else high, for the read-out and
+// the menu marks alike.
+TEST(DatafileRecord, FrequencyByteReadsLowOnlyWhenZero) {
+    const std::pair<int32_t, FrequencyBand> cases[] = {{0, FrequencyBand::Low},
+                                                       {1, FrequencyBand::High},
+                                                       {2, FrequencyBand::High},
+                                                       {255, FrequencyBand::High}};
+    for (const auto& [byte, band] : cases) {
+        AppState app;
+        RecordStamp stamp = sample_stamp();
+        stamp.frequency = byte;
+        ASSERT_TRUE(play(app, encode(stamp, g_reply())));
+        EXPECT_EQ(app.settings.file_frequency, band) << byte;
+    }
 }
 
 TEST(DatafileRecord, ChannelByteMapsToTheCommandSide) {

@@ -48,18 +48,21 @@ TEST(SinglePrecisionRules, LinesPerPingAndColumnsDrawn) {
         int32_t interval_ms;
         float speed_knots;
         int32_t range_metres;
-        int32_t channel_code;
+        ChannelCode channel_code;
         float lines;
         int columns_per_100_pings;
     } cases[] = {
-        {198, 4.0f, 120, 3, 0x1.b29a32p-1f, 85},   // 0.848833: 85 of 100 pings draw
-        {66, 10.0f, 15, 1, 0x1.6a2b26p+3f, 1131},  // 11.3178
-        {121, 5.0f, 60, 3, 0x1.4bfce4p+0f, 129},  {82, 6.0f, 30, 2, 0x1.0dfaeep+2f, 421},
-        {159, 3.7f, 90, 3, 0x1.ae6e92p-1f, 85},   {358, 0.01f, 240, 3, 0x1.f6e8d4p-10f, 1},
+        {198, 4.0f, 120, ChannelCode::Both, 0x1.b29a32p-1f, 85},  // 0.848833: 85 of 100 pings draw
+        {66, 10.0f, 15, ChannelCode::Starboard, 0x1.6a2b26p+3f, 1131},  // 11.3178
+        {121, 5.0f, 60, ChannelCode::Both, 0x1.4bfce4p+0f, 129},
+        {82, 6.0f, 30, ChannelCode::Port, 0x1.0dfaeep+2f, 421},
+        {159, 3.7f, 90, ChannelCode::Both, 0x1.ae6e92p-1f, 85},
+        {358, 0.01f, 240, ChannelCode::Both, 0x1.f6e8d4p-10f, 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.interval_ms << " ms, " << c.speed_knots << " kn, "
-                                        << c.range_metres << " m, channel " << c.channel_code);
+        SCOPED_TRACE(testing::Message()
+                     << c.interval_ms << " ms, " << c.speed_knots << " kn, " << c.range_metres
+                     << " m, channel " << static_cast<int>(c.channel_code));
         EXPECT_EQ(lines_per_ping_for(c.interval_ms, c.speed_knots, c.range_metres, c.channel_code),
                   c.lines);
         PingState ping;
@@ -77,13 +80,13 @@ TEST(SinglePrecisionRules, LinesPerPingAndColumnsDrawn) {
 // 100 x 1.8f is 179.99999..., cut to 179.
 TEST(SinglePrecisionRules, Palettes) {
     const struct {
-        int32_t table;
+        ColourTable table;
         uint32_t fnv1a;
     } cases[] = {
-        {kColourTableColor, 1353933123u},
-        {kColourTableGrey, 2722203787u},
-        {kColourTableReverseGrey, 3534877644u},
-        {kColourTableBrown, 2821118256u},
+        {ColourTable::Color, 1353933123u},
+        {ColourTable::Grey, 2722203787u},
+        {ColourTable::ReverseGrey, 3534877644u},
+        {ColourTable::Brown, 2821118256u},
     };
     for (const auto& c : cases) {
         const PaletteEntries palette = make_palette(c.table);
@@ -93,8 +96,9 @@ TEST(SinglePrecisionRules, Palettes) {
                 hash = (hash ^ byte) * 16777619u;
             }
         }
-        EXPECT_EQ(hash, c.fnv1a) << "table " << c.table;
-        EXPECT_EQ(palette[kPaletteIndicatorGreen], (Rgb{0, 179, 0})) << "table " << c.table;
+        EXPECT_EQ(hash, c.fnv1a) << "table " << static_cast<int>(c.table);
+        EXPECT_EQ(palette[kPaletteIndicatorGreen], (Rgb{0, 179, 0}))
+            << "table " << static_cast<int>(c.table);
     }
 }
 

@@ -291,7 +291,7 @@ TEST(GpsReader, LineSpeedFollowsTheBaudSetting) {
     const std::pair<int32_t, int> cases[] = {{0, 4800}, {1, 9600}, {2, 4800}, {-1, 4800}};
     for (auto [setting, baud] : cases) {
         auto app = make_app();
-        app->settings.GPSBaudRate = setting;
+        app->settings.GPSBaudRate = static_cast<GpsBaud>(setting);
         auto port = std::make_unique<FakeGpsPort>();
         FakeGpsPort& fake = *port;
         GpsReader reader(gps_context(*app), std::move(port));

@@ -177,7 +177,7 @@ TEST_F(HeadLink, SilenceShowsTheBlinkingNoticeAndResendsUntilRepliesResume) {
 }
 
 TEST_F(HeadLink, DiagnosticsRefreshWhileSilentOnlyWhenShown) {
-    app.run.diagnostics_shown = 1;
+    app.run.diagnostics_shown = true;
     start();
     ASSERT_TRUE(wait_for_valid_pings(2));
     head().server().set_silent(true);
@@ -316,7 +316,7 @@ TEST_F(HeadLink, CommandsArriveByteForByteForEverySetting) {
         send_and_check("gain", gain);
     }
     for (int32_t train = 0; train <= 2; ++train) {
-        app.settings.SSTrain = train;
+        app.settings.SSTrain = static_cast<ChannelSelection>(train);
         apply();
         send_and_check("channel", train);
     }
@@ -331,7 +331,7 @@ TEST_F(HeadLink, CommandsArriveByteForByteForEverySetting) {
         send_and_check("delay", delay);
     }
     for (int32_t frequency : {1, 0}) {
-        app.settings.Frequency = frequency;
+        app.settings.Frequency = static_cast<FrequencyBand>(frequency);
         apply();
         send_and_check("frequency", frequency);
     }

@@ -136,8 +136,9 @@ TEST(DiagnosticsValues, RangeInFeetFollowsTheTableAndAnythingElseIsUnknown) {
                                                 {90, "300 FT"},  {120, "400 FT"}, {150, "500 FT"},
                                                 {180, "600 FT"}, {210, "700 FT"}, {240, "800 FT"},
                                                 {45, "??? FT"},  {0, "??? FT"}};
-    for (auto [metres, text] : feet) EXPECT_EQ(diagnostics_range_text(metres, 1), text);
-    EXPECT_EQ(diagnostics_range_text(45, 0), "45 M");
+    for (auto [metres, text] : feet)
+        EXPECT_EQ(diagnostics_range_text(metres, LengthUnit::Feet), text);
+    EXPECT_EQ(diagnostics_range_text(45, LengthUnit::Metres), "45 M");
 }
 
 TEST(DiagnosticsSnapshotTaking, WhileAcquisitionRunsThePublishedCopyIsRead) {

@@ -35,9 +35,9 @@ TEST(SwitchCommand, HHeadCommandCarriesMetresModelCodeAndEverySetting) {
     p.head_type = kHeadTypeH;
     p.range_metres = 240;
     p.hold_command_flag = 1;
-    p.channel_code = 2;  // Port
+    p.channel_code = ChannelCode::Port;
     p.gain = 40;
-    p.frequency = 1;
+    p.frequency = FrequencyBand::High;
     p.balance_factor_minus = 141;
     p.balance_factor_plus = 71;
     p.ss_delay = 499;
@@ -74,7 +74,7 @@ TEST(SwitchCommand, ChannelByteNamesPortOneStarboardTwoBothThree) {
     const Case cases[] = {{0, 2} /* Stbd */, {1, 3} /* Both */, {2, 1} /* Port */};
     for (const Case& c : cases) {
         SwitchCommandParams p;
-        p.channel_code = channel_code_for_train(c.ss_train);
+        p.channel_code = channel_code_for_train(static_cast<ChannelSelection>(c.ss_train));
         EXPECT_EQ(build_switch_command(p)[7], c.byte7) << c.ss_train;
     }
 }
@@ -87,10 +87,10 @@ TEST(SwitchCommand, DelayIsHalvedFrequencyGivesCodeAndFlag) {
         EXPECT_EQ(build_switch_command(p)[24], byte24) << delay;
     }
     SwitchCommandParams p;
-    p.frequency = 1;
+    p.frequency = FrequencyBand::High;
     EXPECT_EQ(build_switch_command(p)[10], 20);
     EXPECT_EQ(build_switch_command(p)[25], 1);
-    p.frequency = 0;
+    p.frequency = FrequencyBand::Low;
     EXPECT_EQ(build_switch_command(p)[10], 10);
     EXPECT_EQ(build_switch_command(p)[25], 0);
 }
@@ -173,7 +173,7 @@ TEST(PrepareSwitchCommand, RecordedFrequencyCodeFollowsTheCommandSent) {
     for (const Case c : {Case{1, 20}, Case{0, 10}, Case{1, 20}}) {
         SCOPED_TRACE(c.frequency);
         AppState app;
-        app.settings.Frequency = c.frequency;
+        app.settings.Frequency = static_cast<FrequencyBand>(c.frequency);
         EXPECT_EQ(prepare_switch_command(app)[10], c.code);
         std::array<uint8_t, kMaxRecordLength> record{};
         std::array<uint8_t, 413> reply{'G', 'G', 0, kSideScanHeadId};

@@ -75,9 +75,9 @@ TEST_F(PanelTest, RangeAndGainArrowsDoNothingInFileMode) {
     EXPECT_EQ(app.settings.SSGain, 10);
     EXPECT_EQ(gain.repeat_timer_ms, 0);
     // The channel works in both modes.
-    app.settings.SSTrain = 1;
+    app.settings.SSTrain = ChannelSelection::Both;
     panel_left_button_down(app, surface, &ui, hooks, {layout().x3 + 4, layout().y0 + 4});
-    EXPECT_EQ(app.settings.SSTrain, 2);
+    EXPECT_EQ(app.settings.SSTrain, ChannelSelection::Port);
     EXPECT_EQ(text_in(layout().channel_box), "Port");
 }
 
@@ -172,7 +172,7 @@ TEST_F(PanelTest, PlotSpeedAt100DoesNotChange) {
 
 TEST_F(PanelTest, HoldIgnoresEveryOtherButtonUntilReleased) {
     app.settings.SSGain = 10;
-    app.settings.SSTrain = 1;
+    app.settings.SSTrain = ChannelSelection::Both;
     const Point hold_box{110, 510};
     EXPECT_EQ(panel_left_button_down(app, surface, &ui, hooks, hold_box).button,
               PanelButton::HoldBox);
@@ -188,7 +188,7 @@ TEST_F(PanelTest, HoldIgnoresEveryOtherButtonUntilReleased) {
         EXPECT_EQ(panel_left_button_down(app, surface, &ui, hooks, p).button, PanelButton::None);
     }
     EXPECT_EQ(app.settings.SSGain, 10);
-    EXPECT_EQ(app.settings.SSTrain, 1);
+    EXPECT_EQ(app.settings.SSTrain, ChannelSelection::Both);
     EXPECT_EQ(app.settings.SSRange, 4);
     EXPECT_TRUE(hooks.calls.empty()) << "the DATA FROM buttons do not switch the mode";
 

@@ -20,7 +20,7 @@ class PanelKeyboardTest : public PanelTest {
 };
 
 TEST_F(PanelKeyboardTest, RangeNinetyAtHighFrequencyIsLoweredToTheLimit) {
-    app.settings.Frequency = 1;
+    app.settings.Frequency = FrequencyBand::High;
     app.settings.max_range_index = 1;
     app.settings.SSRange = 0;
     type("R9");
@@ -70,7 +70,7 @@ TEST_F(PanelKeyboardTest, RangeEntriesByUnits) {
                           {1, "r50\r", 0},   {1, "r15\r", 2},  // 15 is no feet range: unchanged
                           {0, "r1234\r", 2}, {0, "r\r", 2}};
     for (const Case& c : cases) {
-        app.settings.Units = c.units;
+        app.settings.Units = static_cast<LengthUnit>(c.units);
         app.settings.SSRange = 2;
         type(c.keys);
         EXPECT_EQ(app.settings.SSRange, c.expected) << c.keys;

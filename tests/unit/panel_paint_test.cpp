@@ -36,7 +36,7 @@ TEST_F(PanelTest, RangeBoxShowsTheRangeAndSetsTheSwitchCommandRange) {
     };
     for (const Case c : {Case{0, 0, "15 M", 15}, Case{0, 4, "120 M", 120},
                          Case{1, 4, "400 FT", 120}, Case{1, 8, "800 FT", 240}}) {
-        app.settings.Units = c.units;
+        app.settings.Units = static_cast<LengthUnit>(c.units);
         app.settings.SSRange = c.range;
         app.ping.seen.time_seconds = 5;
         draw_range(app, surface, &ui);
@@ -62,24 +62,24 @@ TEST_F(PanelTest, GainBoxShowsDecibels) {
 TEST_F(PanelTest, ChannelMarkersColourTheStripBySide) {
     const Rect upper{785, 0, 792, 251};
     const Rect lower{785, 251, 792, 502};
-    app.settings.SSTrain = 1;
+    app.settings.SSTrain = ChannelSelection::Both;
     draw_channel(app, surface, &ui);
     EXPECT_EQ(text_in(layout().channel_box), "Both");
-    EXPECT_EQ(app.settings.channel_code, 3);
+    EXPECT_EQ(app.settings.channel_code, ChannelCode::Both);
     EXPECT_TRUE(surface.all(upper, kPaletteDarkRed));
     EXPECT_TRUE(surface.all(lower, kPaletteIndicatorGreen));
 
-    app.settings.SSTrain = 2;
+    app.settings.SSTrain = ChannelSelection::Port;
     draw_channel(app, surface, &ui);
     EXPECT_EQ(text_in(layout().channel_box), "Port");
-    EXPECT_EQ(app.settings.channel_code, 2);
-    EXPECT_EQ(app.settings.previous_ss_train, 2);
+    EXPECT_EQ(app.settings.channel_code, ChannelCode::Port);
+    EXPECT_EQ(app.settings.previous_ss_train, ChannelSelection::Port);
     EXPECT_TRUE(surface.all({785, 0, 792, 502}, kPaletteDarkRed));
     const int x3 = layout().x3;
     EXPECT_TRUE(surface.all({x3 - 4, layout().y0, x3 - 1, layout().y0 + 2 * layout().bh - 1},
                             kPaletteDarkRed));
 
-    app.settings.SSTrain = 0;
+    app.settings.SSTrain = ChannelSelection::Starboard;
     draw_channel(app, surface, &ui);
     EXPECT_EQ(text_in(layout().channel_box), "Stbd");
     EXPECT_TRUE(surface.all({785, 0, 792, 502}, kPaletteIndicatorGreen));
@@ -87,14 +87,15 @@ TEST_F(PanelTest, ChannelMarkersColourTheStripBySide) {
 
 TEST_F(PanelTest, ChannelChangeWithGridOnMovesTheGridToTheNewLayout) {
     app.settings.Grid = 1;
-    app.settings.SSTrain = 1;
-    app.settings.previous_ss_train = 1;
-    app.settings.channel_code = 3;
+    app.settings.SSTrain = ChannelSelection::Both;
+    app.settings.previous_ss_train = ChannelSelection::Both;
+    app.settings.channel_code = ChannelCode::Both;
     {
         const ImageLock held = lock_image(app.waterfall);
-        draw_grid(app.waterfall, held, true, 3);
+        draw_grid(app.waterfall, held, true, ChannelCode::Both);
     }
-    app.settings.SSTrain = 0;  // starboard: zero line at row 1, range lines 101..401
+    app.settings.SSTrain =
+        ChannelSelection::Starboard;  // starboard: zero line at row 1, range lines 101..401
     draw_channel(app, surface, &ui);
     const ImageLock held = lock_image(app.waterfall);
     EXPECT_LT(image_pixel(app.waterfall, held, 150, 20), kGridBit) << "old range line gone";
@@ -104,7 +105,7 @@ TEST_F(PanelTest, ChannelChangeWithGridOnMovesTheGridToTheNewLayout) {
 }
 
 TEST_F(PanelTest, GridLabelMovesRightInFileModeAndBringsThePlotSpeedControl) {
-    app.settings.Units = 1;
+    app.settings.Units = LengthUnit::Feet;
     app.settings.SSRange = 4;
     app.settings.Grid = 1;
     draw_grid_label(app, surface, &ui);
@@ -160,8 +161,8 @@ TEST_F(PanelTest, BalanceShowsPortAndStarboardDecibels) {
 }
 
 TEST_F(PanelTest, FrequencyFollowsTheFileInFileMode) {
-    app.settings.Frequency = 1;
-    app.settings.file_frequency = 0;
+    app.settings.Frequency = FrequencyBand::High;
+    app.settings.file_frequency = FrequencyBand::Low;
     draw_frequency(app, surface, &ui);
     EXPECT_EQ(surface.texts().back().text, "High Freq");
     EXPECT_EQ(surface.texts().back().colour, kPaletteIndicatorGreen);

@@ -51,7 +51,9 @@ TEST(CursorRange, MetresAndFeetBySide) {
         {0, 1, 0, 300, "000.00 M"},  // an empty history record
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(cursor_range_text(c.units, c.channel_code, c.range, c.y), c.text)
+        EXPECT_EQ(cursor_range_text(static_cast<LengthUnit>(c.units),
+                                    static_cast<ChannelCode>(c.channel_code), c.range, c.y),
+                  c.text)
             << c.units << " " << c.channel_code << " " << c.range << " " << c.y;
     }
 }
@@ -146,7 +148,7 @@ TEST_F(PanelTest, LinePositionDrawsOnlyInFileModeAndOnlyOnAChange) {
 
 TEST_F(PanelTest, CursorValuesShowTheColumnUnderThePointer) {
     app.settings.RunMode = RunMode::File;
-    app.settings.channel_code = 3;
+    app.settings.channel_code = ChannelCode::Both;
     // Column history: newest at history_index + 1. Store an old record, then a newer one.
     store_history_records(
         app.ping.column_history,
@@ -229,7 +231,7 @@ TEST_F(PanelTest, PingHooksDrawTheReadoutsThatPingProcessingChanged) {
     EXPECT_EQ(text_in(layout().range_box), "") << "drawn during the ping";
     refresh();
     EXPECT_EQ(text_in(layout().range_box), "30 M");
-    app.settings.SSTrain = 2;
+    app.settings.SSTrain = ChannelSelection::Port;
     ping_hooks.redraw_channel_readout(apply_channel_readout_state(app));
     refresh();
     EXPECT_EQ(text_in(layout().channel_box), "Port");

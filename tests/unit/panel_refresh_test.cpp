@@ -107,7 +107,8 @@ struct Rig {
         stamp_ping_time(app, clock);
         const std::vector<uint8_t> command =
             make_switch_command(app.head.range_metres, app.settings.SSGain,
-                                app.settings.channel_code, app.settings.Frequency, 'G');
+                                static_cast<int32_t>(app.settings.channel_code.load()),
+                                static_cast<int32_t>(app.settings.Frequency.load()), 'G');
         uint8_t reply[kSimMaxReplyLength];
         const size_t n = synthesize_reply(head, command, reply);
         advance_survey(head, 0.5f);

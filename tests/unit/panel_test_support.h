@@ -49,7 +49,7 @@ class RecordingPanelHooks final : public PanelHooks {
 class PanelTest : public ::testing::Test {
   protected:
     PanelTest() {
-        surface.set_palette(surface_palette_with_white(make_palette(kColourTableColor)));
+        surface.set_palette(surface_palette_with_white(make_palette(ColourTable::Color)));
     }
 
     const PanelLayout& layout() const { return app.panel.layout; }

@@ -106,7 +106,7 @@ TEST_F(EchoConversion, KeepsTheRangeOfAnHHeadAndOfPlayedRecords) {
 }
 
 TEST_F(EchoConversion, CutsEightBitLevelsAt107) {
-    app.settings.channel_code = 2;  // port only
+    app.settings.channel_code = ChannelCode::Port;  // port only
     ReplySpec form;
     auto reply = make_reply(form);
     reply[12] = 200;
@@ -138,7 +138,7 @@ TEST_F(EchoConversion, ALiveSingleSideFillsOnlyThatSide) {
     const std::pair<int32_t, bool> cases[] = {{1, false}, {2, true}};  // channel code, port?
     for (const auto& [code, port] : cases) {
         SCOPED_TRACE(code);
-        app.settings.channel_code = code;
+        app.settings.channel_code = static_cast<ChannelCode>(code);
         app.waterfall.port_samples.fill(99);
         app.waterfall.stbd_samples.fill(99);
         ReplySpec form;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "ping/column_history.h"
+#include "waterfall/column_history.h"
 
 namespace kelvanor {
 namespace {

@@ -20,12 +20,12 @@ using test::ReplySpec;
 // ---- Speed correction and marks: the worked values, in single precision ----
 
 TEST(SpeedCorrection, FourKnotsAt120MetresBothSidesDrawsAbout85Of100Pings) {
-    EXPECT_NEAR(lines_per_ping_for(198, 4.0f, 120, 3), 0.848833f, 1e-6f);
+    EXPECT_NEAR(lines_per_ping_for(198, 4.0f, 120, ChannelCode::Both), 0.848833f, 1e-6f);
     PingState ping;
     ping.ping_interval_ms = 198;
     int drawn = 0;
     for (int i = 0; i < 100; ++i) {
-        apply_speed_correction(ping, 1, 4.0f, 120, 3);
+        apply_speed_correction(ping, true, 4.0f, 120, ChannelCode::Both);
         ASSERT_GE(ping.line_repeat, -1);
         ASSERT_LE(ping.line_repeat, 0);
         drawn += ping.line_repeat == 0;
@@ -34,12 +34,12 @@ TEST(SpeedCorrection, FourKnotsAt120MetresBothSidesDrawsAbout85Of100Pings) {
 }
 
 TEST(SpeedCorrection, TenKnotsAt15MetresOneSideDrawsElevenOrTwelveColumnsAPing) {
-    EXPECT_NEAR(lines_per_ping_for(66, 10.0f, 15, 1), 11.3178f, 1e-4f);
+    EXPECT_NEAR(lines_per_ping_for(66, 10.0f, 15, ChannelCode::Starboard), 11.3178f, 1e-4f);
     PingState ping;
     ping.ping_interval_ms = 66;
     int columns = 0;
     for (int i = 0; i < 100; ++i) {
-        apply_speed_correction(ping, 1, 10.0f, 15, 2);
+        apply_speed_correction(ping, true, 10.0f, 15, ChannelCode::Port);
         ASSERT_TRUE(ping.line_repeat == 10 || ping.line_repeat == 11) << ping.line_repeat;
         columns += 1 + ping.line_repeat;
     }
@@ -51,7 +51,7 @@ TEST(SpeedCorrection, OffDrawsOneColumnPerPingAndKeepsTheFraction) {
     ping.ping_interval_ms = 198;
     ping.line_fraction = 0.75f;
     for (int i = 0; i < 10; ++i) {
-        apply_speed_correction(ping, 0, 4.0f, 120, 3);
+        apply_speed_correction(ping, false, 4.0f, 120, ChannelCode::Both);
         EXPECT_EQ(ping.line_repeat, 0);
     }
     EXPECT_EQ(ping.line_fraction, 0.75f);
@@ -62,7 +62,7 @@ TEST(SpeedCorrection, AtZeroKnotsEveryPingIsSkipped) {
     PingState ping;
     ping.ping_interval_ms = 198;
     for (int i = 0; i < 5; ++i) {
-        apply_speed_correction(ping, 1, 0.0f, 120, 3);
+        apply_speed_correction(ping, true, 0.0f, 120, ChannelCode::Both);
         EXPECT_EQ(ping.line_repeat, -1);
     }
 }
@@ -75,7 +75,7 @@ TEST(SpeedCorrection, ImpossibleSpeedsStayWithinOneImageWidthAndKeepTheFractionB
         PingState ping;
         ping.ping_interval_ms = 958;
         for (int i = 0; i < 5; ++i) {
-            apply_speed_correction(ping, 1, speed, 15, 1);
+            apply_speed_correction(ping, true, speed, 15, ChannelCode::Starboard);
             EXPECT_GE(ping.line_repeat, -1);
             EXPECT_LE(ping.line_repeat, 783);
             EXPECT_GE(ping.line_fraction, 0.0f);
@@ -183,8 +183,8 @@ TEST_F(ProcessPing, ExtraColumnsStoreOneHistoryRecordEachAndTheRepeatIsConsumed)
     app.settings.SpeedCorrection = 1;
     app.run.speed_knots = 10.0f;
     app.head.range_metres = 15;
-    app.settings.channel_code = 1;
-    app.settings.SSTrain = 0;
+    app.settings.channel_code = ChannelCode::Starboard;
+    app.settings.SSTrain = ChannelSelection::Starboard;
     app.ping.ping_interval_ms = 66;
     ReplySpec form;
     form.range = 20;  // 15 m
@@ -274,12 +274,12 @@ TEST_F(ProcessPing, WhileThePointerIsOverTheImageTheReadOutsShowTheColumnUnderIt
 
 TEST_F(ProcessPing, ASingleFrequencyHeadForcesLowFrequencyAndGreysTheMenuItems) {
     reset_reply_type_seen(app.ping);  // as the run-mode switch at start-up does
-    app.settings.Frequency = 1;
+    app.settings.Frequency = FrequencyBand::High;
     app.settings.SSRange = 1;
     ReplySpec single;
     single.type = 0;
     ping(single);
-    EXPECT_EQ(app.settings.Frequency, 0);
+    EXPECT_EQ(app.settings.Frequency, FrequencyBand::Low);
     EXPECT_TRUE(hooks.called("check 850"));
     EXPECT_TRUE(hooks.called("uncheck 851"));
     EXPECT_TRUE(hooks.called("grey 850"));
@@ -292,7 +292,7 @@ TEST_F(ProcessPing, ASingleFrequencyHeadForcesLowFrequencyAndGreysTheMenuItems) 
     ping(single);
     EXPECT_FALSE(hooks.called("frequency")) << "only a change of type acts";
 
-    app.settings.Frequency = 1;
+    app.settings.Frequency = FrequencyBand::High;
     ReplySpec dual;
     dual.type = 1;
     ping(dual);
@@ -377,8 +377,8 @@ TEST_F(ProcessPing, APlayedRecordSetsTheChannelFromItsSideAndClearsTheLineHistor
         hooks.calls.clear();
         app.datafile.file_side = c.side;
         play();
-        EXPECT_EQ(app.settings.SSTrain, c.train);
-        EXPECT_EQ(app.settings.channel_code, c.code);
+        EXPECT_EQ(app.settings.SSTrain, static_cast<ChannelSelection>(c.train));
+        EXPECT_EQ(app.settings.channel_code, static_cast<ChannelCode>(c.code));
         EXPECT_TRUE(hooks.called("channel"));
         EXPECT_TRUE(hooks.called("clear_line_history"));
         EXPECT_EQ(hooks.last_request.data_channel, c.side);
@@ -393,7 +393,7 @@ TEST_F(ProcessPing, APlayedRecordRedrawsOnlyTheReadOutsWhoseValuesChanged) {
     app.datafile.file_side = 3;
     reset_tracking_for_new_file(app.ping);
     app.settings.SSGain = 12;
-    app.settings.file_frequency = 1;
+    app.settings.file_frequency = FrequencyBand::High;
     app.datafile.file_channel_balance = 45;
     play();
     for (const char* call : {"range", "gain", "frequency", "balance", "check 851"}) {
@@ -461,7 +461,7 @@ TEST_F(ProcessPing, TargetOverlaysAreRedrawnForTheSelectedMeasurement) {
 }
 
 TEST_F(ProcessPing, StepsRunInTheirOrder) {
-    app.run.diagnostics_shown = 1;
+    app.run.diagnostics_shown = true;
     app.run.recording = 1;
     app.run.target_height_mode = 1;
     ping();

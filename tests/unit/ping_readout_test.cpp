@@ -41,14 +41,14 @@ TEST(ChannelReadoutState, FollowsTheTrainAndAsksForTheGridOnlyOnAChangeWithGridO
     for (const auto& c : cases) {
         SCOPED_TRACE(c.train);
         AppState app;
-        app.settings.SSTrain = c.train;
-        app.settings.previous_ss_train = c.previous;
+        app.settings.SSTrain = static_cast<ChannelSelection>(c.train);
+        app.settings.previous_ss_train = static_cast<ChannelSelection>(c.previous);
         app.settings.Grid = c.grid;
         const ChannelReadoutState state = apply_channel_readout_state(app);
-        EXPECT_EQ(app.settings.channel_code, c.code);
+        EXPECT_EQ(app.settings.channel_code, static_cast<ChannelCode>(c.code));
         EXPECT_EQ(state.train_changed, c.changed);
         EXPECT_EQ(state.redraw_grid, c.redraw_grid);
-        EXPECT_EQ(app.settings.previous_ss_train, c.train);
+        EXPECT_EQ(app.settings.previous_ss_train, static_cast<ChannelSelection>(c.train));
     }
 }
 

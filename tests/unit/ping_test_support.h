@@ -57,8 +57,8 @@ inline void set_up_live_head(AppState& app) {
     app.head.reply_length = 413;
     app.head.range_metres = 120;
     app.head.metres_per_sample = 0.24f;
-    app.settings.SSTrain = 1;
-    app.settings.channel_code = 3;
+    app.settings.SSTrain = ChannelSelection::Both;
+    app.settings.channel_code = ChannelCode::Both;
 }
 
 class CountingClock final : public Clock {

@@ -55,29 +55,27 @@ class ProgramInputTest : public testing::Test {
 
 TEST_F(ProgramInputTest, ToolWindowItemShowsThenClosesAndTheCloseBoxClearsTheMark) {
     for (int id : {menu::kDiagnostics, menu::kZoom}) {
-        const SharedInt& shown =
+        const SharedBool& shown =
             id == menu::kDiagnostics ? app.run.diagnostics_shown : app.run.zoom_shown;
         EXPECT_EQ(program.toggle_tool_window(id), ToolWindowStep::Show) << id;
-        EXPECT_EQ(shown, 1) << id;
+        EXPECT_TRUE(shown) << id;
         EXPECT_TRUE(ui.checked(id)) << id;
         EXPECT_EQ(program.toggle_tool_window(id), ToolWindowStep::Close) << id;
-        EXPECT_EQ(shown, 1) << id << ": cleared by the window's close handling";
+        EXPECT_TRUE(shown) << id << ": cleared by the window's close handling";
         program.tool_window_closed(id);
-        EXPECT_EQ(shown, 0) << id;
+        EXPECT_FALSE(shown) << id;
         EXPECT_FALSE(ui.checked(id)) << id;
     }
-    app.run.zoom_shown = 2;  // a value of neither state does nothing
-    EXPECT_EQ(program.toggle_tool_window(menu::kZoom), ToolWindowStep::None);
 }
 
 TEST_F(ProgramInputTest, ClicksFreezeAndReleaseTheZoomPictureWhileZoomIsShown) {
     const Point p{300, 200};
     struct Step {
-        int zoom_shown;
+        bool zoom_shown;
         int frozen_after;
         bool zoom_view;
     };
-    const Step steps[] = {{1, 1, false}, {1, 0, true}, {1, 1, false}, {0, 0, false}};
+    const Step steps[] = {{true, 1, false}, {true, 0, true}, {true, 1, false}, {false, 0, false}};
     for (const Step& s : steps) {
         app.run.zoom_shown = s.zoom_shown;
         const PressOutcome outcome = program.left_pressed(p);
@@ -89,7 +87,7 @@ TEST_F(ProgramInputTest, ClicksFreezeAndReleaseTheZoomPictureWhileZoomIsShown) {
         }
     }
     EXPECT_FALSE(program.zoom_to_show().has_value()) << "Zoom x3 not shown";
-    app.run.zoom_shown = 1;
+    app.run.zoom_shown = true;
     ASSERT_TRUE(program.zoom_to_show().has_value());
     EXPECT_EQ(program.zoom_to_show()->centre, p) << "the last centre";
 }
@@ -97,15 +95,15 @@ TEST_F(ProgramInputTest, ClicksFreezeAndReleaseTheZoomPictureWhileZoomIsShown) {
 TEST_F(ProgramInputTest, PointerOverTheWaterfallMovesTheZoomPictureUnlessFrozen) {
     struct Case {
         Point p;
-        int zoom_shown;
+        bool zoom_shown;
         int frozen;
         bool over_image;
         bool zoom_view;
     };
     const Case cases[] = {
-        {{300, 200}, 1, 0, true, true},  {{300, 200}, 1, 1, true, false},
-        {{300, 200}, 0, 0, true, false}, {{300, 550}, 1, 0, false, false},
-        {{0, 200}, 1, 0, false, false},
+        {{300, 200}, true, 0, true, true},   {{300, 200}, true, 1, true, false},
+        {{300, 200}, false, 0, true, false}, {{300, 550}, true, 0, false, false},
+        {{0, 200}, true, 0, false, false},
     };
     for (const Case& c : cases) {
         app.run.zoom_shown = c.zoom_shown;

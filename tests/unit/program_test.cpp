@@ -110,7 +110,8 @@ struct ProgramFixture : testing::Test {
     void feed_head_reply() {
         std::vector<uint8_t> command =
             make_switch_command(app.head.range_metres, app.settings.SSGain,
-                                app.settings.channel_code, app.settings.Frequency, 'G');
+                                static_cast<int32_t>(app.settings.channel_code.load()),
+                                static_cast<int32_t>(app.settings.Frequency.load()), 'G');
         uint8_t reply[kSimMaxReplyLength];
         const size_t n = synthesize_reply(head, command, reply);
         advance_survey(head, 0.2f);
@@ -315,7 +316,7 @@ TEST_F(ProgramFixture, AFullDiskStopsTheRecordingAfterWholeRecords) {
 TEST_F(ProgramFixture, HeadModeValuesComeBackAfterPlayingAnHFile) {
     app.settings.SSRange = 2;
     app.settings.SSGain = 9;
-    app.settings.SSTrain = 0;
+    app.settings.SSTrain = ChannelSelection::Starboard;
     program.run_mode_switch();
     const int32_t head_reply_length = app.head.reply_length;
     const std::string path = dir.file("h.vkd");
@@ -331,7 +332,7 @@ TEST_F(ProgramFixture, HeadModeValuesComeBackAfterPlayingAnHFile) {
     program.command(menu::kHead);
     EXPECT_EQ(app.settings.SSRange, 2);
     EXPECT_EQ(app.settings.SSGain, 9);
-    EXPECT_EQ(app.settings.SSTrain, 0);
+    EXPECT_EQ(app.settings.SSTrain, ChannelSelection::Starboard);
     EXPECT_EQ(app.head.reply_length, head_reply_length);
     EXPECT_EQ(app.run.playback_file_open, 0);
     EXPECT_EQ(ui.title(), "Kelvanor Marlinray");

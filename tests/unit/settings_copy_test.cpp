@@ -25,7 +25,7 @@ TEST(SettingsCopy, ACopyNeverHoldsARangeAboveItsLimit) {
         }
     });
     for (int i = 0; i < 20000; ++i) {
-        settings.Frequency = i % 2;
+        settings.Frequency = i % 2 == 0 ? FrequencyBand::Low : FrequencyBand::High;
         apply_frequency_range_limit(settings);
         // The range button at low frequency: up to the limit.
         std::lock_guard held(settings.lock);

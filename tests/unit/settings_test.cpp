@@ -29,21 +29,21 @@ TEST(Settings, MissingFileGivesTheDefaults) {
     load_settings_from(state, dir.file("KELVANOR.INI"));
     const Settings& s = state.settings;
     EXPECT_EQ(s.Grid, 1);
-    EXPECT_EQ(s.Colors, 0);
-    EXPECT_EQ(s.Units, 0);
+    EXPECT_EQ(s.Colors, ColourTable::Color);
+    EXPECT_EQ(s.Units, LengthUnit::Metres);
     EXPECT_EQ(s.RunMode, RunMode::Head);
     EXPECT_EQ(s.ComPort, 0);
     EXPECT_EQ(s.ComPortGPS, 1);
     EXPECT_EQ(s.GPSHeadingType, 2);
     EXPECT_EQ(s.SSRange, 4);
     EXPECT_EQ(s.SSGain, 6);
-    EXPECT_EQ(s.SSTrain, 1);
+    EXPECT_EQ(s.SSTrain, ChannelSelection::Both);
     EXPECT_EQ(s.SSDelay, 0);
     EXPECT_EQ(s.SpeedCorrection, 0);
     EXPECT_EQ(s.AlongTrackMarks, 0);
-    EXPECT_EQ(s.Frequency, 0);
+    EXPECT_EQ(s.Frequency, FrequencyBand::Low);
     EXPECT_EQ(s.ChannelBalance, 30);
-    EXPECT_EQ(s.GPSBaudRate, 0);
+    EXPECT_EQ(s.GPSBaudRate, GpsBaud::Baud4800);
     EXPECT_EQ(s.PlotSpeed, 100);
     EXPECT_EQ(s.saved_ss_range, 4);
     EXPECT_EQ(s.saved_ss_gain, 6);
@@ -139,7 +139,7 @@ TEST(Settings, HighFrequencyLowersTheLoadedRangeAtStartUp) {
 TEST(Settings, FrequencyRuleDoesNothingInFileMode) {
     AppState state;
     state.settings.RunMode = RunMode::File;
-    state.settings.Frequency = 1;
+    state.settings.Frequency = FrequencyBand::High;
     state.settings.SSRange = 3;
     EXPECT_FALSE(apply_frequency_range_limit(state.settings));
     EXPECT_EQ(state.settings.SSRange, 3);
@@ -169,14 +169,14 @@ TEST(Settings, FileModeSavesTheHeadModeRangeAndGain) {
     state.settings.SSGain = 33;
     state.settings.saved_ss_range = 2;
     state.settings.saved_ss_gain = 9;
-    state.settings.Frequency = 1;
-    state.settings.file_frequency = 0;
+    state.settings.Frequency = FrequencyBand::High;
+    state.settings.file_frequency = FrequencyBand::Low;
     ASSERT_TRUE(save_settings(state));
     AppState reloaded;
     load_settings_from(reloaded, state.run.ini_path);
     EXPECT_EQ(reloaded.settings.SSRange, 2);
     EXPECT_EQ(reloaded.settings.SSGain, 9);
-    EXPECT_EQ(reloaded.settings.Frequency, 1);
+    EXPECT_EQ(reloaded.settings.Frequency, FrequencyBand::High);
     EXPECT_EQ(reloaded.settings.RunMode, RunMode::File);
     EXPECT_EQ(reloaded.run.previous_run_mode, RunMode::File);
 }

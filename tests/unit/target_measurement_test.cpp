@@ -20,11 +20,11 @@ using test::MemorySurface;
 TEST(TargetHeight, WorkedExampleBothSidesAtSixtyMetresReadsOnePointSix) {
     // Zero line at 250; bottom return 40 rows away, shadow start 100, mouse 20 beyond it:
     // 40 x 20 / 120 = 6.67 rows, x 60 m x 0.002, doubled for both sides.
-    const HeightScale scale{3, 60, 0};
+    const HeightScale scale{ChannelCode::Both, 60, LengthUnit::Metres};
     const std::optional<float> below = target_height(290, 350, 370, scale);
     ASSERT_TRUE(below);
     EXPECT_NEAR(*below, 1.6f, 1e-4f);
-    EXPECT_EQ(height_readout_text(below, 0), "Height = 1.6 M");
+    EXPECT_EQ(height_readout_text(below, LengthUnit::Metres), "Height = 1.6 M");
     // The port half, above the zero line, measures the same.
     EXPECT_NEAR(*target_height(210, 150, 130, scale), 1.6f, 1e-4f);
 }
@@ -32,29 +32,35 @@ TEST(TargetHeight, WorkedExampleBothSidesAtSixtyMetresReadsOnePointSix) {
 TEST(TargetHeight, FeetUseTheRangeInFeetAndHaveNoHeightPrefix) {
     // Starboard only (zero line at row 0): 100 x 100 / 300 = 33.33 rows, at 120 m that is
     // 400 ft x 0.002 per row = 26.67 ft; in metres 33.33 x 120 x 0.002 = 8.0 m.
-    const std::optional<float> feet = target_height(100, 200, 300, HeightScale{1, 120, 1});
+    const std::optional<float> feet =
+        target_height(100, 200, 300, HeightScale{ChannelCode::Starboard, 120, LengthUnit::Feet});
     ASSERT_TRUE(feet);
     EXPECT_NEAR(*feet, 26.667f, 1e-3f);
-    EXPECT_EQ(height_readout_text(feet, 1), "26.7 FT");
-    EXPECT_NEAR(*target_height(100, 200, 300, HeightScale{1, 120, 0}), 8.0f, 1e-4f);
+    EXPECT_EQ(height_readout_text(feet, LengthUnit::Feet), "26.7 FT");
+    EXPECT_NEAR(
+        *target_height(100, 200, 300, HeightScale{ChannelCode::Starboard, 120, LengthUnit::Metres}),
+        8.0f, 1e-4f);
 }
 
 TEST(TargetHeight, ZeroLineRowPerLayout) {
-    EXPECT_EQ(height_zero_row(1), 0);
-    EXPECT_EQ(height_zero_row(2), 499);
-    EXPECT_EQ(height_zero_row(3), 250);
+    EXPECT_EQ(height_zero_row(ChannelCode::Starboard), 0);
+    EXPECT_EQ(height_zero_row(ChannelCode::Port), 499);
+    EXPECT_EQ(height_zero_row(ChannelCode::Both), 250);
     // Port only: zero line at 499, bottom 100 rows up, shadow start 200 up, end 100 beyond.
-    EXPECT_NEAR(*target_height(399, 299, 199, HeightScale{2, 60, 0}), 100.0f * 100 / 300 * 0.12f,
-                1e-3f);
+    EXPECT_NEAR(
+        *target_height(399, 299, 199, HeightScale{ChannelCode::Port, 60, LengthUnit::Metres}),
+        100.0f * 100 / 300 * 0.12f, 1e-3f);
 }
 
 TEST(TargetHeight, ShadowStartOnTheZeroLineWithNoShadowHasNoHeight) {
-    for (const int32_t channel : {1, 2, 3}) {
+    for (const ChannelCode channel :
+         {ChannelCode::Starboard, ChannelCode::Port, ChannelCode::Both}) {
         const int32_t z = height_zero_row(channel);
-        EXPECT_FALSE(target_height(z + 1, z, z, HeightScale{channel, 60, 0})) << channel;
+        EXPECT_FALSE(target_height(z + 1, z, z, HeightScale{channel, 60, LengthUnit::Metres}))
+            << static_cast<int>(channel);
     }
-    EXPECT_EQ(height_readout_text(std::nullopt, 0), "Height = --- M");
-    EXPECT_EQ(height_readout_text(std::nullopt, 1), "--- FT");
+    EXPECT_EQ(height_readout_text(std::nullopt, LengthUnit::Metres), "Height = --- M");
+    EXPECT_EQ(height_readout_text(std::nullopt, LengthUnit::Feet), "--- FT");
 }
 
 TEST(TargetRange, FeetTableAndOffTableRanges) {
@@ -78,26 +84,74 @@ TEST(TargetLength, ConvertsColumnsToRowsWithAndWithoutSpeedCorrection) {
     // LengthScale: channel_code, speed_correction, columns_per_mark, range_metres, units.
     const LengthCase cases[] = {
         // 100 columns at 100 columns per mark, one side: 100 rows, 100 x 60 x 0.002 = 12.
-        {"uncorrected one side", {100, 100}, {200, 100}, {1, 0, 100, 60, 0}, "12.0 M"},
+        {"uncorrected one side",
+         {100, 100},
+         {200, 100},
+         {ChannelCode::Starboard, false, 100, 60, LengthUnit::Metres},
+         "12.0 M"},
         // Both sides: 50 rows per division and the value doubled.
-        {"uncorrected both sides", {100, 100}, {200, 100}, {3, 0, 100, 60, 0}, "12.0 M"},
+        {"uncorrected both sides",
+         {100, 100},
+         {200, 100},
+         {ChannelCode::Both, false, 100, 60, LengthUnit::Metres},
+         "12.0 M"},
         // Uncorrected, 200 columns per mark: 100 columns are only 50 rows.
-        {"uncorrected long marks", {100, 100}, {200, 100}, {1, 0, 200, 60, 0}, "6.0 M"},
+        {"uncorrected long marks",
+         {100, 100},
+         {200, 100},
+         {ChannelCode::Starboard, false, 200, 60, LengthUnit::Metres},
+         "6.0 M"},
         // Corrected: dx x columns_per_mark / 100 = 100 x 50 / 100 = 50 rows.
-        {"corrected one side", {100, 100}, {200, 100}, {1, 1, 50, 60, 0}, "6.0 M"},
+        {"corrected one side",
+         {100, 100},
+         {200, 100},
+         {ChannelCode::Starboard, true, 50, 60, LengthUnit::Metres},
+         "6.0 M"},
         // Corrected, both sides: 100 x 50 / 50 = 100 rows, doubled.
-        {"corrected both sides", {100, 100}, {200, 100}, {3, 1, 50, 60, 0}, "24.0 M"},
+        {"corrected both sides",
+         {100, 100},
+         {200, 100},
+         {ChannelCode::Both, true, 50, 60, LengthUnit::Metres},
+         "24.0 M"},
         // 3 x 100 / 200 = 1 row (dividing first would give 0): 240 x 0.002 = 0.48.
-        {"multiplies before dividing", {10, 10}, {13, 10}, {1, 0, 200, 240, 0}, "0.5 M"},
+        {"multiplies before dividing",
+         {10, 10},
+         {13, 10},
+         {ChannelCode::Starboard, false, 200, 240, LengthUnit::Metres},
+         "0.5 M"},
         // 30 rows across, 40 down: 50 rows.
-        {"diagonal", {100, 100}, {130, 140}, {1, 0, 100, 60, 0}, "6.0 M"},
-        {"diagonal leftwards and up", {130, 140}, {100, 100}, {1, 0, 100, 60, 0}, "6.0 M"},
+        {"diagonal",
+         {100, 100},
+         {130, 140},
+         {ChannelCode::Starboard, false, 100, 60, LengthUnit::Metres},
+         "6.0 M"},
+        {"diagonal leftwards and up",
+         {130, 140},
+         {100, 100},
+         {ChannelCode::Starboard, false, 100, 60, LengthUnit::Metres},
+         "6.0 M"},
         // 50 rows at 60 m shown in feet (200 ft): 50 x 200 x 0.002 = 20.
-        {"feet", {100, 100}, {130, 140}, {1, 0, 100, 60, 1}, "20.0 FT"},
+        {"feet",
+         {100, 100},
+         {130, 140},
+         {ChannelCode::Starboard, false, 100, 60, LengthUnit::Feet},
+         "20.0 FT"},
         // Before the first mark interval there is no conversion, with or without correction.
-        {"no marks yet uncorrected", {100, 100}, {200, 100}, {1, 0, 0, 60, 0}, "--- M"},
-        {"no marks yet corrected", {100, 100}, {200, 100}, {1, 1, 0, 60, 0}, "--- M"},
-        {"no marks yet feet", {100, 100}, {200, 100}, {3, 0, 0, 60, 1}, "--- FT"},
+        {"no marks yet uncorrected",
+         {100, 100},
+         {200, 100},
+         {ChannelCode::Starboard, false, 0, 60, LengthUnit::Metres},
+         "--- M"},
+        {"no marks yet corrected",
+         {100, 100},
+         {200, 100},
+         {ChannelCode::Starboard, true, 0, 60, LengthUnit::Metres},
+         "--- M"},
+        {"no marks yet feet",
+         {100, 100},
+         {200, 100},
+         {ChannelCode::Both, false, 0, 60, LengthUnit::Feet},
+         "--- FT"},
     };
     for (const LengthCase& c : cases) {
         EXPECT_EQ(length_readout_text(target_length(c.start, c.end, c.scale), c.scale.units),
@@ -111,7 +165,7 @@ TEST(TargetLength, ConvertsColumnsToRowsWithAndWithoutSpeedCorrection) {
 class TargetOverlayTest : public testing::Test {
   protected:
     TargetOverlayTest() {
-        app.settings.channel_code = 1;
+        app.settings.channel_code = ChannelCode::Starboard;
         app.head.range_metres = 60;
         app.ping.columns_per_mark = 100;
         take_image_changed(app.waterfall);
@@ -167,7 +221,7 @@ TEST_F(TargetOverlayTest, RightClicksStartAndEndALengthMeasurementThatFollowsThe
 }
 
 TEST_F(TargetOverlayTest, LengthLineIsBlackOverReverseGrey) {
-    app.settings.Colors = kColourTableReverseGrey;
+    app.settings.Colors = ColourTable::ReverseGrey;
     app.run.target_length_mode = 1;
     target_right_click(app, {100, 100});
     target_pointer_move(app, {200, 100});
@@ -222,7 +276,7 @@ TEST_F(TargetOverlayTest, DrawingsStayInsideTheImageArea) {
 }
 
 TEST_F(TargetOverlayTest, HeightClicksStepThroughTargetBottomShadowAndBackToThePrompt) {
-    app.settings.channel_code = 3;
+    app.settings.channel_code = ChannelCode::Both;
     app.run.target_height_mode = 1;
     refresh();
     EXPECT_TRUE(surface.texts().empty()) << "nothing until the pointer was over the image";
@@ -261,7 +315,7 @@ TEST_F(TargetOverlayTest, HeightClicksStepThroughTargetBottomShadowAndBackToTheP
 }
 
 TEST_F(TargetOverlayTest, HeightReadoutWithoutShadowShowsDashes) {
-    app.settings.channel_code = 3;
+    app.settings.channel_code = ChannelCode::Both;
     app.run.target_height_mode = 1;
     target_left_click(app, {400, 200});
     target_left_click(app, {400, 300});

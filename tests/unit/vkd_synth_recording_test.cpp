@@ -78,7 +78,7 @@ TEST(VkdSynthRecording, ReadsBackFieldForField) {
             EXPECT_EQ(app.settings.SSGain, 9);
             EXPECT_EQ(app.datafile.file_side, 1);  // port
             EXPECT_EQ(app.datafile.file_channel_balance, 30);
-            EXPECT_EQ(app.settings.file_frequency, 0);
+            EXPECT_EQ(app.settings.file_frequency, FrequencyBand::Low);
             EXPECT_EQ(head.head_type, model);
             EXPECT_EQ(head.samples_per_line, model == 'H' ? 500 : 400);
             EXPECT_EQ(head.head_reply[7], config.range_metres);  // metres, as recorded

@@ -57,7 +57,7 @@ class GridLayouts : public ::testing::TestWithParam<LayoutCase> {};
 TEST_P(GridLayouts, MarksExactlyTheRangeRowsAndADashedZeroLine) {
     const LayoutCase& c = GetParam();
     WaterfallState waterfall;
-    draw_grid(waterfall, lock_image(waterfall), true, c.channel_code);
+    draw_grid(waterfall, lock_image(waterfall), true, static_cast<ChannelCode>(c.channel_code));
     const auto picture = shown(waterfall);
     for (int row = 0; row < kImageHeight; ++row) {
         for (int column = 0; column < kImageWidth; ++column) {
@@ -81,7 +81,7 @@ TEST(WaterfallGrid, OffAndOnAgainRestoresEveryEchoPixel) {
         fill_with_echoes(waterfall, 100 + code);
         const auto echoes = shown(waterfall);
         Settings settings;
-        settings.channel_code = code;
+        settings.channel_code = static_cast<ChannelCode>(code);
         settings.Grid = 1;
         draw_grid(waterfall, settings);
         const auto gridded = shown(waterfall);
@@ -101,8 +101,8 @@ TEST(WaterfallGrid, ChannelChangeMovesTheLinesAndKeepsTheEchoes) {
     WaterfallState waterfall;
     fill_with_echoes(waterfall, 5);
     const auto echoes = shown(waterfall);
-    draw_grid(waterfall, lock_image(waterfall), true, 3);
-    change_grid_layout(waterfall, 3, 1);
+    draw_grid(waterfall, lock_image(waterfall), true, ChannelCode::Both);
+    change_grid_layout(waterfall, ChannelCode::Both, ChannelCode::Starboard);
     const auto picture = shown(waterfall);
     for (int row : {0, 50, 450})
         EXPECT_EQ(picture[row * kImageWidth + 3], echoes[row * kImageWidth + 3]);
@@ -116,11 +116,11 @@ TEST(WaterfallGrid, RangeLineShowsTheGridColourInEveryTable) {
     {
         const ImageLock held = lock_image(waterfall);
         set_image_pixel(waterfall, held, 101, 400, 35);
-        draw_grid(waterfall, held, true, 1);
+        draw_grid(waterfall, held, true, ChannelCode::Starboard);
     }
     std::vector<uint8_t> rgb(kImageWidth * kImageHeight * 3);
     for (int32_t table : {0, 3, 4, 5}) {
-        build_palette(waterfall, table);
+        build_palette(waterfall, static_cast<ColourTable>(table));
         convert_image_rgb24(waterfall, rgb.data(), kImageWidth * 3);
         const uint8_t* p = &rgb[(101 * kImageWidth + 400) * 3];
         EXPECT_EQ((Rgb{p[0], p[1], p[2]}), (Rgb{127, 0, 0})) << "table " << table;
@@ -131,7 +131,7 @@ TEST(WaterfallGrid, RangeLineShowsTheGridColourInEveryTable) {
 TEST(WaterfallGrid, NewColumnsContinueRangeLinesAndTheZeroLineStaysOnTheScreen) {
     WaterfallState waterfall;
     Settings settings;
-    settings.channel_code = 1;
+    settings.channel_code = ChannelCode::Starboard;
     settings.Grid = 1;
     std::vector<std::byte> history(784 * 98);
     clear_screen(waterfall, settings, history);
@@ -155,17 +155,18 @@ TEST(WaterfallGrid, NewColumnsContinueRangeLinesAndTheZeroLineStaysOnTheScreen) 
 }
 
 TEST(WaterfallGrid, LabelsFollowUnitsRangeAndGrid) {
-    EXPECT_EQ(range_label(0, 4), "120 M");
-    EXPECT_EQ(range_label(1, 4), "400 FT");
-    EXPECT_EQ(range_label(1, 0), "50 FT");
-    EXPECT_EQ(grid_division_label(0, 0, true), " 3 M/DIV");
-    EXPECT_EQ(grid_division_label(0, 1, true), " 6 M/DIV");
-    EXPECT_EQ(grid_division_label(0, 8, true), "48 M/DIV");
-    EXPECT_EQ(grid_division_label(1, 4, true), "80 FT/DIV");
-    EXPECT_EQ(grid_division_label(1, 8, true), "160 FT/DIV");
-    EXPECT_EQ(grid_division_label(1, 4, false), "Grid Off");
-    EXPECT_EQ(range_label(0, 99), "240 M");  // out-of-range indices stay inside the tables
-    EXPECT_EQ(grid_division_label(0, -3, true), " 3 M/DIV");
+    EXPECT_EQ(range_label(LengthUnit::Metres, 4), "120 M");
+    EXPECT_EQ(range_label(LengthUnit::Feet, 4), "400 FT");
+    EXPECT_EQ(range_label(LengthUnit::Feet, 0), "50 FT");
+    EXPECT_EQ(grid_division_label(LengthUnit::Metres, 0, true), " 3 M/DIV");
+    EXPECT_EQ(grid_division_label(LengthUnit::Metres, 1, true), " 6 M/DIV");
+    EXPECT_EQ(grid_division_label(LengthUnit::Metres, 8, true), "48 M/DIV");
+    EXPECT_EQ(grid_division_label(LengthUnit::Feet, 4, true), "80 FT/DIV");
+    EXPECT_EQ(grid_division_label(LengthUnit::Feet, 8, true), "160 FT/DIV");
+    EXPECT_EQ(grid_division_label(LengthUnit::Feet, 4, false), "Grid Off");
+    EXPECT_EQ(range_label(LengthUnit::Metres, 99),
+              "240 M");  // out-of-range indices stay inside the tables
+    EXPECT_EQ(grid_division_label(LengthUnit::Metres, -3, true), " 3 M/DIV");
 }
 
 }  // namespace

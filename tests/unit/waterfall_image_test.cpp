@@ -35,7 +35,7 @@ void fill_samples(WaterfallState& waterfall, uint8_t stbd, uint8_t port) {
 
 Settings settings_for(int32_t channel_code, bool grid, bool marks = false) {
     Settings settings;
-    settings.channel_code = channel_code;
+    settings.channel_code = static_cast<ChannelCode>(channel_code);
     settings.Grid = grid ? 1 : 0;
     settings.AlongTrackMarks = marks ? 1 : 0;
     return settings;
@@ -51,7 +51,7 @@ class ReferenceImage {
     void clear() { std::fill(pixels_.begin(), pixels_.end(), 0); }
 
     void grid(bool on, int32_t code) {
-        const int zero = zero_line_row(code);
+        const int zero = zero_line_row(static_cast<ChannelCode>(code));
         for (int c = 0; c < kImageWidth; ++c) {
             if (!on)
                 px(zero, c) = clear_grid_mark(px(zero, c));
@@ -80,10 +80,10 @@ class ReferenceImage {
             std::copy(row + n, row + kImageWidth, row);
             std::fill(row + kImageWidth - n, row + kImageWidth, newest);
         }
-        const int32_t code = settings.channel_code;
+        const auto code = static_cast<int32_t>(settings.channel_code.load());
         const bool grid = settings.Grid != 0;
         if (grid) {
-            const int zero = zero_line_row(code);
+            const int zero = zero_line_row(static_cast<ChannelCode>(code));
             for (int c = 0; c < kImageWidth; ++c) px(zero, c) = clear_grid_mark(px(zero, c));
             for (int c = 0; c < kImageWidth; ++c) {
                 if ((c & 8) == 0) px(zero, c) = set_grid_mark(px(zero, c));
@@ -142,21 +142,22 @@ TEST(WaterfallImage, RingShowsExactlyThePlainShiftThroughAMixedSession) {
         if (action < 4) {
             settings.Grid = settings.Grid != 0 ? 0 : 1;
             draw_grid(waterfall, settings);
-            reference.grid(settings.Grid != 0, settings.channel_code);
+            reference.grid(settings.Grid != 0, static_cast<int32_t>(settings.channel_code.load()));
         } else if (action < 8) {
-            const int32_t old_code = settings.channel_code;
+            const auto old_code = static_cast<int32_t>(settings.channel_code.load());
             const int32_t new_code = 1 + pick(3);
             if (settings.Grid != 0) {
-                change_grid_layout(waterfall, old_code, new_code);
+                change_grid_layout(waterfall, static_cast<ChannelCode>(old_code),
+                                   static_cast<ChannelCode>(new_code));
                 reference.grid(false, old_code);
                 reference.grid(true, new_code);
             }
-            settings.channel_code = new_code;
+            settings.channel_code = static_cast<ChannelCode>(new_code);
             clear_line_history(waterfall);
         } else if (action < 10) {
             clear_screen(waterfall, settings, history);
             reference.clear();
-            reference.grid(settings.Grid != 0, settings.channel_code);
+            reference.grid(settings.Grid != 0, static_cast<int32_t>(settings.channel_code.load()));
         } else {
             if (action < 30) settings.AlongTrackMarks = pick(2);
             for (int i = 0; i < kSampleBufferSize; ++i) {
@@ -221,7 +222,7 @@ TEST(WaterfallImage, BothSidesPutPortAboveAndStarboardBelowTheZeroLine) {
     }
     draw_ping(waterfall, settings, {});
     const Picture picture = shown(waterfall);
-    EXPECT_EQ(zero_line_row(3), 250);
+    EXPECT_EQ(zero_line_row(ChannelCode::Both), 250);
     EXPECT_EQ(at(picture, 251, 783), 1);   // nearest starboard sample
     EXPECT_EQ(at(picture, 499, 783), 49);  // starboard sample 248
     EXPECT_EQ(at(picture, 250, 783), 51);  // nearest port sample on the zero line
@@ -399,7 +400,8 @@ TEST_P(Resampling, ReadsTheSampleOfTheSinglePrecisionPosition) {
         waterfall.stbd_samples[i] = waterfall.port_samples[i] = static_cast<uint8_t>(1 + i % 100);
     }
     const ImageLock held = lock_image(waterfall);
-    resample_lines(waterfall, held, c.channel_code, c.data_channel, c.samples, c.span);
+    resample_lines(waterfall, held, static_cast<ChannelCode>(c.channel_code), c.data_channel,
+                   c.samples, c.span);
     const SampleBuffer& line = c.channel_code == 2 ? waterfall.port_line : waterfall.stbd_line;
     const int expected = c.source < 0 ? 0 : 1 + c.source % 100;
     EXPECT_EQ(line[c.entry], expected);
@@ -438,10 +440,10 @@ TEST(WaterfallImage, ResamplingLimitsLevelsAndKeepsThePreviousLine) {
     WaterfallState waterfall;
     waterfall.stbd_samples.fill(200);
     const ImageLock held = lock_image(waterfall);
-    resample_lines(waterfall, held, 1, 1, 500, 500);
+    resample_lines(waterfall, held, ChannelCode::Starboard, 1, 500, 500);
     EXPECT_EQ(waterfall.stbd_line[0], 107);
     waterfall.stbd_samples.fill(3);
-    resample_lines(waterfall, held, 1, 1, 500, 500);
+    resample_lines(waterfall, held, ChannelCode::Starboard, 1, 500, 500);
     EXPECT_EQ(waterfall.stbd_line[10], 3);
     EXPECT_EQ(waterfall.stbd_previous_line[10], 107);
     EXPECT_EQ(waterfall.port_line[10], 0);  // the other side is left alone
@@ -451,8 +453,10 @@ TEST(WaterfallImage, SpansBeyondTheLineBuffersStayInside) {
     WaterfallState waterfall;
     waterfall.stbd_samples.fill(9);
     const ImageLock held = lock_image(waterfall);
-    for (int32_t span : {0, -5, 600, 100000}) resample_lines(waterfall, held, 1, 1, 500, span);
-    for (int32_t samples : {0, -400, 100000}) resample_lines(waterfall, held, 1, 1, samples, 500);
+    for (int32_t span : {0, -5, 600, 100000})
+        resample_lines(waterfall, held, ChannelCode::Starboard, 1, 500, span);
+    for (int32_t samples : {0, -400, 100000})
+        resample_lines(waterfall, held, ChannelCode::Starboard, 1, samples, 500);
     SUCCEED();  // the sanitizer build catches any access outside the buffers
 }
 
@@ -484,7 +488,7 @@ TEST(WaterfallImage, ShowingOnlyMarksTheImageChanged) {
 
 TEST(WaterfallImage, ConversionsAndBlitShowTheImageAsCopied) {
     WaterfallState waterfall;
-    build_palette(waterfall, kColourTableBrown);
+    build_palette(waterfall, ColourTable::Brown);
     const Settings settings = settings_for(3, true);
     std::mt19937 random(7);
     for (int ping = 0; ping < 300; ++ping) {

@@ -22,7 +22,7 @@ class ColourTableEntries : public ::testing::TestWithParam<EntryCase> {};
 
 TEST_P(ColourTableEntries, MatchTheTabulatedColour) {
     const EntryCase& c = GetParam();
-    EXPECT_EQ(make_palette(c.table)[c.index], c.expected);
+    EXPECT_EQ(make_palette(static_cast<ColourTable>(c.table))[c.index], c.expected);
 }
 
 // "Color": base row times 1.5, cut toward zero and limited to 255.
@@ -69,26 +69,26 @@ INSTANTIATE_TEST_SUITE_P(
                       EntryCase{0, 127, {255, 0, 0}}));
 
 TEST(Palette, InterfaceAndGridEntriesAreTheSameInEveryTable) {
-    const PaletteEntries color = make_palette(kColourTableColor);
-    for (int32_t table : {kColourTableGrey, kColourTableReverseGrey, kColourTableBrown}) {
+    const PaletteEntries color = make_palette(ColourTable::Color);
+    for (ColourTable table : {ColourTable::Grey, ColourTable::ReverseGrey, ColourTable::Brown}) {
         const PaletteEntries other = make_palette(table);
         for (int i = 119; i < 256; ++i)
-            EXPECT_EQ(other[i], color[i]) << "table " << table << " entry " << i;
+            EXPECT_EQ(other[i], color[i]) << "table " << static_cast<int>(table) << " entry " << i;
     }
     for (int i = 128; i < 256; ++i) EXPECT_EQ(color[i], (Rgb{127, 0, 0})) << "entry " << i;
 }
 
 TEST(Palette, TablesDifferOnlyBelowTheInterfaceEntries) {
     // Each table is its own colour ramp: no two tables agree on entries 1..118.
-    const int32_t tables[] = {kColourTableColor, kColourTableGrey, kColourTableReverseGrey,
-                              kColourTableBrown};
-    for (int32_t a : tables) {
-        for (int32_t b : tables) {
+    const ColourTable tables[] = {ColourTable::Color, ColourTable::Grey, ColourTable::ReverseGrey,
+                                  ColourTable::Brown};
+    for (ColourTable a : tables) {
+        for (ColourTable b : tables) {
             if (a == b) continue;
             int same = 0;
             for (int i = 1; i < kColourTableEntries; ++i)
                 same += make_palette(a)[i] == make_palette(b)[i];
-            EXPECT_LT(same, 20) << a << " vs " << b;
+            EXPECT_LT(same, 20) << static_cast<int>(a) << " vs " << static_cast<int>(b);
         }
     }
 }
@@ -110,10 +110,10 @@ TEST(Palette, BaseTableRunsEndWhereTheyShould) {
 TEST(Palette, UnknownTableNumbersBuildTheColorTable) {
     for (int32_t table : {1, 2, 6, -1}) {
         WaterfallState waterfall;
-        build_palette(waterfall, kColourTableGrey);
-        build_palette(waterfall, table);
-        EXPECT_EQ(waterfall.palette_table, kColourTableColor);
-        EXPECT_EQ(waterfall.palette, make_palette(kColourTableColor));
+        build_palette(waterfall, ColourTable::Grey);
+        build_palette(waterfall, static_cast<ColourTable>(table));
+        EXPECT_EQ(waterfall.palette_table, ColourTable::Color);
+        EXPECT_EQ(waterfall.palette, make_palette(ColourTable::Color));
     }
 }
 
@@ -131,7 +131,7 @@ TEST(Palette, TableChangeRecoloursTheImageWithoutTouchingItsPixels) {
     }
     take_image_changed(waterfall);
 
-    build_palette(waterfall, kColourTableGrey);
+    build_palette(waterfall, ColourTable::Grey);
     EXPECT_TRUE(take_image_changed(waterfall));
 
     std::vector<uint8_t> after(kImageWidth * kImageHeight);
@@ -149,7 +149,7 @@ TEST(Palette, TableChangeRecoloursTheImageWithoutTouchingItsPixels) {
     };
     EXPECT_EQ(at(10, 20), (Rgb{87, 87, 87}));  // 35 x 2.5
     EXPECT_EQ(at(11, 20), (Rgb{127, 0, 0}));   // grid colour whatever the table
-    build_palette(waterfall, kColourTableColor);
+    build_palette(waterfall, ColourTable::Color);
     convert_image_rgb24(waterfall, rgb.data(), kImageWidth * 3);
     EXPECT_EQ(at(10, 20), (Rgb{0, 150, 0}));
     EXPECT_EQ(at(11, 20), (Rgb{127, 0, 0}));

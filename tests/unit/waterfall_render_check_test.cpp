@@ -50,7 +50,7 @@ struct SurveyCase {
 // The layout of the channel code: Both puts starboard below the zero line and port above it,
 // mirrored; one side fills the image from its zero line.
 std::vector<SideView> sides_of(int32_t channel_code) {
-    const int zero = zero_line_row(channel_code);
+    const int zero = zero_line_row(static_cast<ChannelCode>(channel_code));
     switch (channel_code) {
         case 1:
             return {{"starboard", true, zero, +1, kImageHeight - zero}};

@@ -60,7 +60,7 @@ nlohmann::ordered_json record_json(int64_t index, const RecordRead& read,
     j["ping_interval_ms"] = app.ping.ping_interval_ms.load();
     j["speed_knots"] = app.run.speed_knots.load();
     j["heading_degrees"] = app.run.heading_degrees.load();
-    j["frequency"] = app.settings.file_frequency.load();
+    j["frequency"] = static_cast<int32_t>(app.settings.file_frequency.load());
     j["channel_balance"] = app.datafile.file_channel_balance;
     j["format_flag"] = app.datafile.file_format_flag;
     j["back_link"] = read_be16(buffer.data() + s - 2);

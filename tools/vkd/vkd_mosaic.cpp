@@ -70,10 +70,10 @@ int run_one(const std::vector<std::string>& inputs, const std::string& output,
 }  // namespace
 
 int mosaic(MosaicCommand& c) {
-    static const std::map<std::string, int32_t> kColours = {
-        {"none", kMosaicGreyLevels},  {"color", kColourTableColor},
-        {"grey", kColourTableGrey},   {"reverse-grey", kColourTableReverseGrey},
-        {"brown", kColourTableBrown},
+    static const std::map<std::string, std::optional<ColourTable>> kColours = {
+        {"none", std::nullopt},        {"color", ColourTable::Color},
+        {"grey", ColourTable::Grey},   {"reverse-grey", ColourTable::ReverseGrey},
+        {"brown", ColourTable::Brown},
     };
     c.options.look.colours = kColours.at(c.colours);
     c.options.skip_turns_degrees_per_second = c.skip_turns;

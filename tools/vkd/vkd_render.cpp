@@ -31,7 +31,7 @@ constexpr size_t kMaxStripColumns = 500000;
 struct RenderOptions {
     std::string input;
     std::string output;
-    int32_t colours = kColourTableColor;
+    ColourTable colours = ColourTable::Color;
     bool grid = false;
     bool speed_correction = false;
     bool marks = false;
@@ -190,10 +190,10 @@ Run add_render(CLI::App& vkd) {
     command->add_option("-o,--output", o->output, "the PNG file to write")->required();
     command->add_option("--colors", o->colours, "colour table: color, grey, reverse-grey, brown")
         ->transform(CLI::CheckedTransformer(
-            std::map<std::string, int32_t>{{"color", kColourTableColor},
-                                           {"grey", kColourTableGrey},
-                                           {"reverse-grey", kColourTableReverseGrey},
-                                           {"brown", kColourTableBrown}}))
+            std::map<std::string, ColourTable>{{"color", ColourTable::Color},
+                                               {"grey", ColourTable::Grey},
+                                               {"reverse-grey", ColourTable::ReverseGrey},
+                                               {"brown", ColourTable::Brown}}))
         ->default_str("color");
     command->add_flag("--grid", o->grid, "draw the range grid");
     command->add_flag("--speed-correction", o->speed_correction,

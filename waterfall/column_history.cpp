@@ -1,4 +1,4 @@
-#include "ping/column_history.h"
+#include "waterfall/column_history.h"
 
 #include <algorithm>
 #include <cstring>
