@@ -20,6 +20,7 @@
 #include "settings/settings.h"
 #include "settings/settings_io.h"
 #include "waterfall/contact_markers.h"
+#include "waterfall/target_measurement.h"
 #include "waterfall/target_state.h"
 #include "waterfall/waterfall_state.h"
 
@@ -81,6 +82,44 @@ inline RecordContext record_context(AppState& app) {
 // The contact markers over the waterfall.
 inline void set_contact_markers(AppState& app, std::vector<ContactMarker> markers) {
     set_contact_markers(app.target, app.waterfall, std::move(markers));
+}
+
+// The target tools: what their mouse handlers change and what their overlays are drawn from.
+inline TargetTools target_tools(AppState& app) {
+    return {app.settings,
+            app.run,
+            app.head,
+            app.target,
+            app.waterfall,
+            app.ping.columns_per_mark,
+            app.ping.half_scale == 2};
+}
+inline TargetOverlays target_overlays(const AppState& app) {
+    return {app.settings,
+            app.run,
+            app.head,
+            app.target,
+            app.waterfall,
+            app.ping.column_history,
+            app.ping.columns_per_mark};
+}
+inline bool target_right_click(AppState& app, Point p) {
+    return target_right_click(target_tools(app), p);
+}
+inline bool target_left_click(AppState& app, Point p) {
+    return target_left_click(target_tools(app), p);
+}
+inline bool target_pointer_move(AppState& app, Point p) {
+    return target_pointer_move(target_tools(app), p);
+}
+inline void target_tool_changed(AppState& app) {
+    target_tool_changed(target_tools(app));
+}
+inline void draw_target_overlays(const AppState& app, Surface& surface) {
+    draw_target_overlays(target_overlays(app), surface);
+}
+inline void blit_image_with_overlays(const AppState& app, Surface& surface) {
+    blit_image_with_overlays(target_overlays(app), surface);
 }
 
 // The parts of the state the GPS side works on.

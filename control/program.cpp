@@ -81,7 +81,7 @@ Program::Program(AppState& app, UiServices& ui, Surface& surface, Clock& clock)
       ui_(ui),
       surface_(surface),
       clock_(clock),
-      panel_(app, feed_, [this] { panel_published(); }),
+      panel_(app.settings, app.waterfall, feed_, [this] { panel_published(); }),
       free_space_(free_bytes_at) {}
 
 Program::~Program() = default;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "control/app_state.h"
 #include "panel/panel_paint.h"
 
 namespace kelvanor {
@@ -10,7 +9,7 @@ namespace kelvanor {
 template <class More>
 void PanelPingHooks::publish(uint32_t readouts, More&& more) {
     // The settings lock is taken and released before the feed's: both are leaves.
-    const ReadoutValues values = readout_values(app_.settings);
+    const ReadoutValues values = readout_values(settings_);
     feed_.publish([&](PanelSnapshot& snapshot) {
         snapshot.values = values;
         snapshot.mark(readouts);
@@ -40,7 +39,7 @@ void PanelPingHooks::redraw_frequency_readout() {
 }
 
 void PanelPingHooks::redraw_channel_readout(const ChannelReadoutState& state) {
-    if (state.redraw_grid) redraw_grid_for_channel(app_.waterfall, app_.settings);
+    if (state.redraw_grid) redraw_grid_for_channel(waterfall_, settings_);
     publish(kChannelReadout);
 }
 

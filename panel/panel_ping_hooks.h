@@ -11,13 +11,21 @@
 
 #include "panel/panel_feed.h"
 #include "ping/process_ping.h"
+#include "settings/settings.h"
+#include "waterfall/waterfall_state.h"
 
 namespace kelvanor {
 
 class PanelPingHooks : public PingHooks {
   public:
-    PanelPingHooks(AppState& app, PanelFeed& feed, std::function<void()> published)
-        : app_(app), feed_(feed), published_(std::move(published)) {}
+    // The read-outs are published from `settings`; a channel change redraws the grid lines
+    // of `waterfall`.
+    PanelPingHooks(const Settings& settings, WaterfallState& waterfall, PanelFeed& feed,
+                   std::function<void()> published)
+        : settings_(settings),
+          waterfall_(waterfall),
+          feed_(feed),
+          published_(std::move(published)) {}
 
     void redraw_range_readout() override;
     void redraw_grid_label() override;
@@ -35,7 +43,8 @@ class PanelPingHooks : public PingHooks {
     void publish(uint32_t readouts, More&& more);
     void publish(uint32_t readouts);
 
-    AppState& app_;
+    const Settings& settings_;
+    WaterfallState& waterfall_;
     PanelFeed& feed_;
     std::function<void()> published_;
 };

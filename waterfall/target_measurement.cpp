@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "control/app_state.h"
 #include "waterfall/contact_markers.h"
 #include "waterfall/grid.h"
 #include "waterfall/image.h"
@@ -75,35 +74,37 @@ void draw_length_marker(Surface& surface, Point c) {
     surface.line({x, y - 8}, {x, y + 9}, kOverlayLight);
 }
 
-PaletteIndex line_colour(const AppState& app) {
-    return app.settings.Colors == ColourTable::ReverseGrey ? kOverlayDark : kOverlayLight;
+PaletteIndex line_colour(const Settings& settings) {
+    return settings.Colors == ColourTable::ReverseGrey ? kOverlayDark : kOverlayLight;
 }
 
-LengthScale length_scale(const AppState& app) {
+LengthScale length_scale(const Settings& settings, const HeadState& head,
+                         int32_t columns_per_mark) {
     LengthScale scale;
-    scale.channel_code = app.settings.channel_code;
-    scale.speed_correction = app.settings.SpeedCorrection;
-    scale.columns_per_mark = app.ping.columns_per_mark;
-    scale.range_metres = app.head.range_metres;
-    scale.units = app.settings.Units;
+    scale.channel_code = settings.channel_code;
+    scale.speed_correction = settings.SpeedCorrection;
+    scale.columns_per_mark = columns_per_mark;
+    scale.range_metres = head.range_metres;
+    scale.units = settings.Units;
     return scale;
 }
 
 // Surface lock and overlay lock held.
-void draw_length_overlay(const AppState& app, Surface& surface) {
+void draw_length_overlay(const TargetOverlays& app, Surface& surface) {
     const TargetState& t = app.target;
     const Point start{t.length_start_x, t.length_start_y};
     const Point end{t.length_end_x, t.length_end_y};
-    surface.line(start, end, line_colour(app));
+    surface.line(start, end, line_colour(app.settings));
     draw_length_marker(surface, start);
-    const std::string text =
-        length_readout_text(target_length(start, end, length_scale(app)), app.settings.Units);
+    const std::string text = length_readout_text(
+        target_length(start, end, length_scale(app.settings, app.head, app.columns_per_mark)),
+        app.settings.Units);
     const Size extent = surface.text_extent(text);
     outlined_text(surface, {end.x - extent.width / 2, end.y - 25}, text);
 }
 
 // Surface lock and overlay lock held.
-void draw_height_overlay(const AppState& app, Surface& surface) {
+void draw_height_overlay(const TargetOverlays& app, Surface& surface) {
     const TargetState& t = app.target;
     if (!t.height_pointer_seen) return;
     const ChannelCode channel = app.settings.channel_code;
@@ -116,7 +117,7 @@ void draw_height_overlay(const AppState& app, Surface& surface) {
         (channel == ChannelCode::Starboard || (channel == ChannelCode::Both && y > 250)) ? 52 : 0;
     if (step >= 1) {
         x = t.height_target_x;
-        const PaletteIndex pen = line_colour(app);
+        const PaletteIndex pen = line_colour(app.settings);
         surface.line({x - 5, z}, {x + 6, z}, pen);
         surface.line({x, y}, {x, z}, pen);
         surface.line({x - 5, y}, {x + 6, y}, pen);
@@ -158,11 +159,11 @@ void draw_height_overlay(const AppState& app, Surface& surface) {
 }
 
 // Overlay lock held.
-void draw_overlays_locked(const AppState& app, Surface& surface) {
+void draw_overlays_locked(const TargetOverlays& app, Surface& surface) {
     const bool length = app.run.target_length_mode && app.run.target_length_active;
     const bool height = app.run.target_height_mode;
     const std::vector<PlacedMarker> markers =
-        placed_contact_markers(app.target, app.waterfall, app.ping.column_history);
+        placed_contact_markers(app.target, app.waterfall, app.column_history);
     if (!length && !height && markers.empty()) return;
     std::lock_guard surface_lock(surface.mutex());
     surface.set_clip(kTargetImageArea);
@@ -235,8 +236,8 @@ std::string height_readout_text(std::optional<float> height, LengthUnit units) {
     return units == LengthUnit::Feet ? number + " FT" : "Height = " + number + " M";
 }
 
-bool target_right_click(AppState& app, Point p) {
-    if (app.ping.half_scale == 2 || !kTargetImageArea.contains(p)) return false;
+bool target_right_click(const TargetTools& app, Point p) {
+    if (app.half_scale || !kTargetImageArea.contains(p)) return false;
     if (!app.run.target_length_mode) return false;
     OverlayLock lock(app.target.overlay_mutex);
     // Height clicks still pending hold the length tool back only while the height tool is the
@@ -250,7 +251,7 @@ bool target_right_click(AppState& app, Point p) {
         t.length_start_y = p.y;
         t.completed_length_metres.reset();
     } else {
-        LengthScale scale = length_scale(app);
+        LengthScale scale = length_scale(app.settings, app.head, app.columns_per_mark);
         scale.units = LengthUnit::Metres;
         t.completed_length_metres = target_length({t.length_start_x, t.length_start_y}, p, scale);
     }
@@ -260,7 +261,7 @@ bool target_right_click(AppState& app, Point p) {
     return true;
 }
 
-bool target_left_click(AppState& app, Point p) {
+bool target_left_click(const TargetTools& app, Point p) {
     if (!kTargetImageArea.contains(p)) return false;
     if (!app.run.target_height_mode) return false;
     OverlayLock lock(app.target.overlay_mutex);
@@ -287,7 +288,7 @@ bool target_left_click(AppState& app, Point p) {
     return true;
 }
 
-bool target_pointer_move(AppState& app, Point p) {
+bool target_pointer_move(const TargetTools& app, Point p) {
     if (!kTargetImageArea.contains(p)) return false;
     const bool length = app.run.target_length_mode;
     const bool height = app.run.target_height_mode;
@@ -310,7 +311,7 @@ bool target_pointer_move(AppState& app, Point p) {
     return changed;
 }
 
-void target_tool_changed(AppState& app) {
+void target_tool_changed(const TargetTools& app) {
     OverlayLock lock(app.target.overlay_mutex);
     // A measurement whose tool is off can be neither seen nor ended; left running it would
     // keep refusing the height tool's clicks.
@@ -318,12 +319,12 @@ void target_tool_changed(AppState& app) {
     show_image(app.waterfall);
 }
 
-void draw_target_overlays(const AppState& app, Surface& surface) {
+void draw_target_overlays(const TargetOverlays& app, Surface& surface) {
     OverlayLock lock(app.target.overlay_mutex);
     draw_overlays_locked(app, surface);
 }
 
-void blit_image_with_overlays(const AppState& app, Surface& surface) {
+void blit_image_with_overlays(const TargetOverlays& app, Surface& surface) {
     OverlayLock lock(app.target.overlay_mutex);
     blit_image(app.waterfall, surface);
     draw_overlays_locked(app, surface);

@@ -15,11 +15,14 @@
 
 #include "platform/geometry.h"
 #include "platform/surface.h"
+#include "settings/head_state.h"
+#include "settings/run_state.h"
 #include "settings/settings.h"
+#include "waterfall/column_history.h"
+#include "waterfall/target_state.h"
+#include "waterfall/waterfall_state.h"
 
 namespace kelvanor {
-
-struct AppState;
 
 // The image area in client coordinates (right and bottom exclusive): the tools take clicks
 // and pointer moves only here, and their drawings are clipped to it.
@@ -72,28 +75,50 @@ std::optional<float> target_height(int32_t bottom_y, int32_t shadow_start_y, int
 std::string height_readout_text(std::optional<float> height, LengthUnit units);
 
 // --- Mouse (GUI thread) -----------------------------------------------------------------
+// What the mouse handlers read and change. The ping side's figures are read when the caller
+// builds it, just before the handler runs.
+struct TargetTools {
+    const Settings& settings;
+    RunState& run;
+    const HeadState& head;
+    TargetState& target;
+    WaterfallState& waterfall;
+    int32_t columns_per_mark = 0;  // image columns between two along-track marks
+    bool half_scale = false;       // the tools take no clicks at half scale
+};
+
 // Each returns true when the overlays changed; the image is then marked changed, and the
 // caller asks the window for a refresh.
 
 // Right button down: starts a length measurement at p, or ends (and erases) the running one.
-bool target_right_click(AppState& app, Point p);
+bool target_right_click(const TargetTools& app, Point p);
 // Left button down: the next Target Height click (target, bottom return, shadow start, then
 // back to the prompt).
-bool target_left_click(AppState& app, Point p);
+bool target_left_click(const TargetTools& app, Point p);
 // Pointer move: the length line and the height overlay follow the pointer over the image.
-bool target_pointer_move(AppState& app, Point p);
+bool target_pointer_move(const TargetTools& app, Point p);
 // After the Target Length or Target Height command: the old overlay goes at the next refresh.
 // A length measurement still running when its tool is switched off is abandoned.
-void target_tool_changed(AppState& app);
+void target_tool_changed(const TargetTools& app);
 
 // --- Drawing ------------------------------------------------------------------------------
+// What the overlays are drawn from.
+struct TargetOverlays {
+    const Settings& settings;
+    const RunState& run;
+    const HeadState& head;
+    const TargetState& target;
+    const WaterfallState& waterfall;
+    const ColumnHistory& column_history;
+    int32_t columns_per_mark = 0;
+};
 
 // Draws the overlays of the tool that is on over whatever the surface shows now. Takes the
 // overlay lock, then the surface lock.
-void draw_target_overlays(const AppState& app, Surface& surface);
+void draw_target_overlays(const TargetOverlays& app, Surface& surface);
 
 // A refresh of the image with the overlays over it: the overlay lock, then the image copied
 // to the surface (image lock, then surface lock), then the overlays (surface lock).
-void blit_image_with_overlays(const AppState& app, Surface& surface);
+void blit_image_with_overlays(const TargetOverlays& app, Surface& surface);
 
 }  // namespace kelvanor

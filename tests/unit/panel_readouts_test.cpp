@@ -219,7 +219,7 @@ TEST_F(PanelTest, ACaptureShowsTheReadoutOfTheLastPointerPositionWhole) {
 TEST_F(PanelTest, PingHooksDrawTheReadoutsThatPingProcessingChanged) {
     PanelFeed feed;
     int published = 0;
-    PanelPingHooks ping_hooks(app, feed, [&published] { ++published; });
+    PanelPingHooks ping_hooks(app.settings, app.waterfall, feed, [&published] { ++published; });
     // The hooks only publish; the GUI thread's refresh draws.
     const auto refresh = [&] {
         const SurfaceLock held = lock_surface(surface);
