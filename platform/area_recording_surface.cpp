@@ -105,8 +105,8 @@ void AreaRecordingSurface::blit_indexed(Point at, Size size, const uint8_t* pixe
 }
 
 void AreaRecordingSurface::blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
-                                             int first_column) {
-    target_.blit_indexed_ring(at, size, pixels, stride, first_column);
+                                             int first_column, const RingWrites* writes) {
+    target_.blit_indexed_ring(at, size, pixels, stride, first_column, writes);
     note({at.x, at.y, at.x + size.width, at.y + size.height});
 }
 

@@ -32,8 +32,8 @@ class AreaRecordingSurface final : public Surface {
     void glyph(SystemGlyph glyph, Rect rect) override;
     void set_clip(std::optional<Rect> rect) override;
     void blit_indexed(Point at, Size size, const uint8_t* pixels, int stride) override;
-    void blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
-                           int first_column) override;
+    void blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride, int first_column,
+                           const RingWrites* writes) override;
     Rgb pixel(Point at) const override;
 
   private:

@@ -431,9 +431,21 @@ void convert_changed(const uint8_t* source, uint8_t* seen, QRgb* colours, int wi
 
 }  // namespace
 
-void QtSurface::update_ring(Size size, const uint8_t* pixels, int stride) {
+void QtSurface::update_ring(Size size, const uint8_t* pixels, int stride,
+                            const RingWrites* writes) {
     const auto width = static_cast<size_t>(size.width);
-    if (ring_.size != size || ring_.lookup != lookup_) {
+    const bool same_ring = ring_.size == size && ring_.lookup == lookup_;
+    // What the writer has written since the last blit, when it tells and this is the ring
+    // (at the same place, with nothing cleared since) that the last blit showed.
+    const bool writes_tell =
+        same_ring && writes != nullptr && ring_.writes_seen && ring_.source == pixels &&
+        ring_.stride == stride && writes->whole <= *ring_.writes_seen &&
+        writes->columns.size() == width && writes->rows.size() == static_cast<size_t>(size.height);
+    const std::optional<uint64_t> seen = ring_.writes_seen;
+    ring_.source = pixels;
+    ring_.stride = stride;
+    ring_.writes_seen = writes != nullptr ? std::optional<uint64_t>(writes->now) : std::nullopt;
+    if (!same_ring) {
         // Another ring or another palette: everything is converted again.
         ring_.size = size;
         ring_.lookup = lookup_;
@@ -444,22 +456,40 @@ void QtSurface::update_ring(Size size, const uint8_t* pixels, int stride) {
                    static_cast<qsizetype>(width * sizeof(QRgb)), QImage::Format_RGB32);
         for (int y = 0; y < size.height; ++y) {
             const uint8_t* source = pixels + static_cast<ptrdiff_t>(y) * stride;
-            uint8_t* seen = ring_.indices.data() + y * width;
+            uint8_t* indices = ring_.indices.data() + y * width;
             QRgb* colours = ring_.colours.data() + y * width;
-            std::memcpy(seen, source, width);
+            std::memcpy(indices, source, width);
             for (size_t x = 0; x < width; ++x) colours[x] = lookup_[source[x]];
         }
         return;
     }
-    for (int y = 0; y < size.height; ++y) {
+    auto convert_row = [&](int y) {
         convert_changed(pixels + static_cast<ptrdiff_t>(y) * stride,
                         ring_.indices.data() + y * width, ring_.colours.data() + y * width,
                         size.width, lookup_);
+    };
+    if (!writes_tell) {
+        for (int y = 0; y < size.height; ++y) convert_row(y);
+        return;
+    }
+    // A new ping writes a column or two and a row: only those are looked at.
+    for (int y = 0; y < size.height; ++y) {
+        if (writes->rows[static_cast<size_t>(y)] > *seen) convert_row(y);
+    }
+    for (size_t x = 0; x < width; ++x) {
+        if (writes->columns[x] <= *seen) continue;
+        for (int y = 0; y < size.height; ++y) {
+            const uint8_t index =
+                pixels[static_cast<ptrdiff_t>(y) * stride + static_cast<ptrdiff_t>(x)];
+            const size_t at = static_cast<size_t>(y) * width + x;
+            ring_.indices[at] = index;
+            ring_.colours[at] = lookup_[index];
+        }
     }
 }
 
 void QtSurface::blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
-                                  int first_column) {
+                                  int first_column, const RingWrites* writes) {
     if (size.width <= 0 || size.height <= 0) return;
     first_column = ((first_column % size.width) + size.width) % size.width;
     const Rect c = clipped({at.x, at.y, at.x + size.width, at.y + size.height});
@@ -467,7 +497,7 @@ void QtSurface::blit_indexed_ring(Point at, Size size, const uint8_t* pixels, in
     // are about to change.
     if (shown_ring_ && (shown_ring_->area != c || shown_ring_->at != at || ring_.size != size))
         settle_all();
-    update_ring(size, pixels, stride);
+    update_ring(size, pixels, stride, writes);
     // The area now shows the ring; its pixels are copied in only when something is drawn
     // over them.
     shown_ring_.reset();

@@ -46,8 +46,8 @@ class QtSurface final : public Surface {
     void glyph(SystemGlyph glyph, Rect rect) override;
     void set_clip(std::optional<Rect> rect) override;
     void blit_indexed(Point at, Size size, const uint8_t* pixels, int stride) override;
-    void blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
-                           int first_column) override;
+    void blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride, int first_column,
+                           const RingWrites* writes) override;
     Rgb pixel(Point at) const override;
 
     // The whole picture; read it while holding mutex(). A ring shown but not yet copied in
@@ -78,7 +78,7 @@ class QtSurface final : public Surface {
     QRgb colour(PaletteIndex index) const { return lookup_[index]; }
     Rect clipped(Rect rect) const;
     void put(int x, int y, QRgb value);
-    void update_ring(Size size, const uint8_t* pixels, int stride);
+    void update_ring(Size size, const uint8_t* pixels, int stride, const RingWrites* writes);
     // Copies a shown ring into the image when `area` reaches into it (before drawing there).
     void settle(Rect area);
     void settle_all() const;
@@ -89,7 +89,8 @@ class QtSurface final : public Surface {
     std::optional<Rect> clip_;
 
     // The last ring shown, in ring order: its indices and their colours under `lookup`. A
-    // new column changes one pixel a row; only the pixels that differ are converted again.
+    // new column changes one pixel a row; only the pixels that differ, or only the columns
+    // and rows the writer tells it wrote, are converted again.
     struct ConvertedRing {
         Size size;
         std::vector<uint8_t> indices;
@@ -97,6 +98,10 @@ class QtSurface final : public Surface {
         std::array<QRgb, 256> lookup{};
         // `colours` as an image, without a copy.
         QImage picture;
+        // Where the ring was read, and the writer's count at that blit when it told one.
+        const uint8_t* source = nullptr;
+        int stride = 0;
+        std::optional<uint64_t> writes_seen;
     };
     ConvertedRing ring_;
 

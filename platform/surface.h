@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "platform/geometry.h"
@@ -55,6 +56,16 @@ class SurfaceMutex {
     std::mutex mutex_;
 };
 
+// What a ring's writer has written, told by write counts: the count `now` went up by one at
+// every write, and each ring column, each row and the whole ring carry the count of their
+// last write. A reader that remembers the count it last saw knows what it has not seen.
+struct RingWrites {
+    uint64_t now = 0;
+    uint64_t whole = 0;
+    std::span<const uint64_t> columns;
+    std::span<const uint64_t> rows;
+};
+
 class Surface {
   public:
     virtual ~Surface() = default;
@@ -89,9 +100,11 @@ class Surface {
     // The same for an image kept as a ring of columns: column `first_column` of `pixels` is
     // shown leftmost, the columns after it follow and the columns before it wrap round to
     // the right. A surface that shows the same ring again and again may keep it converted
-    // and convert only the pixels that changed since.
+    // and convert only the pixels that changed since: those that differ, or, when the ring
+    // tells what was written (`writes`, may be null), only the columns and rows written.
     virtual void blit_indexed_ring(Point at, Size size, const uint8_t* pixels, int stride,
-                                   int first_column) {
+                                   int first_column, const RingWrites* writes) {
+        (void)writes;
         if (size.width <= 0) return;
         first_column = ((first_column % size.width) + size.width) % size.width;
         const int tail = size.width - first_column;

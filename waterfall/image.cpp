@@ -23,6 +23,17 @@ inline uint8_t& pixel_at(ImageRing& ring, int row, int column) {
     return ring.pixels[ring_index(ring, row, column)];
 }
 
+// Counts a write to a stored column, to a row, or to the whole ring (see ImageRing).
+void note_stored_column(ImageRing& ring, int stored) {
+    ring.column_written[static_cast<size_t>(stored)] = ++ring.written;
+}
+void note_column(ImageRing& ring, int column) {
+    note_stored_column(ring, ring_index(ring, 0, column));
+}
+void note_row(ImageRing& ring, int row) {
+    ring.row_written[static_cast<size_t>(row)] = ++ring.written;
+}
+
 [[maybe_unused]] bool holds(const WaterfallState& waterfall, const ImageLock& held) {
     return held.owns_lock() && held.mutex() == &waterfall.image_mutex;
 }
@@ -43,6 +54,7 @@ void shift_one_column(WaterfallState& waterfall) {
     for (int row = 0; row < kImageHeight; ++row) {
         pixels[row * kImageWidth + oldest] = pixels[row * kImageWidth + newest];
     }
+    note_stored_column(ring, oldest);
     ring.first_column = oldest + 1 == kImageWidth ? 0 : oldest + 1;
 }
 
@@ -52,6 +64,7 @@ void redraw_zero_line(WaterfallState& waterfall, int row) {
         const uint8_t cleared = clear_grid_mark(pixel);
         pixel = zero_line_dash(column) ? set_grid_mark(cleared) : cleared;
     }
+    note_row(waterfall.image, row);
 }
 
 // Resamples one side: line[j] for j = 0..span from samples at step-sized intervals.
@@ -98,6 +111,7 @@ void draw_side(WaterfallState& waterfall, const SideLayout& side, int last_entry
         newest = value;
         for (int k = 0; k < in_between; ++k) pixel_at(ring, row, kNewestColumn - 1 - k) = average;
     }
+    for (int k = 0; k <= in_between; ++k) note_column(ring, kNewestColumn - k);
 }
 
 void draw_mark(WaterfallState& waterfall) {
@@ -107,6 +121,7 @@ void draw_mark(WaterfallState& waterfall) {
             pixel_at(waterfall.image, row, kNewestColumn - 1) = kMarkLevel;
         }
     }
+    note_column(waterfall.image, kNewestColumn - 1);
 }
 
 }  // namespace
@@ -126,6 +141,7 @@ void set_image_pixel(WaterfallState& waterfall, const ImageLock& held, int row, 
     assert(holds(waterfall, held));
     (void)held;
     pixel_at(waterfall.image, row, column) = value;
+    note_column(waterfall.image, column);
 }
 
 int zero_line_row(ChannelCode channel_code) {
@@ -204,8 +220,10 @@ int draw_ping(WaterfallState& waterfall, const Settings& settings, const ColumnR
 void clear_image(WaterfallState& waterfall, const ImageLock& held) {
     assert(holds(waterfall, held));
     (void)held;
-    std::fill(waterfall.image.pixels.begin(), waterfall.image.pixels.end(), 0);
-    waterfall.image.first_column = 0;
+    ImageRing& ring = waterfall.image;
+    std::fill(ring.pixels.begin(), ring.pixels.end(), 0);
+    ring.first_column = 0;
+    ring.whole_written = ++ring.written;
 }
 
 void clear_screen(WaterfallState& waterfall, const Settings& settings,
@@ -303,8 +321,10 @@ void blit_image(const WaterfallState& waterfall, Surface& surface) {
     // The surface keeps drawing after the blit: its white must stay white.
     surface.set_palette(surface_palette_with_white(waterfall.palette));
     const ImageRing& ring = waterfall.image;
+    const RingWrites writes{ring.written, ring.whole_written, ring.column_written,
+                            ring.row_written};
     surface.blit_indexed_ring(kImageOrigin, {kImageWidth, kImageHeight}, ring.pixels.data(),
-                              kImageWidth, ring.first_column);
+                              kImageWidth, ring.first_column, &writes);
 }
 
 }  // namespace kelvanor

@@ -50,6 +50,13 @@ using ImageMutex = CopyableMutex;
 struct ImageRing {
     std::vector<uint8_t> pixels = std::vector<uint8_t>(kImageWidth * kImageHeight, 0);
     int32_t first_column = 0;
+    // Write counts, so that a window converts only what was written since it last showed the
+    // ring: `written` goes up at every write; each ring column (as stored, not logical), each
+    // row and the whole ring keep the count of their last write.
+    uint64_t written = 0;
+    uint64_t whole_written = 0;
+    std::array<uint64_t, kImageWidth> column_written{};
+    std::array<uint64_t, kImageHeight> row_written{};
 };
 
 struct WaterfallState {

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "platform/qt_surface.h"
+#include "waterfall/grid.h"
+#include "waterfall/image.h"
+#include "waterfall/palette.h"
 
 namespace kelvanor {
 namespace {
@@ -90,7 +93,8 @@ void expect_same(const QtSurface& cached, const QtSurface& plain, const std::str
 // The ring shown both ways, on two surfaces that start alike.
 void expect_shown_alike(QtSurface& cached, QtSurface& plain, const Ring& ring, const char* step) {
     expect_same(cached, plain, std::string(step) + " (before the blit)");
-    cached.blit_indexed_ring(kAt, ring.size, ring.pixels.data(), ring.stride, ring.first_column);
+    cached.blit_indexed_ring(kAt, ring.size, ring.pixels.data(), ring.stride, ring.first_column,
+                             nullptr);
     const int tail = ring.size.width - ring.first_column;
     plain.blit_indexed(kAt, {tail, ring.size.height}, ring.pixels.data() + ring.first_column,
                        ring.stride);
@@ -172,6 +176,78 @@ TEST(QtSurfaceRing, ShowsWhatAPlainConversionShows) {
     for (const Step& step : steps) {
         step.change();
         expect_shown_alike(cached, plain, ring, step.name);
+    }
+}
+
+// The waterfall tells the surface which columns and rows it wrote, and the surface converts
+// only those: after every kind of write the window must still show the image as it is.
+TEST(QtSurfaceRing, ShowsEveryWaterfallWriteItIsToldOf) {
+    WaterfallState waterfall;
+    build_palette(waterfall, ColourTable::Brown);
+    Settings settings;
+    settings.channel_code = ChannelCode::Both;
+    settings.Grid = true;
+    settings.AlongTrackMarks = true;
+    std::vector<std::byte> history(1);
+    QtSurface surface({792, 600});
+    std::mt19937 random(3);
+    auto pings = [&](int count, ColumnRequest request) {
+        for (int p = 0; p < count; ++p) {
+            for (auto* side : {&waterfall.stbd_samples, &waterfall.port_samples})
+                for (auto& level : *side) level = static_cast<uint8_t>(random() % 108);
+            draw_ping(waterfall, settings, request);
+        }
+    };
+    struct Step {
+        const char* name;
+        std::function<void()> write;
+    };
+    const std::vector<Step> steps = {
+        {"a first ping", [&] { pings(1, {}); }},
+        {"pings round the ring's end", [&] { pings(900, {}); }},
+        {"a mark on a ping of one column", [&] { pings(1, {.mark_pending = true}); }},
+        {"a ping of four columns with a mark",
+         [&] { pings(1, {.line_repeat = 3, .mark_pending = true}); }},
+        {"a played file's first column", [&] { pings(1, {.playback_restart = true}); }},
+        {"the image cleared alone", [&] { clear_image(waterfall, lock_image(waterfall)); }},
+        {"the grid off",
+         [&] {
+             settings.Grid = false;
+             draw_grid(waterfall, settings);
+         }},
+        {"a ping without the grid", [&] { pings(1, {}); }},
+        {"the grid on",
+         [&] {
+             settings.Grid = true;
+             draw_grid(waterfall, settings);
+         }},
+        {"the starboard layout",
+         [&] {
+             change_grid_layout(waterfall, ChannelCode::Both, ChannelCode::Starboard);
+             settings.channel_code = ChannelCode::Starboard;
+             pings(2, {});
+         }},
+        {"a cleared screen", [&] { clear_screen(waterfall, settings, history); }},
+        {"a ping after the clear", [&] { pings(1, {}); }},
+        {"another colour table",
+         [&] {
+             build_palette(waterfall, ColourTable::Grey);
+             pings(1, {});
+         }},
+    };
+    std::vector<uint8_t> image(kImageWidth * kImageHeight);
+    for (const Step& step : steps) {
+        step.write();
+        blit_image(waterfall, surface);
+        copy_image(waterfall, lock_image(waterfall), image.data(), kImageWidth);
+        int differ = 0;
+        for (int y = 0; y < kImageHeight; ++y) {
+            for (int x = 0; x < kImageWidth; ++x) {
+                const Rgb want = waterfall.palette[image[static_cast<size_t>(y * kImageWidth + x)]];
+                if (!(surface.pixel({kImageOrigin.x + x, kImageOrigin.y + y}) == want)) ++differ;
+            }
+        }
+        EXPECT_EQ(differ, 0) << "after: " << step.name;
     }
 }
 
