@@ -468,7 +468,12 @@ void QtSurface::update_ring(Size size, const uint8_t* pixels, int stride,
                         ring_.indices.data() + y * width, ring_.colours.data() + y * width,
                         size.width, lookup_);
     };
-    if (!writes_tell) {
+    // A column is read across every row: past a few, one pass along the rows costs less.
+    const auto columns_written = writes_tell
+                                     ? std::count_if(writes->columns.begin(), writes->columns.end(),
+                                                     [&](uint64_t c) { return c > *seen; })
+                                     : 0;
+    if (!writes_tell || columns_written > size.width / 8) {
         for (int y = 0; y < size.height; ++y) convert_row(y);
         return;
     }
