@@ -13,8 +13,10 @@
 #include "gps/gps_state.h"
 #include "headlink/head_link_state.h"
 #include "headlink/switch_command.h"
+#include "panel/panel_context.h"
 #include "panel/panel_state.h"
 #include "ping/ping_state.h"
+#include "ping/readout_state.h"
 #include "settings/head_state.h"
 #include "settings/run_state.h"
 #include "settings/settings.h"
@@ -120,6 +122,28 @@ inline void draw_target_overlays(const AppState& app, Surface& surface) {
 }
 inline void blit_image_with_overlays(const AppState& app, Surface& surface) {
     blit_image_with_overlays(target_overlays(app), surface);
+}
+
+// The parts of the state the panel works on.
+inline PanelContext panel_context(AppState& app) {
+    return {app.settings,
+            app.run,
+            app.head,
+            app.ping,
+            app.waterfall,
+            app.panel,
+            app.datafile.file_channel_balance};
+}
+
+// The state halves of the range, channel and balance read-outs.
+inline void apply_range_readout_state(AppState& app) {
+    apply_range_readout_state(app.settings, app.head, app.ping);
+}
+inline ChannelReadoutState apply_channel_readout_state(AppState& app) {
+    return apply_channel_readout_state(app.settings);
+}
+inline BalanceReadout apply_balance_readout_state(AppState& app) {
+    return apply_balance_readout_state(app.settings, app.head, app.datafile.file_channel_balance);
 }
 
 // The parts of the state the GPS side works on.

@@ -108,7 +108,7 @@ void Program::create_image() {
 }
 
 void Program::repaint_panel() {
-    paint_panel(app_, surface_, &ui_, *this);
+    paint_panel(panel_context(app_), surface_, &ui_, *this);
     ui_.request_repaint();
 }
 
@@ -143,7 +143,7 @@ bool Program::refresh_panel(std::vector<Rect>* drawn) {
     std::vector<Rect> unused;
     AreaRecordingSurface surface(surface_, drawn != nullptr ? *drawn : unused);
     const SurfaceLock held = lock_surface(surface_);
-    paint_published_readouts(app_, surface, held, snapshot, [&](PanelReadout mark) {
+    paint_published_readouts(panel_context(app_), surface, held, snapshot, [&](PanelReadout mark) {
         switch (mark) {
             case kNoDataNotice:
                 if (snapshot.no_data_shown) {
@@ -192,7 +192,7 @@ void Program::run_mode_switch() {
     Settings& s = app_.settings;
     RunState& run = app_.run;
     reset_reply_type_seen(app_.ping);
-    cancel_entry(app_, surface_, &ui_);
+    cancel_entry(panel_context(app_), surface_, &ui_);
 
     if (run.recording) stop_recording();
     if (run.copying) stop_copy();
@@ -227,7 +227,7 @@ void Program::run_mode_switch() {
     // ping on: the other mode's time never stays in it.
     app_.head.date_time_text.fill(0);
     reset_previous_ping_tracking(app_.ping);
-    draw_date_time(app_, surface_, &ui_, "");
+    draw_date_time(panel_context(app_), surface_, &ui_, "");
 
     if (s.RunMode == RunMode::File) {
         app_.datafile.playback_restart = 1;
@@ -256,8 +256,8 @@ void Program::run_mode_switch() {
         clear_screen_and_history();
         repaint_panel();
     } else {
-        draw_range(app_, surface_, &ui_);
-        draw_grid_label(app_, surface_, &ui_);
+        draw_range(panel_context(app_), surface_, &ui_);
+        draw_grid_label(panel_context(app_), surface_, &ui_);
     }
     if (window_.show_slider) window_.show_slider(s.RunMode == RunMode::File);
     if (s.RunMode == RunMode::File) open_playback_file();
