@@ -36,7 +36,7 @@ int64_t now_ns() {
 
 class TimingHooks final : public AcquisitionHooks {
   public:
-    int draw_ping(AppState& app, const ColumnRequest& request) override {
+    int draw_ping(const PingContext& app, const ColumnRequest& request) override {
         const int moved = PingHooks::draw_ping(app, request);
         drawn_ns.store(now_ns());
         return moved;

@@ -15,7 +15,10 @@
 #include "headlink/switch_command.h"
 #include "panel/panel_context.h"
 #include "panel/panel_state.h"
+#include "ping/echo_conversion.h"
+#include "ping/ping_context.h"
 #include "ping/ping_state.h"
+#include "ping/process_ping.h"
 #include "ping/readout_state.h"
 #include "settings/head_state.h"
 #include "settings/run_state.h"
@@ -133,6 +136,28 @@ inline PanelContext panel_context(AppState& app) {
             app.waterfall,
             app.panel,
             app.datafile.file_channel_balance};
+}
+
+// The parts of the state ping processing works on.
+inline PingContext ping_context(AppState& app) {
+    return {app.settings,
+            app.run,
+            app.head,
+            app.ping,
+            app.waterfall,
+            app.datafile.file_side,
+            app.datafile.file_channel_balance,
+            app.datafile.playback_restart};
+}
+[[nodiscard]] inline bool convert_ping(AppState& app, uint64_t now_ms) {
+    return convert_ping(ping_context(app), now_ms);
+}
+inline void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
+    process_ping(ping_context(app), hooks, clock);
+}
+inline void process_head_reply(AppState& app, PingHooks& hooks, Clock& clock, const uint8_t* reply,
+                               size_t size) {
+    process_head_reply(ping_context(app), hooks, clock, reply, size);
 }
 
 // The state halves of the range, channel and balance read-outs.

@@ -372,7 +372,7 @@ void Program::command(int id) {
             s.Frequency = id == menu::kHigh ? FrequencyBand::High : FrequencyBand::Low;
             ui_.check_menu_item(id, true);
             redraw_frequency_readout();
-            run_frequency_rule(app_, *this);
+            run_frequency_rule(ping_context(app_), *this);
             break;
         default:
             break;
@@ -673,11 +673,11 @@ int64_t Program::record_failures() const {
     return record_file_ ? record_file_->failed_writes() : 0;
 }
 
-void Program::clear_line_history(AppState& app) {
+void Program::clear_line_history(const PingContext& app) {
     kelvanor::clear_line_history(app.waterfall);
 }
 
-int Program::draw_ping(AppState& app, const ColumnRequest& request) {
+int Program::draw_ping(const PingContext& app, const ColumnRequest& request) {
     const int moved = kelvanor::draw_ping(app.waterfall, app.settings, request);
     if (window_.image_changed) window_.image_changed();
     return moved;

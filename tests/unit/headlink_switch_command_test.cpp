@@ -303,7 +303,7 @@ TEST(OutgoingCommand, WorkWhileRtsIsHeldShortensTheHoldSleepNotTheHold) {
 class LoggingHooks final : public AcquisitionHooks {
   public:
     explicit LoggingHooks(FramingLog& log) : log_(log) {}
-    int draw_ping(AppState& app, const ColumnRequest& request) override {
+    int draw_ping(const PingContext& app, const ColumnRequest& request) override {
         log_.events.push_back("draw");
         return PingHooks::draw_ping(app, request);
     }
