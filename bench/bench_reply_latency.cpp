@@ -76,7 +76,7 @@ void BM_ReplyLastByteToColumn(benchmark::State& state) {
     SystemClock clock;
     app.link.acquisition_running = 1;
     std::thread acquisition([&] {
-        AcquisitionContext context{app, port, hooks, clock};
+        AcquisitionContext context{head_link_context(app), port, hooks, clock};
         run_acquisition(context);
     });
     auto drain_commands = [master] {

@@ -11,6 +11,8 @@
 #include "datafile/datafile_state.h"
 #include "datafile/ping_record.h"
 #include "gps/gps_state.h"
+#include "headlink/diagnostics_view.h"
+#include "headlink/head_link_context.h"
 #include "headlink/head_link_state.h"
 #include "headlink/switch_command.h"
 #include "panel/panel_context.h"
@@ -158,6 +160,21 @@ inline void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
 inline void process_head_reply(AppState& app, PingHooks& hooks, Clock& clock, const uint8_t* reply,
                                size_t size) {
     process_head_reply(ping_context(app), hooks, clock, reply, size);
+}
+
+// The parts of the state the head link works on, and what the Diagnostics window reads.
+inline HeadLinkContext head_link_context(AppState& app) {
+    return {ping_context(app), app.link};
+}
+inline DiagnosticsSources diagnostics_sources(const AppState& app) {
+    return {app.settings, app.run,  app.head,
+            app.ping,     app.link, app.gps.gps_running == 1 && app.gps.device_missing == 1};
+}
+inline DiagnosticsSnapshot take_diagnostics_snapshot(const AppState& app) {
+    return take_diagnostics_snapshot(diagnostics_sources(app));
+}
+inline void publish_reply_copy(AppState& app) {
+    publish_reply_copy(app.head, app.link);
 }
 
 // The state halves of the range, channel and balance read-outs.

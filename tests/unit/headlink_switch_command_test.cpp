@@ -329,7 +329,7 @@ TEST(PollHeadReply, AReplysColumnIsDrawnWhileTheNextCommandsRtsIsHeld) {
     port.queued.resize(synthesize_reply(head, command, port.queued));
     ASSERT_EQ(port.queued.size(), static_cast<size_t>(app.head.reply_length.load()));
 
-    AcquisitionContext context{app, port, hooks, clock};
+    AcquisitionContext context{head_link_context(app), port, hooks, clock};
     poll_head_reply(context);
     EXPECT_EQ(app.link.replies_accepted, 1);
     EXPECT_EQ(app.link.commands_sent, 1);
