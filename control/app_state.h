@@ -10,6 +10,9 @@
 #include "control/echo_altitudes.h"
 #include "datafile/datafile_state.h"
 #include "datafile/ping_record.h"
+#include "datafile/playback.h"
+#include "datafile/playback_context.h"
+#include "datafile/render_file.h"
 #include "gps/gps_state.h"
 #include "headlink/diagnostics_view.h"
 #include "headlink/head_link_context.h"
@@ -160,6 +163,30 @@ inline void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
 inline void process_head_reply(AppState& app, PingHooks& hooks, Clock& clock, const uint8_t* reply,
                                size_t size) {
     process_head_reply(ping_context(app), hooks, clock, reply, size);
+}
+
+// The parts of the state playback works on, and playback for the callers that hold the whole
+// state.
+inline PlaybackContext playback_context(AppState& app) {
+    return {ping_context(app), app.datafile};
+}
+inline void apply_record(AppState& app, const RecordBuffer& buffer, const RecordLimits& limits) {
+    apply_record(playback_context(app), buffer, limits);
+}
+inline bool start_playback(AppState& app, RecordSource& source) {
+    return start_playback(playback_context(app), source);
+}
+inline PlaybackStep playback_step(AppState& app, RecordSource& source, RecordBuffer& buffer,
+                                  const PlaybackHooks& hooks) {
+    return playback_step(playback_context(app), source, buffer, hooks);
+}
+inline bool seek_playback(AppState& app, RecordSource& source, int32_t slider_position,
+                          const PlaybackHooks& hooks) {
+    return seek_playback(playback_context(app), source, slider_position, hooks);
+}
+inline std::optional<FileRenderResult> render_file(AppState& app, RecordSource& source,
+                                                   const FileRenderOptions& options) {
+    return render_file(playback_context(app), source, options);
 }
 
 // The parts of the state the head link works on, and what the Diagnostics window reads.

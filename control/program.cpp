@@ -701,7 +701,9 @@ void Program::playback_step() {
     if (!playback_ready()) return;
     NoPauseClock clock(clock_);
     PlaybackHooks hooks;
-    hooks.process_ping = [this, &clock](AppState& app) { process_ping(app, *this, clock); };
+    hooks.process_ping = [this, &clock](const PlaybackContext& app) {
+        process_ping(app, *this, clock);
+    };
     hooks.copy_record = [this](std::span<const uint8_t> bytes) {
         if (!app_.run.copying || !copy_file_) return;
         const bool ok = copy_file_->append(bytes);
@@ -722,7 +724,9 @@ void Program::playback_step() {
     hooks.show_position = [this](int32_t percent) {
         if (window_.set_slider) window_.set_slider(percent);
     };
-    hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
+    hooks.reset_ping_tracking = [](const PlaybackContext& app) {
+        reset_previous_ping_tracking(app.ping);
+    };
     kelvanor::playback_step(app_, *playback_file_, buffer_, hooks);
     if (app_.datafile.playback_stalled != 0) notify_playback_state();
 }
@@ -731,7 +735,9 @@ void Program::seek_playback(int32_t percent) {
     if (app_.settings.RunMode != RunMode::File || !app_.run.playback_file_open || !playback_file_)
         return;
     PlaybackHooks hooks;
-    hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
+    hooks.reset_ping_tracking = [](const PlaybackContext& app) {
+        reset_previous_ping_tracking(app.ping);
+    };
     if (kelvanor::seek_playback(app_, *playback_file_, percent, hooks)) clear_screen_and_history();
     notify_playback_state();
 }
