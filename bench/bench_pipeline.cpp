@@ -72,7 +72,7 @@ class SteppingClock final : public Clock {
 // Counts the columns drawn, so the figure says how many columns one ping became.
 class CountingHooks final : public PingHooks {
   public:
-    int draw_ping(AppState& app, const ColumnRequest& request) override {
+    int draw_ping(const PingContext& app, const ColumnRequest& request) override {
         const int moved = PingHooks::draw_ping(app, request);
         columns += moved;
         return moved;

@@ -36,7 +36,7 @@ int64_t now_ns() {
 
 class TimingHooks final : public AcquisitionHooks {
   public:
-    int draw_ping(AppState& app, const ColumnRequest& request) override {
+    int draw_ping(const PingContext& app, const ColumnRequest& request) override {
         const int moved = PingHooks::draw_ping(app, request);
         drawn_ns.store(now_ns());
         return moved;
@@ -76,7 +76,7 @@ void BM_ReplyLastByteToColumn(benchmark::State& state) {
     SystemClock clock;
     app.link.acquisition_running = 1;
     std::thread acquisition([&] {
-        AcquisitionContext context{app, port, hooks, clock};
+        AcquisitionContext context{head_link_context(app), port, hooks, clock};
         run_acquisition(context);
     });
     auto drain_commands = [master] {

@@ -10,11 +10,21 @@
 #include "control/echo_altitudes.h"
 #include "datafile/datafile_state.h"
 #include "datafile/ping_record.h"
+#include "datafile/playback.h"
+#include "datafile/playback_context.h"
+#include "datafile/render_file.h"
 #include "gps/gps_state.h"
+#include "headlink/diagnostics_view.h"
+#include "headlink/head_link_context.h"
 #include "headlink/head_link_state.h"
 #include "headlink/switch_command.h"
+#include "panel/panel_context.h"
 #include "panel/panel_state.h"
+#include "ping/echo_conversion.h"
+#include "ping/ping_context.h"
 #include "ping/ping_state.h"
+#include "ping/process_ping.h"
+#include "ping/readout_state.h"
 #include "settings/head_state.h"
 #include "settings/run_state.h"
 #include "settings/settings.h"
@@ -120,6 +130,89 @@ inline void draw_target_overlays(const AppState& app, Surface& surface) {
 }
 inline void blit_image_with_overlays(const AppState& app, Surface& surface) {
     blit_image_with_overlays(target_overlays(app), surface);
+}
+
+// The parts of the state the panel works on.
+inline PanelContext panel_context(AppState& app) {
+    return {app.settings,
+            app.run,
+            app.head,
+            app.ping,
+            app.waterfall,
+            app.panel,
+            app.datafile.file_channel_balance};
+}
+
+// The parts of the state ping processing works on.
+inline PingContext ping_context(AppState& app) {
+    return {app.settings,
+            app.run,
+            app.head,
+            app.ping,
+            app.waterfall,
+            app.datafile.file_side,
+            app.datafile.file_channel_balance,
+            app.datafile.playback_restart};
+}
+[[nodiscard]] inline bool convert_ping(AppState& app, uint64_t now_ms) {
+    return convert_ping(ping_context(app), now_ms);
+}
+inline void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
+    process_ping(ping_context(app), hooks, clock);
+}
+inline void process_head_reply(AppState& app, PingHooks& hooks, Clock& clock, const uint8_t* reply,
+                               size_t size) {
+    process_head_reply(ping_context(app), hooks, clock, reply, size);
+}
+
+// The parts of the state playback works on, and playback for the callers that hold the whole
+// state.
+inline PlaybackContext playback_context(AppState& app) {
+    return {ping_context(app), app.datafile};
+}
+inline void apply_record(AppState& app, const RecordBuffer& buffer, const RecordLimits& limits) {
+    apply_record(playback_context(app), buffer, limits);
+}
+inline bool start_playback(AppState& app, RecordSource& source) {
+    return start_playback(playback_context(app), source);
+}
+inline PlaybackStep playback_step(AppState& app, RecordSource& source, RecordBuffer& buffer,
+                                  const PlaybackHooks& hooks) {
+    return playback_step(playback_context(app), source, buffer, hooks);
+}
+inline bool seek_playback(AppState& app, RecordSource& source, int32_t slider_position,
+                          const PlaybackHooks& hooks) {
+    return seek_playback(playback_context(app), source, slider_position, hooks);
+}
+inline std::optional<FileRenderResult> render_file(AppState& app, RecordSource& source,
+                                                   const FileRenderOptions& options) {
+    return render_file(playback_context(app), source, options);
+}
+
+// The parts of the state the head link works on, and what the Diagnostics window reads.
+inline HeadLinkContext head_link_context(AppState& app) {
+    return {ping_context(app), app.link};
+}
+inline DiagnosticsSources diagnostics_sources(const AppState& app) {
+    return {app.settings, app.run,  app.head,
+            app.ping,     app.link, app.gps.gps_running == 1 && app.gps.device_missing == 1};
+}
+inline DiagnosticsSnapshot take_diagnostics_snapshot(const AppState& app) {
+    return take_diagnostics_snapshot(diagnostics_sources(app));
+}
+inline void publish_reply_copy(AppState& app) {
+    publish_reply_copy(app.head, app.link);
+}
+
+// The state halves of the range, channel and balance read-outs.
+inline void apply_range_readout_state(AppState& app) {
+    apply_range_readout_state(app.settings, app.head, app.ping);
+}
+inline ChannelReadoutState apply_channel_readout_state(AppState& app) {
+    return apply_channel_readout_state(app.settings);
+}
+inline BalanceReadout apply_balance_readout_state(AppState& app) {
+    return apply_balance_readout_state(app.settings, app.head, app.datafile.file_channel_balance);
 }
 
 // The parts of the state the GPS side works on.

@@ -10,9 +10,10 @@
 
 namespace kelvanor {
 
-std::array<float, 2> live_echo_altitudes(const AppState& app, int32_t ping_interval_ms) {
+std::array<float, 2> live_echo_altitudes(const PingContext& app, int32_t ping_interval_ms) {
     std::array<float, 2> altitudes{};
-    const RecordStamp stamp = record_stamp_from_state(app, ping_interval_ms, 0);
+    const RecordStamp stamp =
+        record_stamp_from_state(app.settings, app.head, app.run, ping_interval_ms, 0);
     RecordBuffer record{};
     const size_t reply_length =
         std::min<size_t>(static_cast<size_t>(std::max<int32_t>(app.head.reply_length, 0)),

@@ -13,7 +13,7 @@ LinkDevices::LinkDevices(Program& program, Clock& clock, UiServices& ui)
     : program_(program),
       clock_(clock),
       ui_(ui),
-      head_(program.app(), program, clock, ui),
+      head_(head_link_context(program.app()), program, clock, ui),
       gps_(gps_context(program.app()), std::make_unique<PosixSerialPort>(),
            program.gps_readout_hooks()) {}
 
@@ -71,7 +71,7 @@ void set_up_ports(AppState& app, const std::vector<std::string>& port_options,
     std::vector<std::string> devices;
     if (command_line.empty() && from_ini.empty()) devices = find_serial_devices(sysfs_tty_root);
     app.link.ports = resolve_ports(command_line, from_ini, devices);
-    enumerate_ports(app, app.link.ports);
+    enumerate_ports(head_link_context(app), app.link.ports);
 
     std::string gps = gps_option;
     const char* origin = "--gps ";

@@ -108,7 +108,7 @@ void Program::create_image() {
 }
 
 void Program::repaint_panel() {
-    paint_panel(app_, surface_, &ui_, *this);
+    paint_panel(panel_context(app_), surface_, &ui_, *this);
     ui_.request_repaint();
 }
 
@@ -143,7 +143,7 @@ bool Program::refresh_panel(std::vector<Rect>* drawn) {
     std::vector<Rect> unused;
     AreaRecordingSurface surface(surface_, drawn != nullptr ? *drawn : unused);
     const SurfaceLock held = lock_surface(surface_);
-    paint_published_readouts(app_, surface, held, snapshot, [&](PanelReadout mark) {
+    paint_published_readouts(panel_context(app_), surface, held, snapshot, [&](PanelReadout mark) {
         switch (mark) {
             case kNoDataNotice:
                 if (snapshot.no_data_shown) {
@@ -192,7 +192,7 @@ void Program::run_mode_switch() {
     Settings& s = app_.settings;
     RunState& run = app_.run;
     reset_reply_type_seen(app_.ping);
-    cancel_entry(app_, surface_, &ui_);
+    cancel_entry(panel_context(app_), surface_, &ui_);
 
     if (run.recording) stop_recording();
     if (run.copying) stop_copy();
@@ -227,7 +227,7 @@ void Program::run_mode_switch() {
     // ping on: the other mode's time never stays in it.
     app_.head.date_time_text.fill(0);
     reset_previous_ping_tracking(app_.ping);
-    draw_date_time(app_, surface_, &ui_, "");
+    draw_date_time(panel_context(app_), surface_, &ui_, "");
 
     if (s.RunMode == RunMode::File) {
         app_.datafile.playback_restart = 1;
@@ -256,8 +256,8 @@ void Program::run_mode_switch() {
         clear_screen_and_history();
         repaint_panel();
     } else {
-        draw_range(app_, surface_, &ui_);
-        draw_grid_label(app_, surface_, &ui_);
+        draw_range(panel_context(app_), surface_, &ui_);
+        draw_grid_label(panel_context(app_), surface_, &ui_);
     }
     if (window_.show_slider) window_.show_slider(s.RunMode == RunMode::File);
     if (s.RunMode == RunMode::File) open_playback_file();
@@ -372,7 +372,7 @@ void Program::command(int id) {
             s.Frequency = id == menu::kHigh ? FrequencyBand::High : FrequencyBand::Low;
             ui_.check_menu_item(id, true);
             redraw_frequency_readout();
-            run_frequency_rule(app_, *this);
+            run_frequency_rule(ping_context(app_), *this);
             break;
         default:
             break;
@@ -673,11 +673,11 @@ int64_t Program::record_failures() const {
     return record_file_ ? record_file_->failed_writes() : 0;
 }
 
-void Program::clear_line_history(AppState& app) {
+void Program::clear_line_history(const PingContext& app) {
     kelvanor::clear_line_history(app.waterfall);
 }
 
-int Program::draw_ping(AppState& app, const ColumnRequest& request) {
+int Program::draw_ping(const PingContext& app, const ColumnRequest& request) {
     const int moved = kelvanor::draw_ping(app.waterfall, app.settings, request);
     if (window_.image_changed) window_.image_changed();
     return moved;
@@ -701,7 +701,9 @@ void Program::playback_step() {
     if (!playback_ready()) return;
     NoPauseClock clock(clock_);
     PlaybackHooks hooks;
-    hooks.process_ping = [this, &clock](AppState& app) { process_ping(app, *this, clock); };
+    hooks.process_ping = [this, &clock](const PlaybackContext& app) {
+        process_ping(app, *this, clock);
+    };
     hooks.copy_record = [this](std::span<const uint8_t> bytes) {
         if (!app_.run.copying || !copy_file_) return;
         const bool ok = copy_file_->append(bytes);
@@ -722,7 +724,9 @@ void Program::playback_step() {
     hooks.show_position = [this](int32_t percent) {
         if (window_.set_slider) window_.set_slider(percent);
     };
-    hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
+    hooks.reset_ping_tracking = [](const PlaybackContext& app) {
+        reset_previous_ping_tracking(app.ping);
+    };
     kelvanor::playback_step(app_, *playback_file_, buffer_, hooks);
     if (app_.datafile.playback_stalled != 0) notify_playback_state();
 }
@@ -731,7 +735,9 @@ void Program::seek_playback(int32_t percent) {
     if (app_.settings.RunMode != RunMode::File || !app_.run.playback_file_open || !playback_file_)
         return;
     PlaybackHooks hooks;
-    hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
+    hooks.reset_ping_tracking = [](const PlaybackContext& app) {
+        reset_previous_ping_tracking(app.ping);
+    };
     if (kelvanor::seek_playback(app_, *playback_file_, percent, hooks)) clear_screen_and_history();
     notify_playback_state();
 }

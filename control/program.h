@@ -253,8 +253,8 @@ class Program : public AcquisitionHooks, public PanelHooks {
     void write_ping_record() override;
     void show_record_size() override;
     void flash_rec_pause() override;
-    void clear_line_history(AppState& app) override;
-    int draw_ping(AppState& app, const ColumnRequest& request) override;
+    void clear_line_history(const PingContext& app) override;
+    int draw_ping(const PingContext& app, const ColumnRequest& request) override;
 
     // The recording being made and the file being played (empty before the first).
     const std::string& record_path() const { return record_path_; }

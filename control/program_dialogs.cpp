@@ -13,8 +13,8 @@ ManualSpeedValues Program::manual_speed_values() const {
 void Program::apply_manual_speed(const std::optional<ManualSpeedValues>& chosen) {
     if (chosen) app_.run.speed_knots = chosen->speed_knots;
     app_.run.heading_degrees = 0.0f;
-    draw_speed(app_, surface_, &ui_, app_.run.speed_knots, true);
-    draw_heading(app_, surface_, &ui_, app_.run.heading_degrees, true);
+    draw_speed(panel_context(app_), surface_, &ui_, app_.run.speed_knots, true);
+    draw_heading(panel_context(app_), surface_, &ui_, app_.run.heading_degrees, true);
 }
 
 ChannelBalanceValues Program::channel_balance_values() const {
@@ -23,12 +23,12 @@ ChannelBalanceValues Program::channel_balance_values() const {
 
 void Program::set_channel_balance(const ChannelBalanceValues& values) {
     app_.settings.ChannelBalance = values.balance;
-    draw_balance(app_, surface_, &ui_);
+    draw_balance(panel_context(app_), surface_, &ui_);
 }
 
 void Program::apply_channel_balance(const std::optional<ChannelBalanceValues>& chosen) {
     if (chosen) app_.settings.ChannelBalance = chosen->balance;
-    draw_balance(app_, surface_, &ui_);
+    draw_balance(panel_context(app_), surface_, &ui_);
 }
 
 ComPortValues Program::com_port_values() const {
@@ -57,7 +57,7 @@ void Program::apply_com_ports(const ComPortValues& chosen) {
         app_.settings.ComPortGPS = chosen.gps_port;
         devices_->start_gps();
     } else {
-        draw_gps_position(app_, surface_, &ui_, false);
+        draw_gps_position(panel_context(app_), surface_, &ui_, false);
     }
 }
 

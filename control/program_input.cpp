@@ -16,8 +16,8 @@ PointerOutcome Program::pointer_moved(Point p) {
     if (auto_repeat_running()) {
         app_.panel.mouse_x = p.x;
         app_.panel.mouse_y = p.y;
-        const RepeatStep step =
-            panel_auto_repeat_event(app_, surface_, &ui_, RepeatEvent::PointerMove, p);
+        const RepeatStep step = panel_auto_repeat_event(panel_context(app_), surface_, &ui_,
+                                                        RepeatEvent::PointerMove, p);
         outcome.to_auto_repeat = true;
         outcome.auto_repeat_ended = !step.running;
         return outcome;
@@ -27,7 +27,7 @@ PointerOutcome Program::pointer_moved(Point p) {
         outcome.zoom = update_zoom(app_.waterfall, p);
     }
     outcome.image_changed = target_pointer_move(app_, p);
-    follow_pointer_readouts(app_, surface_, &ui_, p);
+    follow_pointer_readouts(panel_context(app_), surface_, &ui_, p);
     return outcome;
 }
 
@@ -44,16 +44,16 @@ PressOutcome Program::left_pressed(Point p) {
     }
     outcome.image_changed = target_left_click(app_, p);
     outcome.repeat_timer_ms =
-        panel_left_button_down(app_, surface_, &ui_, *this, p).repeat_timer_ms;
+        panel_left_button_down(panel_context(app_), surface_, &ui_, *this, p).repeat_timer_ms;
     return outcome;
 }
 
 bool Program::left_released(Point p) {
     if (auto_repeat_running()) {
-        panel_auto_repeat_event(app_, surface_, &ui_, RepeatEvent::ButtonUp, p);
+        panel_auto_repeat_event(panel_context(app_), surface_, &ui_, RepeatEvent::ButtonUp, p);
         return true;
     }
-    panel_left_button_up(app_, surface_, &ui_, p);
+    panel_left_button_up(panel_context(app_), surface_, &ui_, p);
     return false;
 }
 
@@ -68,7 +68,7 @@ RepeatTickOutcome Program::repeat_tick() {
     RepeatTickOutcome outcome;
     if (!auto_repeat_running()) return outcome;
     const RepeatStep step =
-        panel_auto_repeat_event(app_, surface_, &ui_, RepeatEvent::Timer, pointer());
+        panel_auto_repeat_event(panel_context(app_), surface_, &ui_, RepeatEvent::Timer, pointer());
     outcome.ran = true;
     outcome.running = step.running;
     outcome.restart_timer_ms = step.restart_timer_ms;
@@ -77,7 +77,7 @@ RepeatTickOutcome Program::repeat_tick() {
 
 void Program::key_char(int character) {
     if (auto_repeat_running()) return;
-    panel_key_char(app_, surface_, &ui_, *this, character);
+    panel_key_char(panel_context(app_), surface_, &ui_, *this, character);
 }
 
 std::optional<Point> Program::key_pressed(NavigationKey key, Point pointer) {
@@ -92,19 +92,20 @@ void Program::key_released() {
 bool Program::input_lost() {
     bool ended = false;
     if (auto_repeat_running()) {
-        panel_auto_repeat_event(app_, surface_, &ui_, RepeatEvent::ButtonUp, pointer());
+        panel_auto_repeat_event(panel_context(app_), surface_, &ui_, RepeatEvent::ButtonUp,
+                                pointer());
         ended = true;
     }
-    leave_waterfall_readouts(app_, surface_, &ui_);
+    leave_waterfall_readouts(panel_context(app_), surface_, &ui_);
     return ended;
 }
 
 void Program::pointer_left_window() {
-    leave_waterfall_readouts(app_, surface_, &ui_);
+    leave_waterfall_readouts(panel_context(app_), surface_, &ui_);
 }
 
 void Program::show_capture_readout() {
-    kelvanor::show_capture_readout(app_, surface_, &ui_);
+    kelvanor::show_capture_readout(panel_context(app_), surface_, &ui_);
 }
 
 std::optional<ZoomView> Program::zoom_to_show() const {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "control/app_state.h"
 #include "ping/ping_state.h"
 #include "ping/process_ping.h"
 
@@ -36,10 +35,11 @@ RecordRead read_record(RecordSource& source, RecordBuffer& buffer) {
     return result;
 }
 
-void apply_record(AppState& app, const RecordBuffer& buffer, const RecordLimits& limits) {
+void apply_record(const PlaybackContext& app, const RecordBuffer& buffer,
+                  const RecordLimits& limits) {
     restore_record_header(
         std::span<const uint8_t, kRecordHeaderLength>(buffer.data(), kRecordHeaderLength),
-        record_context(app));
+        app.record());
     restore_head_reply(std::span<const uint8_t>(buffer.data(), limits.record_length), limits,
                        app.head);
     take_head_model_from_reply(app.head, app.datafile);
@@ -76,14 +76,16 @@ bool sync_to_record(RecordSource& source) {
 
 PlaybackHooks pipeline_playback_hooks(PingHooks& ping_hooks, Clock& clock) {
     PlaybackHooks hooks;
-    hooks.process_ping = [&ping_hooks, &clock](AppState& app) {
+    hooks.process_ping = [&ping_hooks, &clock](const PlaybackContext& app) {
         process_ping(app, ping_hooks, clock);
     };
-    hooks.reset_ping_tracking = [](AppState& app) { reset_previous_ping_tracking(app.ping); };
+    hooks.reset_ping_tracking = [](const PlaybackContext& app) {
+        reset_previous_ping_tracking(app.ping);
+    };
     return hooks;
 }
 
-bool start_playback(AppState& app, RecordSource& source) {
+bool start_playback(const PlaybackContext& app, RecordSource& source) {
     uint8_t magic[kRecordMagic.size()] = {};
     if (!source.seek(0) || source.read(magic) < sizeof magic ||
         !std::equal(kRecordMagic.begin(), kRecordMagic.end(), magic)) {
@@ -108,7 +110,8 @@ bool start_playback(AppState& app, RecordSource& source) {
 
 namespace {
 
-PlaybackStep end_of_file(AppState& app, RecordSource& source, const PlaybackHooks& hooks) {
+PlaybackStep end_of_file(const PlaybackContext& app, RecordSource& source,
+                         const PlaybackHooks& hooks) {
     DataFileState& file = app.datafile;
     source.seek(0);
     file.playback_restart = 1;
@@ -125,7 +128,7 @@ PlaybackStep end_of_file(AppState& app, RecordSource& source, const PlaybackHook
 
 }  // namespace
 
-PlaybackStep playback_step(AppState& app, RecordSource& source, RecordBuffer& buffer,
+PlaybackStep playback_step(const PlaybackContext& app, RecordSource& source, RecordBuffer& buffer,
                            const PlaybackHooks& hooks) {
     DataFileState& file = app.datafile;
     if (file.playback_stalled) {
@@ -172,7 +175,7 @@ PlaybackStep playback_step(AppState& app, RecordSource& source, RecordBuffer& bu
     return PlaybackStep::Played;
 }
 
-bool seek_playback(AppState& app, RecordSource& source, int32_t slider_position,
+bool seek_playback(const PlaybackContext& app, RecordSource& source, int32_t slider_position,
                    const PlaybackHooks& hooks) {
     if (slider_position < 1 || slider_position > 99) return false;
     const float share = static_cast<float>(slider_position) * 0.01f;

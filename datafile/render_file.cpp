@@ -2,7 +2,6 @@
 
 #include <span>
 
-#include "control/app_state.h"
 #include "datafile/playback.h"
 #include "ping/ping_state.h"
 #include "ping/process_ping.h"
@@ -26,7 +25,7 @@ class NoWaitClock final : public Clock {
 
 }  // namespace
 
-std::optional<FileRenderResult> render_file(AppState& app, RecordSource& source,
+std::optional<FileRenderResult> render_file(const PlaybackContext& app, RecordSource& source,
                                             const FileRenderOptions& options) {
     Settings& s = app.settings;
     s.RunMode = RunMode::File;

@@ -13,7 +13,7 @@
 
 namespace kelvanor {
 
-struct AppState;
+struct PlaybackContext;
 class RecordSource;
 
 struct FileRenderOptions {
@@ -41,7 +41,7 @@ struct FileRenderResult {
 // from its start to its end once. The image then shows what the screen would show after the
 // last record; the column spill is detached again. Nothing when the source does not start
 // with "VKD".
-std::optional<FileRenderResult> render_file(AppState& app, RecordSource& source,
+std::optional<FileRenderResult> render_file(const PlaybackContext& app, RecordSource& source,
                                             const FileRenderOptions& options);
 
 }  // namespace kelvanor

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RecordBuffer buffer{};
     uint32_t checksum = 0;
     PlaybackHooks hooks;
-    hooks.process_ping = [&checksum](AppState& a) {
+    hooks.process_ping = [&checksum](const PlaybackContext& a) {
         // Touch what ping processing reads, as far as the reply length says.
         const int32_t n = a.head.reply_length;
         for (int32_t i = 0; i < n; ++i) checksum += a.head.head_reply[static_cast<size_t>(i)];

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "control/app_state.h"
 #include "headlink/diagnostics_view.h"
 #include "headlink/link_indicators.h"
 #include "headlink/switch_command.h"
@@ -38,7 +37,7 @@ void copy_text(std::array<char, N>& out, const char* text) {
 }
 
 void handle_complete_reply(AcquisitionContext& c, size_t waiting) {
-    AppState& app = c.app;
+    const HeadLinkContext& app = c.state;
     HeadLinkState& link = app.link;
     if (link.no_data_seconds > 2) {
         c.hooks.erase_no_data_notice();
@@ -66,13 +65,13 @@ void handle_complete_reply(AcquisitionContext& c, size_t waiting) {
         process_head_reply(app, c.hooks, c.clock, reply.data(), wanted);
     }
     if (app.head.reply_valid == 1) ++link.replies_accepted;
-    publish_reply_copy(app);
+    publish_reply_copy(app.head, app.link);
 }
 
 // Counts the first incomplete look of each clock second; from the third count on the notice
 // blinks and the command goes out again once a second.
 void count_no_data_second(AcquisitionContext& c) {
-    AppState& app = c.app;
+    const HeadLinkContext& app = c.state;
     HeadLinkState& link = app.link;
     const int32_t second = link.clock_second;
     if (second == link.no_data_last_second) return;
@@ -93,7 +92,7 @@ void count_no_data_second(AcquisitionContext& c) {
     }
     c.port.flush(SerialQueue::Both);
     c.hooks.update_ping_indicator(false);
-    if (send_switch_command(app, &c.port, c.clock)) {
+    if (send_switch_command(app.settings, app.head, &c.port, c.clock)) {
         ++link.commands_sent;
         ++link.no_data_resends;
     }
@@ -101,7 +100,7 @@ void count_no_data_second(AcquisitionContext& c) {
 
 }  // namespace
 
-void stamp_ping_time(AppState& app, Clock& clock) {
+void stamp_ping_time(const HeadLinkContext& app, Clock& clock) {
     // Called on every look at the port: the conversion to local time (a time-zone lookup)
     // runs once per calendar second, not once per look.
     const std::time_t now = clock.calendar_seconds();
@@ -158,7 +157,7 @@ void poll_head_reply(AcquisitionContext& c) {
         waiting = port.bytes_waiting();
     }
     const size_t queued = waiting.value_or(0);
-    const int32_t reply_length = c.app.head.reply_length;
+    const int32_t reply_length = c.state.head.reply_length;
     if (reply_length > 0 && queued >= static_cast<size_t>(reply_length)) {
         handle_complete_reply(c, queued);
         return;
@@ -191,8 +190,9 @@ void run_acquisition(AcquisitionContext& c) {
     // chart plotter), which on a busy machine delayed columns by milliseconds. The framing of
     // each command then asks the system nothing more.
     RealtimeSection realtime;
-    AppState& app = c.app;
-    if (app.settings.RunMode == RunMode::Head && send_switch_command(app, &c.port, c.clock))
+    const HeadLinkContext& app = c.state;
+    if (app.settings.RunMode == RunMode::Head &&
+        send_switch_command(app.settings, app.head, &c.port, c.clock))
         ++app.link.commands_sent;
     // The head's first answer waits in the queue meanwhile; a stop cuts the pause short.
     c.port.wait_woken(kStartupWaitUs);

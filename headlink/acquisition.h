@@ -11,11 +11,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "headlink/head_link_context.h"
 #include "ping/process_ping.h"
 
 namespace kelvanor {
 
-struct AppState;
 class Clock;
 class SerialPort;
 
@@ -31,7 +31,7 @@ class AcquisitionHooks : public PingHooks {
 };
 
 struct AcquisitionContext {
-    AppState& app;
+    HeadLinkContext state;
     SerialPort& port;
     AcquisitionHooks& hooks;
     Clock& clock;
@@ -53,7 +53,7 @@ inline constexpr int64_t kByteTimeUs = 87;
 
 // The time stamp: clock_second, date_text, time_text, date_time_text and time_seconds when
 // the calendar second changed since the last stamp; nothing else.
-void stamp_ping_time(AppState& app, Clock& clock);
+void stamp_ping_time(const HeadLinkContext& app, Clock& clock);
 
 // Microseconds the rest of a reply needs on the line when `queued` of `reply_length` bytes
 // have arrived (a little over, so that the next look finds it whole), at most 50 ms; at most

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "control/app_state.h"
-
 namespace kelvanor {
 
 namespace {
@@ -35,13 +33,13 @@ ReplyHeaderCopy copy_of(const HeadState& head) {
 
 }  // namespace
 
-void publish_reply_copy(AppState& app) {
-    const ReplyHeaderCopy copy = copy_of(app.head);
-    std::lock_guard held(app.link.reply_copy_mutex);
-    app.link.reply_copy = copy;
+void publish_reply_copy(const HeadState& head, HeadLinkState& link) {
+    const ReplyHeaderCopy copy = copy_of(head);
+    std::lock_guard held(link.reply_copy_mutex);
+    link.reply_copy = copy;
 }
 
-DiagnosticsSnapshot take_diagnostics_snapshot(const AppState& app) {
+DiagnosticsSnapshot take_diagnostics_snapshot(const DiagnosticsSources& app) {
     DiagnosticsSnapshot s;
     if (app.link.acquisition_running == 1) {
         std::lock_guard held(app.link.reply_copy_mutex);
@@ -59,7 +57,7 @@ DiagnosticsSnapshot take_diagnostics_snapshot(const AppState& app) {
     s.columns_per_mark = app.ping.columns_per_mark;
     s.speed_knots = app.run.speed_knots;
     s.head_missing = app.link.acquisition_running == 1 && app.link.device_missing == 1;
-    s.gps_missing = app.gps.gps_running == 1 && app.gps.device_missing == 1;
+    s.gps_missing = app.gps_missing;
     return s;
 }
 

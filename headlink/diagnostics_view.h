@@ -9,11 +9,24 @@
 #include <string>
 
 #include "headlink/head_link_state.h"
+#include "ping/ping_state.h"
 #include "platform/surface.h"
+#include "settings/head_state.h"
+#include "settings/run_state.h"
+#include "settings/settings.h"
 
 namespace kelvanor {
 
-struct AppState;
+// What the Diagnostics window reads of the program state. The GPS state lies above the head
+// link: the program tells whether the GPS reader's device is away.
+struct DiagnosticsSources {
+    const Settings& settings;
+    const RunState& run;
+    const HeadState& head;
+    const PingState& ping;
+    const HeadLinkState& link;
+    bool gps_missing = false;
+};
 
 inline constexpr int kDiagnosticsRows = 14;
 
@@ -38,11 +51,11 @@ struct DiagnosticsSnapshot {
 // Called by the thread that runs the ping pipeline after head_reply changed (the acquisition
 // thread after each reply, and before it refreshes the window itself): copies the header and
 // the terminator for readers on other threads.
-void publish_reply_copy(AppState& app);
+void publish_reply_copy(const HeadState& head, HeadLinkState& link);
 
 // Reads the published copy while the acquisition thread runs, and head_reply itself
 // otherwise (then only the GUI thread writes it). Safe from any thread.
-DiagnosticsSnapshot take_diagnostics_snapshot(const AppState& app);
+DiagnosticsSnapshot take_diagnostics_snapshot(const DiagnosticsSources& app);
 
 // The texts of the rows. A row that shows nothing (PRF without a reply or of another head
 // id) is empty.

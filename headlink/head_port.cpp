@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include "control/app_state.h"
 #include "headlink/switch_command.h"
 #include "platform/port_resolver.h"
 #include "platform/posix_serial_port.h"
@@ -12,7 +11,7 @@
 
 namespace kelvanor {
 
-void enumerate_ports(AppState& app, const PortTable& table) {
+void enumerate_ports(const HeadLinkContext& app, const PortTable& table) {
     HeadLinkState& link = app.link;
     link.ports = table;
     link.port_present.fill(0);
@@ -39,8 +38,8 @@ void enumerate_ports(AppState& app, const PortTable& table) {
     }
 }
 
-HeadPort::HeadPort(AppState& app, AcquisitionHooks& hooks, Clock& clock, UiServices& ui,
-                   std::unique_ptr<SerialPort> port)
+HeadPort::HeadPort(const HeadLinkContext& app, AcquisitionHooks& hooks, Clock& clock,
+                   UiServices& ui, std::unique_ptr<SerialPort> port)
     : app_(app), hooks_(hooks), clock_(clock), ui_(ui), port_(std::move(port)) {
     // A device that goes away is reopened by its path until it is back.
     if (!port_)

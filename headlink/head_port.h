@@ -17,7 +17,6 @@
 
 namespace kelvanor {
 
-struct AppState;
 class Clock;
 class UiServices;
 struct PortTable;
@@ -25,12 +24,12 @@ struct PortTable;
 // The serial ports as the program sees them: port_present and available_ports filled from the
 // table; ComPort moved to the first port when it names none (-1 when no port exists); with two
 // ports or more the GPS is enabled and ComPortGPS moved to the second port when it names none.
-void enumerate_ports(AppState& app, const PortTable& table);
+void enumerate_ports(const HeadLinkContext& app, const PortTable& table);
 
 class HeadPort {
   public:
     // `port` is the line to drive; a PosixSerialPort when none is given.
-    HeadPort(AppState& app, AcquisitionHooks& hooks, Clock& clock, UiServices& ui,
+    HeadPort(const HeadLinkContext& app, AcquisitionHooks& hooks, Clock& clock, UiServices& ui,
              std::unique_ptr<SerialPort> port = nullptr);
     ~HeadPort();
     HeadPort(const HeadPort&) = delete;
@@ -57,7 +56,7 @@ class HeadPort {
   private:
     enum class State { None, OpenFailed, Open };
 
-    AppState& app_;
+    HeadLinkContext app_;
     AcquisitionHooks& hooks_;
     Clock& clock_;
     UiServices& ui_;

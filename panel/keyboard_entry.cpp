@@ -5,7 +5,6 @@
 #include <cmath>
 #include <mutex>
 
-#include "control/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -17,7 +16,7 @@ constexpr int kEscape = 27;
 constexpr float kCursorStepGrowth = 0.5f;
 constexpr float kCursorStepMax = 16.0f;
 
-bool entry_running(const AppState& app) {
+bool entry_running(const PanelContext& app) {
     return app.run.entry_kind != kEntryKindNone;
 }
 
@@ -28,7 +27,7 @@ int32_t entry_value(const RunState& run) {
     return value;
 }
 
-void start_entry(AppState& app, Surface& surface, UiServices* ui, int32_t kind) {
+void start_entry(const PanelContext& app, Surface& surface, UiServices* ui, int32_t kind) {
     cancel_entry(app, surface, ui);
     app.run.entry_kind = kind;
     draw_entry_box(app, surface, ui, true);
@@ -45,14 +44,14 @@ std::optional<int32_t> range_index_for_entry(LengthUnit units, int32_t value) {
     return static_cast<int32_t>(it - table.begin());
 }
 
-void cancel_entry(AppState& app, Surface& surface, UiServices* ui) {
+void cancel_entry(const PanelContext& app, Surface& surface, UiServices* ui) {
     app.run.entry_count = 0;
     app.run.entry_digits = {};
     app.run.entry_kind = kEntryKindNone;
     draw_entry_box(app, surface, ui, false);
 }
 
-void accept_entry(AppState& app, Surface& surface, UiServices* ui, PanelHooks& hooks) {
+void accept_entry(const PanelContext& app, Surface& surface, UiServices* ui, PanelHooks& hooks) {
     Settings& s = app.settings;
     if (app.run.entry_count > 0) {
         const int32_t value = entry_value(app.run);
@@ -75,7 +74,7 @@ void accept_entry(AppState& app, Surface& surface, UiServices* ui, PanelHooks& h
     if (app.run.recording) hooks.draw_rec_pause();
 }
 
-bool panel_key_char(AppState& app, Surface& surface, UiServices* ui, PanelHooks& hooks,
+bool panel_key_char(const PanelContext& app, Surface& surface, UiServices* ui, PanelHooks& hooks,
                     int character) {
     const int c = static_cast<signed char>(character);
     const bool head_mode = app.settings.RunMode == RunMode::Head;

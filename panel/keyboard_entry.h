@@ -19,14 +19,14 @@ inline constexpr int kEntryKindGain = 2;
 
 // A character message (the character code as a signed byte). Returns whether it did
 // anything.
-bool panel_key_char(AppState& app, Surface& surface, UiServices* ui, PanelHooks& hooks,
+bool panel_key_char(const PanelContext& app, Surface& surface, UiServices* ui, PanelHooks& hooks,
                     int character);
 
 // Ends a running entry without applying it (Esc, R or G again, the run-mode switch) and
 // erases its prompt.
-void cancel_entry(AppState& app, Surface& surface, UiServices* ui);
+void cancel_entry(const PanelContext& app, Surface& surface, UiServices* ui);
 // Applies a running entry (Enter), then ends it.
-void accept_entry(AppState& app, Surface& surface, UiServices* ui, PanelHooks& hooks);
+void accept_entry(const PanelContext& app, Surface& surface, UiServices* ui, PanelHooks& hooks);
 
 // The range index a typed range selects (15, 30, 60, 90, 120 metres or 50..400 feet), if
 // any.

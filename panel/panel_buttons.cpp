@@ -3,7 +3,6 @@
 #include <mutex>
 #include <optional>
 
-#include "control/app_state.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
@@ -72,8 +71,8 @@ bool step(Settings& s, PanelButton button) {
     }
 }
 
-PanelClick begin_auto_repeat(AppState& app, Surface& surface, UiServices* ui, PanelButton button,
-                             Point p) {
+PanelClick begin_auto_repeat(const PanelContext& app, Surface& surface, UiServices* ui,
+                             PanelButton button, Point p) {
     PanelState& panel = app.panel;
     panel.repeat = AutoRepeat{button, true, p};
     PanelClick click{button, 0};
@@ -103,8 +102,8 @@ PanelButton panel_button_at(const PanelLayout& l, Point p) {
     return PanelButton::None;
 }
 
-void run_arrow_handler(AppState& app, Surface& surface, UiServices* ui, PanelButton button,
-                       int32_t state) {
+void run_arrow_handler(const PanelContext& app, Surface& surface, UiServices* ui,
+                       PanelButton button, int32_t state) {
     if (!is_arrow(button)) return;
     const int32_t look = state == kArrowPressed ? kArrowPressed : kArrowReleased;
     arrow_state(app.panel.arrows, button) = look;
@@ -136,32 +135,32 @@ void run_arrow_handler(AppState& app, Surface& surface, UiServices* ui, PanelBut
     }
 }
 
-void range_up(AppState& app, Surface& surface, UiServices* ui, int32_t state) {
+void range_up(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state) {
     run_arrow_handler(app, surface, ui, PanelButton::RangeUp, state);
 }
-void range_down(AppState& app, Surface& surface, UiServices* ui, int32_t state) {
+void range_down(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state) {
     run_arrow_handler(app, surface, ui, PanelButton::RangeDown, state);
 }
-void gain_up(AppState& app, Surface& surface, UiServices* ui, int32_t state) {
+void gain_up(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state) {
     run_arrow_handler(app, surface, ui, PanelButton::GainUp, state);
 }
-void gain_down(AppState& app, Surface& surface, UiServices* ui, int32_t state) {
+void gain_down(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state) {
     run_arrow_handler(app, surface, ui, PanelButton::GainDown, state);
 }
-void channel_up(AppState& app, Surface& surface, UiServices* ui, int32_t state) {
+void channel_up(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state) {
     run_arrow_handler(app, surface, ui, PanelButton::ChannelUp, state);
 }
-void channel_down(AppState& app, Surface& surface, UiServices* ui, int32_t state) {
+void channel_down(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state) {
     run_arrow_handler(app, surface, ui, PanelButton::ChannelDown, state);
 }
-void plot_speed_up(AppState& app, Surface& surface, UiServices* ui, int32_t state) {
+void plot_speed_up(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state) {
     run_arrow_handler(app, surface, ui, PanelButton::PlotSpeedUp, state);
 }
-void plot_speed_down(AppState& app, Surface& surface, UiServices* ui, int32_t state) {
+void plot_speed_down(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state) {
     run_arrow_handler(app, surface, ui, PanelButton::PlotSpeedDown, state);
 }
 
-PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* ui,
+PanelClick panel_left_button_down(const PanelContext& app, Surface& surface, UiServices* ui,
                                   PanelHooks& hooks, Point p) {
     const PanelButton button = panel_button_at(app.panel.layout, p);
     const bool head_mode = app.settings.RunMode == RunMode::Head;
@@ -214,7 +213,7 @@ PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* u
     }
 }
 
-void panel_left_button_up(AppState& app, Surface& surface, UiServices* ui, Point p) {
+void panel_left_button_up(const PanelContext& app, Surface& surface, UiServices* ui, Point p) {
     const PanelLayout& l = app.panel.layout;
     if (app.settings.RunMode == RunMode::Head) {
         if (l.arrow_hit(l.range_up_button, p)) range_up(app, surface, ui, kArrowReleased);
@@ -224,7 +223,7 @@ void panel_left_button_up(AppState& app, Surface& surface, UiServices* ui, Point
     if (l.arrow_hit(l.train_down_button, p)) channel_down(app, surface, ui, kArrowReleased);
 }
 
-bool auto_repeat_limit_reached(const AppState& app, PanelButton button) {
+bool auto_repeat_limit_reached(const PanelContext& app, PanelButton button) {
     const Settings& s = app.settings;
     switch (button) {
         case PanelButton::GainUp:
@@ -240,7 +239,7 @@ bool auto_repeat_limit_reached(const AppState& app, PanelButton button) {
     }
 }
 
-RepeatStep panel_auto_repeat_event(AppState& app, Surface& surface, UiServices* ui,
+RepeatStep panel_auto_repeat_event(const PanelContext& app, Surface& surface, UiServices* ui,
                                    RepeatEvent event, Point p) {
     PanelState& panel = app.panel;
     AutoRepeat& repeat = panel.repeat;

@@ -26,17 +26,17 @@ PanelButton panel_button_at(const PanelLayout& layout, Point p);
 // the redraw that follows the change (range: clear the line history, the grid label with the
 // grid on, the range box; gain box; channel box; plot speed bar). With kArrowReleased: only
 // the released look.
-void range_up(AppState& app, Surface& surface, UiServices* ui, int32_t state);
-void range_down(AppState& app, Surface& surface, UiServices* ui, int32_t state);
-void gain_up(AppState& app, Surface& surface, UiServices* ui, int32_t state);
-void gain_down(AppState& app, Surface& surface, UiServices* ui, int32_t state);
-void channel_up(AppState& app, Surface& surface, UiServices* ui, int32_t state);
-void channel_down(AppState& app, Surface& surface, UiServices* ui, int32_t state);
-void plot_speed_up(AppState& app, Surface& surface, UiServices* ui, int32_t state);
-void plot_speed_down(AppState& app, Surface& surface, UiServices* ui, int32_t state);
+void range_up(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state);
+void range_down(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state);
+void gain_up(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state);
+void gain_down(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state);
+void channel_up(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state);
+void channel_down(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state);
+void plot_speed_up(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state);
+void plot_speed_down(const PanelContext& app, Surface& surface, UiServices* ui, int32_t state);
 // The handler of any arrow button (others are ignored).
-void run_arrow_handler(AppState& app, Surface& surface, UiServices* ui, PanelButton button,
-                       int32_t state);
+void run_arrow_handler(const PanelContext& app, Surface& surface, UiServices* ui,
+                       PanelButton button, int32_t state);
 
 struct PanelClick {
     PanelButton button = PanelButton::None;  // what the click acted on (None: nothing)
@@ -47,10 +47,10 @@ struct PanelClick {
 // Left button down at p, the panel's steps: Hold box, REC Pause box (HEAD mode while
 // recording), then, unless Hold is on, the DATA FROM buttons, the range and gain arrows
 // (HEAD mode), the channel arrows, the plot speed arrows (FILE mode).
-PanelClick panel_left_button_down(AppState& app, Surface& surface, UiServices* ui,
+PanelClick panel_left_button_down(const PanelContext& app, Surface& surface, UiServices* ui,
                                   PanelHooks& hooks, Point p);
 // Left button up at p: a range (HEAD mode) or channel arrow under it is drawn released.
-void panel_left_button_up(AppState& app, Surface& surface, UiServices* ui, Point p);
+void panel_left_button_up(const PanelContext& app, Surface& surface, UiServices* ui, Point p);
 
 enum class RepeatEvent { Timer, PointerMove, ButtonUp };
 
@@ -61,10 +61,10 @@ struct RepeatStep {
 
 // One event while an auto-repeat runs (pointer in client coordinates; for a timer tick the
 // last known one is used when p is not given).
-RepeatStep panel_auto_repeat_event(AppState& app, Surface& surface, UiServices* ui,
+RepeatStep panel_auto_repeat_event(const PanelContext& app, Surface& surface, UiServices* ui,
                                    RepeatEvent event, Point p);
 
 // Whether the limit that ends an auto-repeat of `button` is reached.
-bool auto_repeat_limit_reached(const AppState& app, PanelButton button);
+bool auto_repeat_limit_reached(const PanelContext& app, PanelButton button);
 
 }  // namespace kelvanor

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "control/app_state.h"
 #include "panel/readouts.h"
 
 namespace kelvanor {
@@ -26,7 +25,7 @@ void PanelSnapshot::mark(uint32_t readouts) {
 
 namespace {
 
-void paint_readout(AppState& app, Surface& surface, const SurfaceLock& held,
+void paint_readout(const PanelContext& app, Surface& surface, const SurfaceLock& held,
                    const PanelSnapshot& snapshot, PanelReadout readout,
                    const std::function<void(PanelReadout)>& paint_mark) {
     const PanelLayout& layout = app.panel.layout;
@@ -79,7 +78,7 @@ void paint_readout(AppState& app, Surface& surface, const SurfaceLock& held,
 
 }  // namespace
 
-void paint_published_readouts(AppState& app, Surface& surface, const SurfaceLock& held,
+void paint_published_readouts(const PanelContext& app, Surface& surface, const SurfaceLock& held,
                               const PanelSnapshot& snapshot,
                               const std::function<void(PanelReadout)>& paint_mark) {
     std::array<int, kPanelReadoutCount> bits{};

@@ -92,7 +92,7 @@ class PanelFeed {
 // belong to others (ping indicator, no-data notice, REC Pause) in their turn. The live time
 // is not drawn while the pointer is over the waterfall, nor the pointer's record once it has
 // left: the GUI thread drew what holds now.
-void paint_published_readouts(AppState& app, Surface& surface, const SurfaceLock& held,
+void paint_published_readouts(const PanelContext& app, Surface& surface, const SurfaceLock& held,
                               const PanelSnapshot& snapshot,
                               const std::function<void(PanelReadout)>& paint_mark);
 

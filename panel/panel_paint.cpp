@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "control/app_state.h"
 #include "panel/panel_draw_util.h"
 #include "panel/readouts.h"
 #include "waterfall/grid.h"
@@ -31,7 +30,7 @@ constexpr int kPlotSpeedBarPixels = 48;
 constexpr int kFileModeLabelShift = 45;
 constexpr int kEntryBoxRight = 792;
 
-bool file_mode(const AppState& app) {
+bool file_mode(const PanelContext& app) {
     return app.settings.RunMode == RunMode::File;
 }
 
@@ -82,12 +81,12 @@ void paint_range_box(const PanelLayout& layout, const ReadoutValues& values, Sur
     paint_value_box(surface, layout.range_box, range_label(values.units, values.ss_range));
 }
 
-void paint_range_box(const AppState& app, Surface& surface, const SurfaceLock& held) {
+void paint_range_box(const PanelContext& app, Surface& surface, const SurfaceLock& held) {
     paint_range_box(app.panel.layout, readout_values(app.settings), surface, held);
 }
 
-void draw_range(AppState& app, Surface& surface, UiServices* ui) {
-    apply_range_readout_state(app);
+void draw_range(const PanelContext& app, Surface& surface, UiServices* ui) {
+    apply_range_readout_state(app.settings, app.head, app.ping);
     {
         const SurfaceLock held = lock_surface(surface);
         paint_range_box(app, surface, held);
@@ -102,11 +101,11 @@ void paint_gain_box(const PanelLayout& layout, const ReadoutValues& values, Surf
     paint_value_box(surface, layout.gain_box, text);
 }
 
-void paint_gain_box(const AppState& app, Surface& surface, const SurfaceLock& held) {
+void paint_gain_box(const PanelContext& app, Surface& surface, const SurfaceLock& held) {
     paint_gain_box(app.panel.layout, readout_values(app.settings), surface, held);
 }
 
-void draw_gain(AppState& app, Surface& surface, UiServices* ui) {
+void draw_gain(const PanelContext& app, Surface& surface, UiServices* ui) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_gain_box(app, surface, held);
@@ -145,7 +144,7 @@ void paint_channel_markers(const PanelLayout& l, ChannelCode channel_code, Surfa
 
 }  // namespace
 
-void paint_channel_markers(const AppState& app, Surface& surface, const SurfaceLock&) {
+void paint_channel_markers(const PanelContext& app, Surface& surface, const SurfaceLock&) {
     paint_channel_markers(app.panel.layout, app.settings.channel_code, surface);
 }
 
@@ -157,7 +156,7 @@ void paint_channel_box(const PanelLayout& layout, const ReadoutValues& values, S
     paint_channel_markers(layout, values.channel_code, surface);
 }
 
-void paint_channel_box(const AppState& app, Surface& surface, const SurfaceLock& held) {
+void paint_channel_box(const PanelContext& app, Surface& surface, const SurfaceLock& held) {
     paint_channel_box(app.panel.layout, readout_values(app.settings), surface, held);
 }
 
@@ -177,7 +176,7 @@ void redraw_grid_for_channel(WaterfallState& waterfall, const Settings& settings
     draw_grid(waterfall, held, true, code);
 }
 
-void show_channel(AppState& app, Surface& surface, UiServices* ui,
+void show_channel(const PanelContext& app, Surface& surface, UiServices* ui,
                   const ChannelReadoutState& state) {
     if (state.redraw_grid) redraw_grid_for_channel(app.waterfall, app.settings);
     {
@@ -187,13 +186,13 @@ void show_channel(AppState& app, Surface& surface, UiServices* ui,
     request_panel_repaint(ui, channel_area(app.panel.layout));
 }
 
-void draw_channel(AppState& app, Surface& surface, UiServices* ui) {
-    show_channel(app, surface, ui, apply_channel_readout_state(app));
+void draw_channel(const PanelContext& app, Surface& surface, UiServices* ui) {
+    show_channel(app, surface, ui, apply_channel_readout_state(app.settings));
 }
 
 // --- frequency, balance ---------------------------------------------------------------------
 
-void paint_frequency(const AppState& app, Surface& surface, const SurfaceLock& held) {
+void paint_frequency(const PanelContext& app, Surface& surface, const SurfaceLock& held) {
     paint_frequency(readout_values(app.settings), surface, held);
 }
 
@@ -205,7 +204,7 @@ void paint_frequency(const ReadoutValues& values, Surface& surface, const Surfac
     surface.text({103, 522}, text, kPaletteIndicatorGreen);
 }
 
-void draw_frequency(AppState& app, Surface& surface, UiServices* ui) {
+void draw_frequency(const PanelContext& app, Surface& surface, UiServices* ui) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_frequency(app, surface, held);
@@ -223,8 +222,9 @@ void paint_balance(Surface& surface, const SurfaceLock&, const BalanceReadout& r
     surface.text({103, 538}, text, kPaletteButtonShade);
 }
 
-void draw_balance(AppState& app, Surface& surface, UiServices* ui) {
-    const BalanceReadout readout = apply_balance_readout_state(app);
+void draw_balance(const PanelContext& app, Surface& surface, UiServices* ui) {
+    const BalanceReadout readout =
+        apply_balance_readout_state(app.settings, app.head, app.file_channel_balance);
     {
         const SurfaceLock held = lock_surface(surface);
         paint_balance(surface, held, readout);
@@ -234,11 +234,11 @@ void draw_balance(AppState& app, Surface& surface, UiServices* ui) {
 
 // --- grid label and plot speed --------------------------------------------------------------
 
-void paint_grid_label(AppState& app, Surface& surface, const SurfaceLock& held) {
+void paint_grid_label(const PanelContext& app, Surface& surface, const SurfaceLock& held) {
     paint_grid_label(app, readout_values(app.settings), surface, held);
 }
 
-void paint_grid_label(AppState& app, const ReadoutValues& values, Surface& surface,
+void paint_grid_label(const PanelContext& app, const ReadoutValues& values, Surface& surface,
                       const SurfaceLock& held) {
     const PanelLayout& l = app.panel.layout;
     const bool file = values.run_mode == RunMode::File;
@@ -251,7 +251,7 @@ void paint_grid_label(AppState& app, const ReadoutValues& values, Surface& surfa
     if (file) paint_plot_speed(app, surface, held);
 }
 
-void draw_grid_label(AppState& app, Surface& surface, UiServices* ui) {
+void draw_grid_label(const PanelContext& app, Surface& surface, UiServices* ui) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_grid_label(app, surface, held);
@@ -266,7 +266,7 @@ int plot_speed_bar_pixels(int32_t plot_speed) {
     return std::clamp(static_cast<int>(std::clamp(a, -1.0f, 1000.0f)), 0, kPlotSpeedBarPixels);
 }
 
-void paint_plot_speed_bar(const AppState& app, Surface& surface, const SurfaceLock&) {
+void paint_plot_speed_bar(const PanelContext& app, Surface& surface, const SurfaceLock&) {
     const int a = plot_speed_bar_pixels(app.settings.PlotSpeed);
     // The filled part and the rest cover the frame's inside exactly, so a shorter bar
     // leaves nothing of a longer one behind.
@@ -275,7 +275,7 @@ void paint_plot_speed_bar(const AppState& app, Surface& surface, const SurfaceLo
     surface.text({408, 507}, "Plot Spd", kPaletteBlack);
 }
 
-void draw_plot_speed_bar(const AppState& app, Surface& surface, UiServices* ui) {
+void draw_plot_speed_bar(const PanelContext& app, Surface& surface, UiServices* ui) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_plot_speed_bar(app, surface, held);
@@ -283,7 +283,7 @@ void draw_plot_speed_bar(const AppState& app, Surface& surface, UiServices* ui) 
     request_panel_repaint(ui, kPlotSpeedFrame);
 }
 
-void paint_plot_speed(AppState& app, Surface& surface, const SurfaceLock& held) {
+void paint_plot_speed(const PanelContext& app, Surface& surface, const SurfaceLock& held) {
     outlined_box(surface, kPlotSpeedFrame, kPaletteBlack, kPaletteButtonShade);
     paint_plot_speed_bar(app, surface, held);
     app.panel.arrows.plot_down_state = kArrowReleased;
@@ -292,7 +292,7 @@ void paint_plot_speed(AppState& app, Surface& surface, const SurfaceLock& held) 
     paint_arrow(app, surface, held, PanelButton::PlotSpeedUp, kArrowReleased);
 }
 
-void draw_plot_speed(AppState& app, Surface& surface, UiServices* ui) {
+void draw_plot_speed(const PanelContext& app, Surface& surface, UiServices* ui) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_plot_speed(app, surface, held);
@@ -303,7 +303,7 @@ void draw_plot_speed(AppState& app, Surface& surface, UiServices* ui) {
 
 // --- DATA FROM, Hold, entry box -------------------------------------------------------------
 
-void paint_data_from_buttons(const AppState& app, Surface& surface, const SurfaceLock&,
+void paint_data_from_buttons(const PanelContext& app, Surface& surface, const SurfaceLock&,
                              RunMode pressed_mode) {
     const PanelLayout& l = app.panel.layout;
     struct Button {
@@ -331,7 +331,8 @@ void paint_data_from_buttons(const AppState& app, Surface& surface, const Surfac
     }
 }
 
-void draw_data_from_buttons(AppState& app, Surface& surface, UiServices* ui, RunMode pressed_mode) {
+void draw_data_from_buttons(const PanelContext& app, Surface& surface, UiServices* ui,
+                            RunMode pressed_mode) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_data_from_buttons(app, surface, held, pressed_mode);
@@ -340,13 +341,13 @@ void draw_data_from_buttons(AppState& app, Surface& surface, UiServices* ui, Run
     request_panel_repaint(ui, rect_union(l.head_button.rect(), l.file_button.rect()));
 }
 
-void paint_hold_box(const AppState& app, Surface& surface, const SurfaceLock&) {
+void paint_hold_box(const PanelContext& app, Surface& surface, const SurfaceLock&) {
     const Point at = app.panel.layout.hold_check;
     surface.glyph(app.run.hold ? SystemGlyph::CheckBoxChecked : SystemGlyph::CheckBoxEmpty,
                   {at.x, at.y, at.x + kCheckBoxSize, at.y + kCheckBoxSize});
 }
 
-void toggle_hold(AppState& app, Surface& surface, UiServices* ui) {
+void toggle_hold(const PanelContext& app, Surface& surface, UiServices* ui) {
     const bool hold = !app.run.hold;
     app.run.hold = hold;
     if (app.settings.RunMode == RunMode::Head) app.head.hold_command_flag = hold ? 1 : 0;
@@ -358,7 +359,7 @@ void toggle_hold(AppState& app, Surface& surface, UiServices* ui) {
     request_panel_repaint(ui, {at.x, at.y, at.x + kCheckBoxSize, at.y + kCheckBoxSize});
 }
 
-std::string entry_prompt_text(const AppState& app) {
+std::string entry_prompt_text(const PanelContext& app) {
     const int32_t kind = app.run.entry_kind;
     if (kind != 1 && kind != 2) return {};
     std::string text = kind == 1 ? "Range: " : "Gain: ";
@@ -376,7 +377,7 @@ std::string entry_prompt_text(const AppState& app) {
     return text;
 }
 
-void paint_entry_box(const AppState& app, Surface& surface, const SurfaceLock&, bool show) {
+void paint_entry_box(const PanelContext& app, Surface& surface, const SurfaceLock&, bool show) {
     const PanelLayout& l = app.panel.layout;
     if (!show) {
         surface.fill_rect({l.entry_box.x, l.entry_box.y, kEntryBoxRight, l.entry_box.y + l.cy},
@@ -395,7 +396,7 @@ void paint_entry_box(const AppState& app, Surface& surface, const SurfaceLock&, 
     surface.set_clip(std::nullopt);
 }
 
-void draw_entry_box(AppState& app, Surface& surface, UiServices* ui, bool show) {
+void draw_entry_box(const PanelContext& app, Surface& surface, UiServices* ui, bool show) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_entry_box(app, surface, held, show);
@@ -430,7 +431,7 @@ Rect arrow_button_rect(const PanelLayout& l, PanelButton button) {
     }
 }
 
-void paint_arrow(const AppState& app, Surface& surface, const SurfaceLock&, PanelButton button,
+void paint_arrow(const PanelContext& app, Surface& surface, const SurfaceLock&, PanelButton button,
                  int32_t state) {
     enum Direction { Up, Down, Left, Right };
     Direction direction = Up;
@@ -486,13 +487,14 @@ void paint_arrow(const AppState& app, Surface& surface, const SurfaceLock&, Pane
 
 // --- the whole panel ------------------------------------------------------------------------
 
-void paint_panel(AppState& app, Surface& surface, UiServices* ui, PanelHooks& hooks) {
+void paint_panel(const PanelContext& app, Surface& surface, UiServices* ui, PanelHooks& hooks) {
     // State halves first: the channel's grid change takes the image lock, which comes before
     // the surface lock.
-    apply_range_readout_state(app);
-    const ChannelReadoutState channel = apply_channel_readout_state(app);
+    apply_range_readout_state(app.settings, app.head, app.ping);
+    const ChannelReadoutState channel = apply_channel_readout_state(app.settings);
     if (channel.redraw_grid) redraw_grid_for_channel(app.waterfall, app.settings);
-    const BalanceReadout balance = apply_balance_readout_state(app);
+    const BalanceReadout balance =
+        apply_balance_readout_state(app.settings, app.head, app.file_channel_balance);
 
     PanelState& panel = app.panel;
     const PanelLayout& l = panel.layout;

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "control/app_state.h"
 #include "panel/panel_draw_util.h"
 #include "waterfall/image.h"
 
@@ -74,7 +73,7 @@ int32_t feet_for_metres(int32_t metres) {
 
 // --- speed and heading ----------------------------------------------------------------------
 
-bool paint_speed(AppState& app, Surface& surface, const SurfaceLock&, float speed_knots,
+bool paint_speed(const PanelContext& app, Surface& surface, const SurfaceLock&, float speed_knots,
                  bool force) {
     PanelState& panel = app.panel;
     if (!force && panel.speed_shown && *panel.speed_shown == speed_knots) return false;
@@ -89,7 +88,8 @@ bool paint_speed(AppState& app, Surface& surface, const SurfaceLock&, float spee
     return true;
 }
 
-bool draw_speed(AppState& app, Surface& surface, UiServices* ui, float speed_knots, bool force) {
+bool draw_speed(const PanelContext& app, Surface& surface, UiServices* ui, float speed_knots,
+                bool force) {
     bool drew = false;
     {
         const SurfaceLock held = lock_surface(surface);
@@ -108,8 +108,8 @@ Point heading_needle_end(int dial_left, float heading_degrees) {
             static_cast<int>(std::trunc(cy - 8.0 * std::cos(theta) + 0.5))};
 }
 
-bool paint_heading(AppState& app, Surface& surface, const SurfaceLock&, float heading_degrees,
-                   bool force) {
+bool paint_heading(const PanelContext& app, Surface& surface, const SurfaceLock&,
+                   float heading_degrees, bool force) {
     PanelState& panel = app.panel;
     const int32_t h = whole_degrees(heading_degrees);
     if (!force && panel.heading_shown && *panel.heading_shown == h) return false;
@@ -127,7 +127,7 @@ bool paint_heading(AppState& app, Surface& surface, const SurfaceLock&, float he
     return true;
 }
 
-bool draw_heading(AppState& app, Surface& surface, UiServices* ui, float heading_degrees,
+bool draw_heading(const PanelContext& app, Surface& surface, UiServices* ui, float heading_degrees,
                   bool force) {
     bool drew = false;
     {
@@ -141,7 +141,8 @@ bool draw_heading(AppState& app, Surface& surface, UiServices* ui, float heading
 
 // --- date and time --------------------------------------------------------------------------
 
-bool paint_date_time(AppState& app, Surface& surface, const SurfaceLock&, std::string_view text) {
+bool paint_date_time(const PanelContext& app, Surface& surface, const SurfaceLock&,
+                     std::string_view text) {
     PanelState& panel = app.panel;
     // Only what fits the stored copy is shown, so that the comparison means what is shown.
     text = text.substr(0, std::min(text.size(), panel.date_time_shown.size() - 1));
@@ -158,7 +159,8 @@ bool paint_date_time(AppState& app, Surface& surface, const SurfaceLock&, std::s
     return true;
 }
 
-bool draw_date_time(AppState& app, Surface& surface, UiServices* ui, std::string_view text) {
+bool draw_date_time(const PanelContext& app, Surface& surface, UiServices* ui,
+                    std::string_view text) {
     bool drew = false;
     {
         const SurfaceLock held = lock_surface(surface);
@@ -170,7 +172,8 @@ bool draw_date_time(AppState& app, Surface& surface, UiServices* ui, std::string
 
 // --- position -------------------------------------------------------------------------------
 
-void paint_gps_position(AppState& app, Surface& surface, const SurfaceLock& held, bool show) {
+void paint_gps_position(const PanelContext& app, Surface& surface, const SurfaceLock& held,
+                        bool show) {
     PanelState& panel = app.panel;
     if (!show) {
         readout_box(surface, panel.layout.position_box);
@@ -185,7 +188,7 @@ void paint_gps_position(AppState& app, Surface& surface, const SurfaceLock& held
     paint_gps_fix(app, surface, held, position, panel.gps_blink == 1 ? 0 : 1);
 }
 
-void paint_gps_fix(AppState& app, Surface& surface, const SurfaceLock&,
+void paint_gps_fix(const PanelContext& app, Surface& surface, const SurfaceLock&,
                    const std::array<char, kPositionTextSize>& position, int32_t blink) {
     PanelState& panel = app.panel;
     const PanelLayout& l = panel.layout;
@@ -195,7 +198,7 @@ void paint_gps_fix(AppState& app, Surface& surface, const SurfaceLock&,
     if (blink == 1) surface.text(kBlinkMark, "*", kPaletteBlack, kPaletteLightGrey);
 }
 
-void draw_gps_position(AppState& app, Surface& surface, UiServices* ui, bool show) {
+void draw_gps_position(const PanelContext& app, Surface& surface, UiServices* ui, bool show) {
     {
         const SurfaceLock held = lock_surface(surface);
         paint_gps_position(app, surface, held, show);
@@ -203,8 +206,8 @@ void draw_gps_position(AppState& app, Surface& surface, UiServices* ui, bool sho
     request_panel_repaint(ui, app.panel.layout.position_box);
 }
 
-bool paint_line_position(AppState& app, Surface& surface, const SurfaceLock&, std::string_view text,
-                         bool show) {
+bool paint_line_position(const PanelContext& app, Surface& surface, const SurfaceLock&,
+                         std::string_view text, bool show) {
     if (app.settings.RunMode != RunMode::File) return false;
     PanelState& panel = app.panel;
     if (text.empty() || text.front() == '\0') show = false;
@@ -227,8 +230,8 @@ bool paint_line_position(AppState& app, Surface& surface, const SurfaceLock&, st
     return true;
 }
 
-bool draw_line_position(AppState& app, Surface& surface, UiServices* ui, std::string_view text,
-                        bool show) {
+bool draw_line_position(const PanelContext& app, Surface& surface, UiServices* ui,
+                        std::string_view text, bool show) {
     bool drew = false;
     {
         const SurfaceLock held = lock_surface(surface);
@@ -262,8 +265,8 @@ std::string cursor_range_text(LengthUnit units, ChannelCode channel_code, int32_
     return text;
 }
 
-void paint_cursor_range(AppState& app, Surface& surface, const SurfaceLock&, int32_t range_metres,
-                        int32_t y) {
+void paint_cursor_range(const PanelContext& app, Surface& surface, const SurfaceLock&,
+                        int32_t range_metres, int32_t y) {
     const PanelLayout& l = app.panel.layout;
     const std::string text =
         cursor_range_text(app.settings.Units, app.settings.channel_code, range_metres, y);
@@ -272,8 +275,8 @@ void paint_cursor_range(AppState& app, Surface& surface, const SurfaceLock&, int
     surface.set_clip(std::nullopt);
 }
 
-void draw_cursor_range(AppState& app, Surface& surface, UiServices* ui, int32_t range_metres,
-                       int32_t y) {
+void draw_cursor_range(const PanelContext& app, Surface& surface, UiServices* ui,
+                       int32_t range_metres, int32_t y) {
     {
         const SurfaceLock held = lock_surface(surface);
         surface.fill_rect(app.panel.layout.cursor_range_box, kPaletteLightGrey);
@@ -284,7 +287,7 @@ void draw_cursor_range(AppState& app, Surface& surface, UiServices* ui, int32_t 
 
 // --- the cursor read-out --------------------------------------------------------------------
 
-void paint_history_entry(AppState& app, Surface& surface, const SurfaceLock& held,
+void paint_history_entry(const PanelContext& app, Surface& surface, const SurfaceLock& held,
                          const HistoryEntry& entry, int32_t row) {
     surface.fill_rect(app.panel.layout.cursor_range_box, kPaletteLightGrey);
     paint_cursor_range(app, surface, held, entry.range_metres(), row);
@@ -297,8 +300,8 @@ void paint_history_entry(AppState& app, Surface& surface, const SurfaceLock& hel
     paint_heading(app, surface, held, entry.heading_degrees, true);
 }
 
-void show_history_entry(AppState& app, Surface& surface, UiServices* ui, const HistoryEntry& entry,
-                        int32_t row) {
+void show_history_entry(const PanelContext& app, Surface& surface, UiServices* ui,
+                        const HistoryEntry& entry, int32_t row) {
     const PanelLayout& l = app.panel.layout;
     {
         const SurfaceLock held = lock_surface(surface);
@@ -309,7 +312,7 @@ void show_history_entry(AppState& app, Surface& surface, UiServices* ui, const H
     request_panel_repaint(ui, l.date_time_box);
 }
 
-void show_cursor_values(AppState& app, Surface& surface, UiServices* ui, Point p) {
+void show_cursor_values(const PanelContext& app, Surface& surface, UiServices* ui, Point p) {
     PingState& ping = app.ping;
     const int32_t x = ping.history_view == 0 ? kHistoryColumns : p.x;
     ping.history_column_offset = x - 1;
@@ -323,7 +326,7 @@ void show_cursor_values(AppState& app, Surface& surface, UiServices* ui, Point p
     show_history_entry(app, surface, ui, entry, p.y);
 }
 
-void follow_pointer_readouts(AppState& app, Surface& surface, UiServices* ui, Point p) {
+void follow_pointer_readouts(const PanelContext& app, Surface& surface, UiServices* ui, Point p) {
     app.panel.mouse_x = p.x;
     app.panel.mouse_y = p.y;
     if (waterfall_hit(p)) {
@@ -335,13 +338,13 @@ void follow_pointer_readouts(AppState& app, Surface& surface, UiServices* ui, Po
     }
 }
 
-void leave_waterfall_readouts(AppState& app, Surface& surface, UiServices* ui) {
+void leave_waterfall_readouts(const PanelContext& app, Surface& surface, UiServices* ui) {
     if (app.ping.history_view == 0) return;
     app.ping.history_view = 0;
     show_cursor_values(app, surface, ui, {app.panel.mouse_x.load(), app.panel.mouse_y.load()});
 }
 
-void show_capture_readout(AppState& app, Surface& surface, UiServices* ui) {
+void show_capture_readout(const PanelContext& app, Surface& surface, UiServices* ui) {
     app.panel.capture_redraw = 1;
     app.ping.history_view = 1;
     show_cursor_values(app, surface, ui, {app.panel.mouse_x.load(), app.panel.mouse_y.load()});

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "control/app_state.h"
-
 namespace kelvanor {
 
 namespace {
@@ -120,7 +118,7 @@ void update_ping_rate(PingState& ping, uint64_t now_ms) {
     ping.ping_rate_count = 0;
 }
 
-bool convert_ping(AppState& app, uint64_t now_ms) {
+bool convert_ping(const PingContext& app, uint64_t now_ms) {
     HeadState& head = app.head;
     PingState& ping = app.ping;
     WaterfallState& waterfall = app.waterfall;
@@ -181,7 +179,7 @@ bool convert_ping(AppState& app, uint64_t now_ms) {
             if (head_mode) {
                 side = conversion_side_for_channel_code(app.settings.channel_code);
             } else {
-                side = app.datafile.file_side;
+                side = app.file_side;
                 if (side != ping.seen.conversion_side) {
                     ping.seen.conversion_side = side;
                     if (side == 1) waterfall.stbd_samples.fill(0);

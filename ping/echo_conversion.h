@@ -6,12 +6,10 @@
 #include <cstdint>
 #include <span>
 
+#include "ping/ping_context.h"
 #include "waterfall/waterfall_state.h"
 
 namespace kelvanor {
-
-struct AppState;
-struct PingState;
 
 // Reply layout.
 inline constexpr int32_t kReplyHeaderLength = 12;  // echo bytes start here
@@ -30,7 +28,7 @@ inline constexpr int32_t kFirstPingIntervalMs = 10 * kPingIntervalLimitMs;
 // also sets reply_valid); a rejected reply changes nothing. `now_ms` is the millisecond
 // clock, read for the ping rate of live pings. The caller holds the image lock, since the
 // sample buffers are written.
-[[nodiscard]] bool convert_ping(AppState& app, uint64_t now_ms);
+[[nodiscard]] bool convert_ping(const PingContext& app, uint64_t now_ms);
 
 // Range code a 'G' head echoes in reply byte 7, back to metres (unknown codes: 120).
 int32_t g_range_code_to_metres(uint8_t code);

@@ -20,13 +20,14 @@
 
 namespace kelvanor {
 
-struct AppState;
+struct PingContext;
 
 // The altitude on the port and starboard side (metres; 0 for none) that the echoes of the
 // ping in flight give, for a ping in no file whose reply has no bottom value. Reading it
 // takes the record format and the geometry, which lie above ping/: the program state sets it
 // (control/app_state.h).
-using EchoAltitudeReader = std::array<float, 2> (*)(const AppState& app, int32_t ping_interval_ms);
+using EchoAltitudeReader = std::array<float, 2> (*)(const PingContext& app,
+                                                    int32_t ping_interval_ms);
 
 // Level written at the bottom's sample index by the 4- and 16-bit conversions.
 inline constexpr uint8_t kBottomMarkLevel = 106;

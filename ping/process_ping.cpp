@@ -6,7 +6,6 @@
 #include <limits>
 #include <mutex>
 
-#include "control/app_state.h"
 #include "ping/echo_conversion.h"
 #include "platform/clock.h"
 #include "platform/menu_ids.h"
@@ -45,7 +44,7 @@ ChannelSelection train_for_file_side(int32_t side, ChannelSelection current_trai
     }
 }
 
-HistoryEntry current_history_entry(const AppState& app) {
+HistoryEntry current_history_entry(const PingContext& app) {
     const HeadState& head = app.head;
     HistoryEntry entry;
     static_assert(sizeof entry.date_time_text == sizeof head.date_time_text);
@@ -68,7 +67,7 @@ HistoryEntry current_history_entry(const AppState& app) {
 // Where the ping in flight came from, and, for a ping in no file, its altitude from the
 // echoes on each side where the reply has no bottom value (the same reading the track of a
 // file gives it).
-ColumnSource current_column_source(const AppState& app, int32_t ping_interval_ms) {
+ColumnSource current_column_source(const PingContext& app, int32_t ping_interval_ms) {
     ColumnSource source;
     source.record_offset = app.ping.record_offset;
     // A ping in a file is placed from the file's own track; a reply with a bottom value keeps
@@ -85,7 +84,7 @@ ColumnSource current_column_source(const AppState& app, int32_t ping_interval_ms
 // Step 6: the read-out of the time, unless the pointer is over the image (then the column
 // under it is shown once this ping's columns are drawn). The time is the ping's own stamp
 // in both modes: the second at which a live ping arrived, or the played record's.
-void show_time(AppState& app, PingHooks& hooks) {
+void show_time(const PingContext& app, PingHooks& hooks) {
     PingState& ping = app.ping;
     if (ping.history_view == 0 && app.head.time_seconds != ping.seen.time_seconds) {
         ping.seen.time_seconds = app.head.time_seconds.load();
@@ -98,7 +97,7 @@ void show_time(AppState& app, PingHooks& hooks) {
 // While the pointer is over the image: the read-outs of the column under it, picked after
 // this ping's columns were stored and drawn, so that they name the column the screen shows
 // there now, as the pointer's own read-out does, however many columns the ping drew.
-void show_history_under_pointer(AppState& app, PingHooks& hooks) {
+void show_history_under_pointer(const PingContext& app, PingHooks& hooks) {
     PingState& ping = app.ping;
     if (ping.history_view != 1) return;
     HistoryEntry entry;
@@ -112,7 +111,7 @@ void show_history_under_pointer(AppState& app, PingHooks& hooks) {
 }
 
 // Step 7: HEAD mode only.
-void follow_head(AppState& app, PingHooks& hooks) {
+void follow_head(const PingContext& app, PingHooks& hooks) {
     Settings& s = app.settings;
     PingState& ping = app.ping;
     if (ping.reply_type != ping.seen.reply_type) {
@@ -156,7 +155,7 @@ void follow_head(AppState& app, PingHooks& hooks) {
 }
 
 // Step 8: FILE mode only.
-void follow_record(AppState& app, PingHooks& hooks, bool side_scan) {
+void follow_record(const PingContext& app, PingHooks& hooks, bool side_scan) {
     Settings& s = app.settings;
     PingTracking& seen = app.ping.seen;
     if (side_scan) {
@@ -165,7 +164,7 @@ void follow_record(AppState& app, PingHooks& hooks, bool side_scan) {
         if (range != seen.range_metres || byte4 != seen.byte4) {
             seen.range_metres = range;
             seen.byte4 = byte4;
-            apply_range_readout_state(app);
+            apply_range_readout_state(app.settings, app.head, app.ping);
             hooks.redraw_range_readout();
             if (s.Grid) hooks.redraw_grid_label();
         }
@@ -181,24 +180,25 @@ void follow_record(AppState& app, PingHooks& hooks, bool side_scan) {
         hooks.check_menu_item(menu::kHigh, !low);
         hooks.redraw_frequency_readout();
     }
-    if (app.datafile.file_channel_balance != seen.file_channel_balance) {
-        seen.file_channel_balance = app.datafile.file_channel_balance;
-        hooks.redraw_balance_readout(apply_balance_readout_state(app));
+    if (app.file_channel_balance != seen.file_channel_balance) {
+        seen.file_channel_balance = app.file_channel_balance;
+        hooks.redraw_balance_readout(
+            apply_balance_readout_state(app.settings, app.head, app.file_channel_balance));
     }
 }
 
 // Step 9: side-scan pings only.
-void draw_side_scan_ping(AppState& app, PingHooks& hooks, bool head_mode) {
+void draw_side_scan_ping(const PingContext& app, PingHooks& hooks, bool head_mode) {
     Settings& s = app.settings;
     PingState& ping = app.ping;
     if (ping.sample_format != ping.seen.sample_format) {
         ping.seen.sample_format = ping.sample_format.load();
         hooks.clear_line_history(app);
     }
-    if (!head_mode && app.datafile.file_side != ping.seen.file_side) {
-        ping.seen.file_side = app.datafile.file_side;
-        s.SSTrain = train_for_file_side(app.datafile.file_side, s.SSTrain);
-        hooks.redraw_channel_readout(apply_channel_readout_state(app));
+    if (!head_mode && app.file_side != ping.seen.file_side) {
+        ping.seen.file_side = app.file_side;
+        s.SSTrain = train_for_file_side(app.file_side, s.SSTrain);
+        hooks.redraw_channel_readout(apply_channel_readout_state(app.settings));
     }
     if (ping.seen.channel_code.load() != s.channel_code.load()) {
         ping.seen.channel_code = s.channel_code.load();
@@ -207,11 +207,11 @@ void draw_side_scan_ping(AppState& app, PingHooks& hooks, bool head_mode) {
     if (ping.line_repeat >= 0) {
         ColumnRequest request;
         request.data_channel =
-            head_mode ? static_cast<int32_t>(s.channel_code.load()) : app.datafile.file_side;
+            head_mode ? static_cast<int32_t>(s.channel_code.load()) : app.file_side;
         request.samples_per_line = app.head.samples_per_line;
         request.line_span = app.head.line_span;
         request.line_repeat = ping.line_repeat;
-        request.playback_restart = !head_mode && app.datafile.playback_restart != 0;
+        request.playback_restart = !head_mode && app.playback_restart != 0;
         request.mark_pending = ping.mark_pending == 1;
         const int moved = hooks.draw_ping(app, request);
         ping.columns_since_mark += moved;
@@ -225,11 +225,11 @@ void draw_side_scan_ping(AppState& app, PingHooks& hooks, bool head_mode) {
 
 }  // namespace
 
-void PingHooks::clear_line_history(AppState& app) {
+void PingHooks::clear_line_history(const PingContext& app) {
     kelvanor::clear_line_history(app.waterfall);
 }
 
-int PingHooks::draw_ping(AppState& app, const ColumnRequest& request) {
+int PingHooks::draw_ping(const PingContext& app, const ColumnRequest& request) {
     return kelvanor::draw_ping(app.waterfall, app.settings, request);
 }
 
@@ -315,15 +315,15 @@ int32_t rec_pause_flash_interval(int32_t range_metres) {
     return 1;
 }
 
-void run_frequency_rule(AppState& app, PingHooks& hooks) {
+void run_frequency_rule(const PingContext& app, PingHooks& hooks) {
     if (!apply_frequency_range_limit(app.settings)) return;
     hooks.clear_line_history(app);
     if (app.settings.Grid) hooks.redraw_grid_label();
-    apply_range_readout_state(app);
+    apply_range_readout_state(app.settings, app.head, app.ping);
     hooks.redraw_range_readout();
 }
 
-void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
+void process_ping(const PingContext& app, PingHooks& hooks, Clock& clock) {
     PingState& ping = app.ping;
     bool accepted = false;
     {
@@ -375,8 +375,8 @@ void process_ping(AppState& app, PingHooks& hooks, Clock& clock) {
     hooks.update_ping_indicator(app.head.reply_valid == 1);
 }
 
-void process_head_reply(AppState& app, PingHooks& hooks, Clock& clock, const uint8_t* reply,
-                        size_t size) {
+void process_head_reply(const PingContext& app, PingHooks& hooks, Clock& clock,
+                        const uint8_t* reply, size_t size) {
     auto& buffer = app.head.head_reply;
     const size_t count = std::min(size, buffer.size());
     if (count > 0) std::memcpy(buffer.data(), reply, count);

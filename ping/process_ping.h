@@ -11,14 +11,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "ping/ping_context.h"
 #include "ping/readout_state.h"
 #include "waterfall/column_history.h"
 #include "waterfall/image.h"
 
 namespace kelvanor {
 
-struct AppState;
-struct PingState;
 class Clock;
 
 // What the pipeline calls outward. Every method has a default: the read-out, menu,
@@ -51,9 +50,9 @@ class PingHooks {
     virtual void enable_menu_item(int /*id*/, bool /*enabled*/) {}
 
     // The waterfall. Each takes the image lock itself.
-    virtual void clear_line_history(AppState& app);
+    virtual void clear_line_history(const PingContext& app);
     // Returns the number of columns the image moved.
-    virtual int draw_ping(AppState& app, const ColumnRequest& request);
+    virtual int draw_ping(const PingContext& app, const ColumnRequest& request);
 
     // Target measurement overlays at the last mouse position (each takes its own locks).
     virtual void redraw_length_overlay() {}
@@ -71,18 +70,18 @@ class PingHooks {
 
 // The whole pipeline for the reply in head_reply. In FILE mode it ends with the pause of
 // 100 - PlotSpeed milliseconds through the clock.
-void process_ping(AppState& app, PingHooks& hooks, Clock& clock);
+void process_ping(const PingContext& app, PingHooks& hooks, Clock& clock);
 
 // HEAD mode as the acquisition thread feeds it: the `size` bytes of a complete head reply
 // (at most the reply buffer; bytes beyond the reply length are ignored) replace head_reply,
 // reply_valid starts cleared as after a switch command, and the pipeline runs.
-void process_head_reply(AppState& app, PingHooks& hooks, Clock& clock, const uint8_t* reply,
-                        size_t size);
+void process_head_reply(const PingContext& app, PingHooks& hooks, Clock& clock,
+                        const uint8_t* reply, size_t size);
 
 // The frequency rule with what follows it: when it acts (HEAD mode), the line history is
 // cleared, the grid label redrawn when the grid is on, and the range read-out set and
 // redrawn.
-void run_frequency_rule(AppState& app, PingHooks& hooks);
+void run_frequency_rule(const PingContext& app, PingHooks& hooks);
 
 // Steps of the pipeline, on their own for tests and tools.
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "control/app_state.h"
-
 namespace kelvanor {
 
 namespace {
@@ -22,15 +20,14 @@ int32_t range_metres_for_index(int32_t ss_range) {
     return kRangeMetres[static_cast<size_t>(std::clamp(ss_range, 0, last))];
 }
 
-void apply_range_readout_state(AppState& app) {
-    const int32_t metres = range_metres_for_index(app.settings.SSRange);
-    app.head.range_metres = metres;
-    app.head.metres_per_sample = static_cast<float>(metres) / 500.0f;
-    reset_previous_ping_tracking(app.ping);
+void apply_range_readout_state(const Settings& settings, HeadState& head, PingState& ping) {
+    const int32_t metres = range_metres_for_index(settings.SSRange);
+    head.range_metres = metres;
+    head.metres_per_sample = static_cast<float>(metres) / 500.0f;
+    reset_previous_ping_tracking(ping);
 }
 
-ChannelReadoutState apply_channel_readout_state(AppState& app) {
-    Settings& s = app.settings;
+ChannelReadoutState apply_channel_readout_state(Settings& s) {
     const ChannelSelection train = s.SSTrain;
     s.channel_code = channel_code_for_train(train);
     ChannelReadoutState state;
@@ -48,15 +45,15 @@ BalanceFactors compute_balance_factors(int32_t channel_balance) {
     return factors;
 }
 
-BalanceReadout apply_balance_readout_state(AppState& app) {
-    const bool head_mode = app.settings.RunMode == RunMode::Head;
+BalanceReadout apply_balance_readout_state(const Settings& settings, HeadState& head,
+                                           int32_t file_channel_balance) {
+    const bool head_mode = settings.RunMode == RunMode::Head;
     if (head_mode) {
-        const BalanceFactors factors = compute_balance_factors(app.settings.ChannelBalance);
-        app.head.balance_factor_plus = factors.plus;
-        app.head.balance_factor_minus = factors.minus;
+        const BalanceFactors factors = compute_balance_factors(settings.ChannelBalance);
+        head.balance_factor_plus = factors.plus;
+        head.balance_factor_minus = factors.minus;
     }
-    const int32_t balance =
-        head_mode ? app.settings.ChannelBalance.load() : app.datafile.file_channel_balance;
+    const int32_t balance = head_mode ? settings.ChannelBalance.load() : file_channel_balance;
     const float a = static_cast<float>(balance - 30) * 0.1f;
     return BalanceReadout{-a, a};
 }

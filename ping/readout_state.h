@@ -6,16 +6,18 @@
 
 #include <cstdint>
 
-namespace kelvanor {
+#include "ping/ping_state.h"
+#include "settings/head_state.h"
+#include "settings/settings.h"
 
-struct AppState;
+namespace kelvanor {
 
 // Range of an SSRange index, in metres. An index outside the table is held to its ends.
 int32_t range_metres_for_index(int32_t ss_range);
 
 // draw_range: range_metres and metres_per_sample (range / 500) from SSRange, and the
 // previous-ping tracking value of ping processing reset (reset_previous_ping_tracking).
-void apply_range_readout_state(AppState& app);
+void apply_range_readout_state(const Settings& settings, HeadState& head, PingState& ping);
 
 struct ChannelReadoutState {
     // SSTrain differs from the one of the last channel read-out.
@@ -25,7 +27,7 @@ struct ChannelReadoutState {
 };
 
 // draw_channel: channel_code from SSTrain, and previous_ss_train brought up to date.
-ChannelReadoutState apply_channel_readout_state(AppState& app);
+ChannelReadoutState apply_channel_readout_state(Settings& settings);
 
 struct BalanceFactors {
     int32_t plus = 100;   // switch command byte 12
@@ -44,7 +46,8 @@ struct BalanceReadout {
 };
 
 // draw_balance: in HEAD mode the balance factors from ChannelBalance; the shown values from
-// file_channel_balance in FILE mode, ChannelBalance in HEAD mode.
-BalanceReadout apply_balance_readout_state(AppState& app);
+// file_channel_balance (the last played record's) in FILE mode, ChannelBalance in HEAD mode.
+BalanceReadout apply_balance_readout_state(const Settings& settings, HeadState& head,
+                                           int32_t file_channel_balance);
 
 }  // namespace kelvanor

@@ -131,7 +131,7 @@ TEST(PanelLayout, EveryTextFitsItsBox) {
                     app.settings.SSTrain = static_cast<ChannelSelection>(range % 3);
                     app.settings.ChannelBalance = range * 7;
                     app.settings.PlotSpeed = range * 10;
-                    paint_panel(app, surface, nullptr, hooks);
+                    paint_panel(panel_context(app), surface, nullptr, hooks);
                     check_texts("mode " + std::to_string(run_mode) + ", units " +
                                 std::to_string(units) + ", range " + std::to_string(range));
                 }
@@ -140,7 +140,7 @@ TEST(PanelLayout, EveryTextFitsItsBox) {
     }
     // "Plot Spd" inside its bar, clear of the right arrow (FILE mode only).
     app.settings.RunMode = RunMode::File;
-    paint_panel(app, surface, nullptr, hooks);
+    paint_panel(panel_context(app), surface, nullptr, hooks);
     bool plot_speed_seen = false;
     for (const auto& t : surface.texts) {
         if (t.text != "Plot Spd") continue;
@@ -152,10 +152,10 @@ TEST(PanelLayout, EveryTextFitsItsBox) {
     }
     EXPECT_TRUE(plot_speed_seen);
     surface.texts.clear();
-    draw_date_time(app, surface, nullptr, "28-SEP-2026  23:58:59");
+    draw_date_time(panel_context(app), surface, nullptr, "28-SEP-2026  23:58:59");
     check_texts("date and time");
     app.settings.RunMode = RunMode::File;
-    draw_line_position(app, surface, nullptr, "5420.1234N 01007.5678E  ", true);
+    draw_line_position(panel_context(app), surface, nullptr, "5420.1234N 01007.5678E  ", true);
     check_texts("line position");
     EXPECT_GT(checked, 100);
 }

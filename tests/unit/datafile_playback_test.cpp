@@ -40,8 +40,10 @@ struct Player {
     PlaybackHooks hooks;
 
     Player() {
-        hooks.process_ping = [this](AppState& a) { tags.push_back(a.head.head_reply[8]); };
-        hooks.reset_ping_tracking = [this](AppState&) { ++resets; };
+        hooks.process_ping = [this](const PlaybackContext& a) {
+            tags.push_back(a.head.head_reply[8]);
+        };
+        hooks.reset_ping_tracking = [this](const PlaybackContext&) { ++resets; };
         hooks.copy_record = [this](std::span<const uint8_t> r) {
             copies.emplace_back(r.begin(), r.end());
         };
@@ -191,7 +193,7 @@ TEST(DatafilePlayback, RecordsWithShortRepliesAreReadAndTheirRepliesRefused) {
         MemoryRecordSource source(file);
         Player p;
         std::vector<bool> accepted;
-        p.hooks.process_ping = [&](AppState& a) {
+        p.hooks.process_ping = [&](const PlaybackContext& a) {
             p.tags.push_back(a.head.head_reply[8]);
             accepted.push_back(convert_ping(a, 0));
         };

@@ -34,8 +34,8 @@ class HeadLink : public ::testing::Test {
 
     HeadPort& port() {
         if (!port_) {
-            enumerate_ports(app, head().port_table());
-            port_ = std::make_unique<HeadPort>(app, hooks, clock, ui);
+            enumerate_ports(head_link_context(app), head().port_table());
+            port_ = std::make_unique<HeadPort>(head_link_context(app), hooks, clock, ui);
         }
         return *port_;
     }
@@ -375,10 +375,11 @@ TEST(HeadPortOpen, APermissionFailureIsReportedOncePerDeviceAndNoThreadStarts) {
     CountingHooks hooks;
     FastClock clock;
     RecordingUi ui;
-    enumerate_ports(app, resolve_ports({{1, "/dev/ttyUSB0"}, {2, "/dev/ttyUSB1"}}, {}, {}));
+    enumerate_ports(head_link_context(app),
+                    resolve_ports({{1, "/dev/ttyUSB0"}, {2, "/dev/ttyUSB1"}}, {}, {}));
     auto refusing = std::make_unique<RefusingPort>();
     RefusingPort& line = *refusing;
-    HeadPort port(app, hooks, clock, ui, std::move(refusing));
+    HeadPort port(head_link_context(app), hooks, clock, ui, std::move(refusing));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(port.open(0).status, SerialOpenStatus::PermissionDenied);
         EXPECT_FALSE(port.start());
@@ -399,8 +400,8 @@ TEST(HeadPortOpen, AComNumberWithoutADeviceFailsQuietly) {
     CountingHooks hooks;
     FastClock clock;
     RecordingUi ui;
-    enumerate_ports(app, PortTable{});
-    HeadPort port(app, hooks, clock, ui);
+    enumerate_ports(head_link_context(app), PortTable{});
+    HeadPort port(head_link_context(app), hooks, clock, ui);
     EXPECT_EQ(port.open(app.settings.ComPort).status, SerialOpenStatus::NotFound);
     EXPECT_FALSE(port.start());
     port.stop();
@@ -433,7 +434,7 @@ TEST(StampPingTime, FormatsDateAndTimeOncePerSecond) {
     clock.tm.tm_hour = 16;
     clock.tm.tm_min = 5;
     clock.tm.tm_sec = 9;
-    stamp_ping_time(app, clock);
+    stamp_ping_time(head_link_context(app), clock);
     EXPECT_STREQ(app.head.date_text.data(), "07-DEC-2026");
     EXPECT_STREQ(app.head.time_text.data(), "16:05:09");
     EXPECT_STREQ(app.head.date_time_text.data(), "07-DEC-2026  16:05:09");
@@ -443,7 +444,7 @@ TEST(StampPingTime, FormatsDateAndTimeOncePerSecond) {
     // The same calendar second is neither converted nor formatted again, however often the
     // port is looked at within it.
     clock.tm.tm_sec = 10;
-    for (int i = 0; i < 100; ++i) stamp_ping_time(app, clock);
+    for (int i = 0; i < 100; ++i) stamp_ping_time(head_link_context(app), clock);
     EXPECT_STREQ(app.head.time_text.data(), "16:05:09");
     EXPECT_EQ(app.link.clock_second, 9);
     EXPECT_EQ(clock.conversions, 1);
@@ -451,7 +452,7 @@ TEST(StampPingTime, FormatsDateAndTimeOncePerSecond) {
     clock.seconds = 101;
     clock.tm.tm_mon = 0;
     clock.tm.tm_year = 12345 - 1900;  // too long for the field: cut, still terminated
-    stamp_ping_time(app, clock);
+    stamp_ping_time(head_link_context(app), clock);
     EXPECT_STREQ(app.head.time_text.data(), "16:05:10");
     EXPECT_STREQ(app.head.date_text.data(), "07-JAN-12345");
     EXPECT_EQ(app.link.clock_second, 10);

@@ -303,7 +303,7 @@ TEST(OutgoingCommand, WorkWhileRtsIsHeldShortensTheHoldSleepNotTheHold) {
 class LoggingHooks final : public AcquisitionHooks {
   public:
     explicit LoggingHooks(FramingLog& log) : log_(log) {}
-    int draw_ping(AppState& app, const ColumnRequest& request) override {
+    int draw_ping(const PingContext& app, const ColumnRequest& request) override {
         log_.events.push_back("draw");
         return PingHooks::draw_ping(app, request);
     }
@@ -329,7 +329,7 @@ TEST(PollHeadReply, AReplysColumnIsDrawnWhileTheNextCommandsRtsIsHeld) {
     port.queued.resize(synthesize_reply(head, command, port.queued));
     ASSERT_EQ(port.queued.size(), static_cast<size_t>(app.head.reply_length.load()));
 
-    AcquisitionContext context{app, port, hooks, clock};
+    AcquisitionContext context{head_link_context(app), port, hooks, clock};
     poll_head_reply(context);
     EXPECT_EQ(app.link.replies_accepted, 1);
     EXPECT_EQ(app.link.commands_sent, 1);

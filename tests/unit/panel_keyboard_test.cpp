@@ -14,7 +14,7 @@ using test::PanelTest;
 class PanelKeyboardTest : public PanelTest {
   protected:
     void type(const std::string& keys) {
-        for (const char c : keys) panel_key_char(app, surface, &ui, hooks, c);
+        for (const char c : keys) panel_key_char(panel_context(app), surface, &ui, hooks, c);
     }
     std::string prompt() const { return text_in({692, 504, 792, 530}); }
 };
@@ -51,7 +51,7 @@ TEST_F(PanelKeyboardTest, PromptLeavesThePositionBoxAlone) {
     };
     for (const char* keys : {"R12\r", "G3\x1b", "r\x1b", "g\r"}) {
         SCOPED_TRACE(keys);
-        paint_panel(app, surface, &ui, hooks);
+        paint_panel(panel_context(app), surface, &ui, hooks);
         const std::vector<PaletteIndex> before = position_box();
         type(std::string(keys, 2));
         EXPECT_EQ(position_box(), before) << "while the prompt shows";

@@ -39,7 +39,7 @@ TEST_F(PanelTest, RangeBoxShowsTheRangeAndSetsTheSwitchCommandRange) {
         app.settings.Units = static_cast<LengthUnit>(c.units);
         app.settings.SSRange = c.range;
         app.ping.seen.time_seconds = 5;
-        draw_range(app, surface, &ui);
+        draw_range(panel_context(app), surface, &ui);
         EXPECT_EQ(text_in(layout().range_box), c.text);
         EXPECT_EQ(app.head.range_metres, c.metres);
         EXPECT_FLOAT_EQ(app.head.metres_per_sample, static_cast<float>(c.metres) / 500.0f);
@@ -55,7 +55,7 @@ TEST_F(PanelTest, RangeBoxShowsTheRangeAndSetsTheSwitchCommandRange) {
 
 TEST_F(PanelTest, GainBoxShowsDecibels) {
     app.settings.SSGain = 17;
-    draw_gain(app, surface, &ui);
+    draw_gain(panel_context(app), surface, &ui);
     EXPECT_EQ(text_in(layout().gain_box), "17 dB");
 }
 
@@ -63,14 +63,14 @@ TEST_F(PanelTest, ChannelMarkersColourTheStripBySide) {
     const Rect upper{785, 0, 792, 251};
     const Rect lower{785, 251, 792, 502};
     app.settings.SSTrain = ChannelSelection::Both;
-    draw_channel(app, surface, &ui);
+    draw_channel(panel_context(app), surface, &ui);
     EXPECT_EQ(text_in(layout().channel_box), "Both");
     EXPECT_EQ(app.settings.channel_code, ChannelCode::Both);
     EXPECT_TRUE(surface.all(upper, kPaletteDarkRed));
     EXPECT_TRUE(surface.all(lower, kPaletteIndicatorGreen));
 
     app.settings.SSTrain = ChannelSelection::Port;
-    draw_channel(app, surface, &ui);
+    draw_channel(panel_context(app), surface, &ui);
     EXPECT_EQ(text_in(layout().channel_box), "Port");
     EXPECT_EQ(app.settings.channel_code, ChannelCode::Port);
     EXPECT_EQ(app.settings.previous_ss_train, ChannelSelection::Port);
@@ -80,7 +80,7 @@ TEST_F(PanelTest, ChannelMarkersColourTheStripBySide) {
                             kPaletteDarkRed));
 
     app.settings.SSTrain = ChannelSelection::Starboard;
-    draw_channel(app, surface, &ui);
+    draw_channel(panel_context(app), surface, &ui);
     EXPECT_EQ(text_in(layout().channel_box), "Stbd");
     EXPECT_TRUE(surface.all({785, 0, 792, 502}, kPaletteIndicatorGreen));
 }
@@ -96,7 +96,7 @@ TEST_F(PanelTest, ChannelChangeWithGridOnMovesTheGridToTheNewLayout) {
     }
     app.settings.SSTrain =
         ChannelSelection::Starboard;  // starboard: zero line at row 1, range lines 101..401
-    draw_channel(app, surface, &ui);
+    draw_channel(panel_context(app), surface, &ui);
     const ImageLock held = lock_image(app.waterfall);
     EXPECT_LT(image_pixel(app.waterfall, held, 150, 20), kGridBit) << "old range line gone";
     EXPECT_LT(image_pixel(app.waterfall, held, 250, 0), kGridBit) << "old zero line gone";
@@ -108,14 +108,14 @@ TEST_F(PanelTest, GridLabelMovesRightInFileModeAndBringsThePlotSpeedControl) {
     app.settings.Units = LengthUnit::Feet;
     app.settings.SSRange = 4;
     app.settings.Grid = 1;
-    draw_grid_label(app, surface, &ui);
+    draw_grid_label(panel_context(app), surface, &ui);
     EXPECT_EQ(text_in({387, 504, 547, 530}), "80 FT/DIV");
     EXPECT_TRUE(surface.glyphs().empty());
 
     app.settings.RunMode = RunMode::File;
     app.settings.Grid = 0;
     surface.clear_records();
-    draw_grid_label(app, surface, &ui);
+    draw_grid_label(panel_context(app), surface, &ui);
     const auto label = surface.find_text("Grid Off");
     ASSERT_TRUE(label);
     EXPECT_EQ(label->at.x, 463 + 45 - 4 * 8);
@@ -133,7 +133,7 @@ TEST_F(PanelTest, PlotSpeedBarLengthFollowsThePlotSpeed) {
     };
     for (const Case c : {Case{100, 48}, Case{0, 0}, Case{55, 26}, Case{5, 2}, Case{95, 45}}) {
         app.settings.PlotSpeed = c.plot_speed;
-        draw_plot_speed(app, surface, &ui);
+        draw_plot_speed(panel_context(app), surface, &ui);
         EXPECT_EQ(plot_speed_bar_pixels(c.plot_speed), c.filled);
         // Row 506 lies above the label; the bar's inside is x 405..452.
         EXPECT_EQ(surface.count({405, 506, 453, 507}, kPaletteLightGrey), c.filled) << c.plot_speed;
@@ -150,7 +150,7 @@ TEST_F(PanelTest, BalanceShowsPortAndStarboardDecibels) {
     for (const Case c : {Case{45, "-1.5/1.5"}, Case{15, "1.5/-1.5"}, Case{60, "-3.0/3.0"}}) {
         app.settings.ChannelBalance = c.balance;
         surface.clear_records();
-        draw_balance(app, surface, &ui);
+        draw_balance(panel_context(app), surface, &ui);
         ASSERT_EQ(surface.texts().size(), 2u);
         EXPECT_EQ(surface.texts()[0].text, c.text);
         EXPECT_EQ(surface.texts()[0].colour, kPaletteBlack);
@@ -163,16 +163,16 @@ TEST_F(PanelTest, BalanceShowsPortAndStarboardDecibels) {
 TEST_F(PanelTest, FrequencyFollowsTheFileInFileMode) {
     app.settings.Frequency = FrequencyBand::High;
     app.settings.file_frequency = FrequencyBand::Low;
-    draw_frequency(app, surface, &ui);
+    draw_frequency(panel_context(app), surface, &ui);
     EXPECT_EQ(surface.texts().back().text, "High Freq");
     EXPECT_EQ(surface.texts().back().colour, kPaletteIndicatorGreen);
     app.settings.RunMode = RunMode::File;
-    draw_frequency(app, surface, &ui);
+    draw_frequency(panel_context(app), surface, &ui);
     EXPECT_EQ(surface.texts().back().text, "Low Freq");
 }
 
 TEST_F(PanelTest, DataFromButtonsDrawTheCurrentModePressed) {
-    draw_data_from_buttons(app, surface, &ui, RunMode::File);
+    draw_data_from_buttons(panel_context(app), surface, &ui, RunMode::File);
     const ButtonBox head = layout().head_button;
     const ButtonBox file = layout().file_button;
     EXPECT_EQ(surface.index({head.x, head.y}), kPaletteWhite);  // raised: light top-left edge
@@ -186,7 +186,7 @@ TEST_F(PanelTest, WholePaintDrawsEveryElementAndTheArrowsByMode) {
     app.settings.RunMode = RunMode::File;
     app.run.speed_knots = 4.5f;
     app.run.heading_degrees = 90.0f;
-    paint_panel(app, surface, &ui, hooks);
+    paint_panel(panel_context(app), surface, &ui, hooks);
     EXPECT_EQ(surface.index({10, 590}), kPalettePanelBackground);
     EXPECT_EQ(surface.index({300, 502}), kPaletteLightGrey);
     EXPECT_EQ(surface.glyph_at({layout().x1 + 2, layout().y0 + 2}), SystemGlyph::ArrowUpInactive);
@@ -206,22 +206,22 @@ TEST_F(PanelTest, WholePaintDrawsEveryElementAndTheArrowsByMode) {
     app.settings.RunMode = RunMode::Head;
     app.run.recording = 1;
     hooks.calls.clear();
-    paint_panel(app, surface, &ui, hooks);
+    paint_panel(panel_context(app), surface, &ui, hooks);
     EXPECT_EQ(surface.glyph_at({layout().x1 + 2, layout().y0 + 2}), SystemGlyph::ArrowUp);
     EXPECT_EQ(hooks.calls, (std::vector<std::string>{"draw_rec_pause", "notices"}));
 }
 
 TEST_F(PanelTest, EntryBoxShowsThePromptAndErasesToTheBackground) {
     app.run.entry_kind = 1;
-    draw_entry_box(app, surface, &ui, true);
+    draw_entry_box(panel_context(app), surface, &ui, true);
     EXPECT_EQ(text_in({692, 504, 792, 530}), "Range: ? M");
     EXPECT_EQ(surface.index({692, 504}), kPaletteButtonShade);
     app.run.entry_kind = 2;
     app.run.entry_count = 2;
     app.run.entry_digits = {'1', '2', 0, 0, 0};
-    draw_entry_box(app, surface, &ui, true);
+    draw_entry_box(panel_context(app), surface, &ui, true);
     EXPECT_EQ(text_in({692, 504, 792, 530}), "Gain: 12 dB");
-    draw_entry_box(app, surface, &ui, false);
+    draw_entry_box(panel_context(app), surface, &ui, false);
     EXPECT_TRUE(surface.all({692, 504, 792, 520}, kPalettePanelBackground));
 }
 

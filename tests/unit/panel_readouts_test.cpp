@@ -74,7 +74,7 @@ TEST_F(PanelTest, HeadingShowsWholeDegreesAndDrawsTheNeedleInWhite) {
         const char* text;
     };
     for (const Case c : {Case{359.9f, "359 DEG"}, Case{90.0f, "090 DEG"}, Case{7.0f, "007 DEG"}}) {
-        EXPECT_TRUE(draw_heading(app, surface, &ui, c.heading, false));
+        EXPECT_TRUE(draw_heading(panel_context(app), surface, &ui, c.heading, false));
         EXPECT_EQ(text_in(layout().heading_box), c.text);
     }
     // 7 degrees: the needle from the centre nearly straight up, in white on the dial's fill.
@@ -84,7 +84,7 @@ TEST_F(PanelTest, HeadingShowsWholeDegreesAndDrawsTheNeedleInWhite) {
     EXPECT_EQ(surface.index({dial.left + 4, 522}), kPaletteButtonShade);
     EXPECT_EQ(surface.index({dial.left + 8, dial.top}), kPaletteLightGrey) << "dial outline";
 
-    draw_heading(app, surface, &ui, 90.0f, true);
+    draw_heading(panel_context(app), surface, &ui, 90.0f, true);
     for (int x = dial.left + 8; x < dial.left + 16; ++x) {
         EXPECT_EQ(surface.index({x, 519}), kPaletteWhite) << x;
     }
@@ -92,31 +92,34 @@ TEST_F(PanelTest, HeadingShowsWholeDegreesAndDrawsTheNeedleInWhite) {
 }
 
 TEST_F(PanelTest, ReadoutsRedrawOnlyWhenTheirValueChanged) {
-    EXPECT_TRUE(draw_speed(app, surface, &ui, 3.0f, false));
+    EXPECT_TRUE(draw_speed(panel_context(app), surface, &ui, 3.0f, false));
     EXPECT_EQ(text_in(layout().speed_box), "3.0 KTS");
     ui.areas.clear();
     surface.clear_records();
-    EXPECT_FALSE(draw_speed(app, surface, &ui, 3.0f, false));
-    EXPECT_TRUE(draw_speed(app, surface, &ui, 3.0f, true)) << "forced";
-    EXPECT_TRUE(draw_speed(app, surface, &ui, 3.05f, false));
+    EXPECT_FALSE(draw_speed(panel_context(app), surface, &ui, 3.0f, false));
+    EXPECT_TRUE(draw_speed(panel_context(app), surface, &ui, 3.0f, true)) << "forced";
+    EXPECT_TRUE(draw_speed(panel_context(app), surface, &ui, 3.05f, false));
     EXPECT_EQ(ui.areas.size(), 2u) << "a repaint only for what was drawn";
 
-    EXPECT_TRUE(draw_heading(app, surface, &ui, 12.2f, false));
-    EXPECT_FALSE(draw_heading(app, surface, &ui, 12.9f, false)) << "same whole degree";
+    EXPECT_TRUE(draw_heading(panel_context(app), surface, &ui, 12.2f, false));
+    EXPECT_FALSE(draw_heading(panel_context(app), surface, &ui, 12.9f, false))
+        << "same whole degree";
 
-    EXPECT_TRUE(draw_date_time(app, surface, &ui, "07-DEC-2026  16:05:09"));
-    EXPECT_FALSE(draw_date_time(app, surface, &ui, "07-DEC-2026  16:05:09"));
+    EXPECT_TRUE(draw_date_time(panel_context(app), surface, &ui, "07-DEC-2026  16:05:09"));
+    EXPECT_FALSE(draw_date_time(panel_context(app), surface, &ui, "07-DEC-2026  16:05:09"));
     EXPECT_EQ(shown_date_time(surface), "07-DEC-2026  16:05:09");
-    EXPECT_TRUE(draw_date_time(app, surface, &ui, "07-DEC-2026  16:05:10"));
-    EXPECT_TRUE(draw_date_time(app, surface, &ui, ""));
-    EXPECT_FALSE(draw_date_time(app, surface, &ui, ""));
+    EXPECT_TRUE(draw_date_time(panel_context(app), surface, &ui, "07-DEC-2026  16:05:10"));
+    EXPECT_TRUE(draw_date_time(panel_context(app), surface, &ui, ""));
+    EXPECT_FALSE(draw_date_time(panel_context(app), surface, &ui, ""));
 }
 
 TEST_F(PanelTest, SpeedOfADamagedRecordIsShownWithoutOverflow) {
-    EXPECT_TRUE(draw_speed(app, surface, &ui, 3.0e38f, false));
-    EXPECT_TRUE(draw_heading(app, surface, &ui, std::numeric_limits<float>::quiet_NaN(), false));
+    EXPECT_TRUE(draw_speed(panel_context(app), surface, &ui, 3.0e38f, false));
+    EXPECT_TRUE(draw_heading(panel_context(app), surface, &ui,
+                             std::numeric_limits<float>::quiet_NaN(), false));
     EXPECT_EQ(text_in(layout().heading_box), "000 DEG");
-    EXPECT_FALSE(draw_heading(app, surface, &ui, -1.0e30f, false)) << "also shown as 0";
+    EXPECT_FALSE(draw_heading(panel_context(app), surface, &ui, -1.0e30f, false))
+        << "also shown as 0";
 }
 
 TEST_F(PanelTest, GpsPositionBlinksOnEverySecondUpdate) {
@@ -124,26 +127,29 @@ TEST_F(PanelTest, GpsPositionBlinksOnEverySecondUpdate) {
     int stars = 0;
     for (int i = 0; i < 4; ++i) {
         surface.clear_records();
-        draw_gps_position(app, surface, &ui, true);
+        draw_gps_position(panel_context(app), surface, &ui, true);
         if (surface.find_text("*")) ++stars;
     }
     EXPECT_EQ(stars, 2);
     EXPECT_EQ(text_in({692, 520, 792, 530}), "5012.3456 N ");
     EXPECT_TRUE(surface.find_text("00412.3456 W"));
-    draw_gps_position(app, surface, &ui, false);
+    draw_gps_position(panel_context(app), surface, &ui, false);
     EXPECT_EQ(surface.find_text("N/A")->at, (Point{712, 536}));
     EXPECT_EQ(surface.index({692, 520}), kPaletteBlack) << "outlined box";
 }
 
 TEST_F(PanelTest, LinePositionDrawsOnlyInFileModeAndOnlyOnAChange) {
-    EXPECT_FALSE(draw_line_position(app, surface, &ui, "5012.3456 N 00412.3456 W", true));
+    EXPECT_FALSE(
+        draw_line_position(panel_context(app), surface, &ui, "5012.3456 N 00412.3456 W", true));
     app.settings.RunMode = RunMode::File;
-    EXPECT_TRUE(draw_line_position(app, surface, &ui, "5012.3456 N 00412.3456 W", true));
-    EXPECT_FALSE(draw_line_position(app, surface, &ui, "5012.3456 N 00412.3456 W", true));
-    EXPECT_TRUE(draw_line_position(app, surface, &ui, "", true)) << "empty: N/A";
-    EXPECT_FALSE(draw_line_position(app, surface, &ui, "", false));
+    EXPECT_TRUE(
+        draw_line_position(panel_context(app), surface, &ui, "5012.3456 N 00412.3456 W", true));
+    EXPECT_FALSE(
+        draw_line_position(panel_context(app), surface, &ui, "5012.3456 N 00412.3456 W", true));
+    EXPECT_TRUE(draw_line_position(panel_context(app), surface, &ui, "", true)) << "empty: N/A";
+    EXPECT_FALSE(draw_line_position(panel_context(app), surface, &ui, "", false));
     app.panel.capture_redraw = 1;
-    EXPECT_TRUE(draw_line_position(app, surface, &ui, "", false));
+    EXPECT_TRUE(draw_line_position(panel_context(app), surface, &ui, "", false));
 }
 
 TEST_F(PanelTest, CursorValuesShowTheColumnUnderThePointer) {
@@ -157,7 +163,7 @@ TEST_F(PanelTest, CursorValuesShowTheColumnUnderThePointer) {
         app.ping.column_history,
         make_entry("01-JAN-2026  10:00:01", "5000.0001 N 00100.0001 W", 120, 4.0f, 90.0f), 1);
     // Off the waterfall: the newest column, whatever x.
-    show_cursor_values(app, surface, &ui, {10, 376});
+    show_cursor_values(panel_context(app), surface, &ui, {10, 376});
     EXPECT_EQ(app.ping.history_column_offset, 783);
     EXPECT_EQ(app.ping.history_row, 376);
     EXPECT_EQ(text_in(layout().cursor_range_box), "060.00 M");
@@ -167,7 +173,7 @@ TEST_F(PanelTest, CursorValuesShowTheColumnUnderThePointer) {
     EXPECT_TRUE(surface.find_text("5000.0001 N "));
 
     // Over the waterfall at screen column 783: the record before the newest.
-    follow_pointer_readouts(app, surface, &ui, {783, 376});
+    follow_pointer_readouts(panel_context(app), surface, &ui, {783, 376});
     EXPECT_EQ(app.ping.history_view, 1);
     EXPECT_EQ(app.panel.mouse_x, 783);
     EXPECT_EQ(text_in(layout().cursor_range_box), "030.00 M");
@@ -175,11 +181,11 @@ TEST_F(PanelTest, CursorValuesShowTheColumnUnderThePointer) {
     EXPECT_EQ(text_in(layout().heading_box), "045 DEG");
 
     // Leaving the waterfall shows the newest column once more.
-    follow_pointer_readouts(app, surface, &ui, {400, 560});
+    follow_pointer_readouts(panel_context(app), surface, &ui, {400, 560});
     EXPECT_EQ(app.ping.history_view, 0);
     EXPECT_EQ(shown_date_time(surface), "01-JAN-2026  10:00:01");
     surface.clear_records();
-    follow_pointer_readouts(app, surface, &ui, {400, 570});
+    follow_pointer_readouts(panel_context(app), surface, &ui, {400, 570});
     EXPECT_TRUE(surface.texts().empty()) << "nothing more while off the waterfall";
 }
 
@@ -193,14 +199,14 @@ TEST_F(PanelTest, ACaptureShowsTheReadoutOfTheLastPointerPositionWhole) {
     store_history_records(
         app.ping.column_history,
         make_entry("01-JAN-2026  10:00:01", "5000.0001 N 00100.0001 W", 120, 4.0f, 90.0f), 1);
-    show_cursor_values(app, surface, &ui, {10, 376});
+    show_cursor_values(panel_context(app), surface, &ui, {10, 376});
     ASSERT_EQ(app.ping.history_view, 0);
     app.panel.mouse_x = 783;
     app.panel.mouse_y = 376;
     for (int capture = 0; capture < 2; ++capture) {
         SCOPED_TRACE(capture);
         surface.clear_records();
-        show_capture_readout(app, surface, &ui);
+        show_capture_readout(panel_context(app), surface, &ui);
         EXPECT_EQ(app.ping.history_view, 1);
         EXPECT_EQ(app.panel.capture_redraw, 0);
         EXPECT_EQ(shown_date_time(surface), "01-JAN-2026  10:00:00");
@@ -208,11 +214,11 @@ TEST_F(PanelTest, ACaptureShowsTheReadoutOfTheLastPointerPositionWhole) {
         EXPECT_EQ(text_in(layout().heading_box), "045 DEG");
     }
     // Leaving the client area any other way than over the panel shows the live values too.
-    leave_waterfall_readouts(app, surface, &ui);
+    leave_waterfall_readouts(panel_context(app), surface, &ui);
     EXPECT_EQ(app.ping.history_view, 0);
     EXPECT_EQ(shown_date_time(surface), "01-JAN-2026  10:00:01");
     surface.clear_records();
-    leave_waterfall_readouts(app, surface, &ui);
+    leave_waterfall_readouts(panel_context(app), surface, &ui);
     EXPECT_TRUE(surface.texts().empty()) << "nothing more once left";
 }
 
@@ -223,7 +229,7 @@ TEST_F(PanelTest, PingHooksDrawTheReadoutsThatPingProcessingChanged) {
     // The hooks only publish; the GUI thread's refresh draws.
     const auto refresh = [&] {
         const SurfaceLock held = lock_surface(surface);
-        paint_published_readouts(app, surface, held, feed.take(), {});
+        paint_published_readouts(panel_context(app), surface, held, feed.take(), {});
     };
     app.settings.SSRange = 1;
     apply_range_readout_state(app);
@@ -253,14 +259,14 @@ TEST_F(PanelTest, WorkerAndGuiThreadsDrawTheReadoutsTogether) {
     // draw holds the surface lock, so the sanitizers see no race on the last-shown copies.
     std::thread gps([this] {
         for (int i = 0; i < 200; ++i) {
-            draw_speed(app, surface, &ui, static_cast<float>(i % 7), false);
-            draw_heading(app, surface, &ui, static_cast<float>(i), false);
-            draw_gps_position(app, surface, nullptr, true);
+            draw_speed(panel_context(app), surface, &ui, static_cast<float>(i % 7), false);
+            draw_heading(panel_context(app), surface, &ui, static_cast<float>(i), false);
+            draw_gps_position(panel_context(app), surface, nullptr, true);
         }
     });
     test::RepaintRecorder gui_ui;
     for (int i = 0; i < 200; ++i) {
-        follow_pointer_readouts(app, surface, &gui_ui, {1 + i % 700, 1 + i % 400});
+        follow_pointer_readouts(panel_context(app), surface, &gui_ui, {1 + i % 700, 1 + i % 400});
     }
     gps.join();
     EXPECT_EQ(app.ping.history_view, 1);

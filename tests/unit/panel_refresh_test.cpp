@@ -104,7 +104,7 @@ struct Rig {
     // notice shown and erased, the pointer over the waterfall (when `pointer`).
     void live_ping(SimHead& head, int i, bool pointer = true) {
         clock.seconds = 1715679000 + i / 2;
-        stamp_ping_time(app, clock);
+        stamp_ping_time(head_link_context(app), clock);
         const std::vector<uint8_t> command =
             make_switch_command(app.head.range_metres, app.settings.SSGain,
                                 static_cast<int32_t>(app.settings.channel_code.load()),

@@ -98,11 +98,11 @@ class RecordingHooks : public PingHooks {
     void enable_menu_item(int id, bool enabled) override {
         calls.push_back((enabled ? "enable " : "grey ") + std::to_string(id));
     }
-    void clear_line_history(AppState& app) override {
+    void clear_line_history(const PingContext& app) override {
         calls.push_back("clear_line_history");
         PingHooks::clear_line_history(app);
     }
-    int draw_ping(AppState& app, const ColumnRequest& request) override {
+    int draw_ping(const PingContext& app, const ColumnRequest& request) override {
         calls.push_back("draw_ping");
         last_request = request;
         ++draws;

@@ -292,7 +292,7 @@ TEST(EnumeratePorts, ComPortMovesToTheFirstPortAndGpsToTheSecond) {
     AppState app;
     app.settings.ComPort = 0;
     app.settings.ComPortGPS = 1;
-    enumerate_ports(app, table_with({3, 7}));
+    enumerate_ports(head_link_context(app), table_with({3, 7}));
     EXPECT_EQ(app.settings.ComPort, 2);
     EXPECT_EQ(app.settings.ComPortGPS, 6);
     EXPECT_EQ(app.run.gps_enabled, 1);
@@ -308,7 +308,7 @@ TEST(EnumeratePorts, ValidChoicesAreKept) {
     AppState app;
     app.settings.ComPort = 6;
     app.settings.ComPortGPS = 2;
-    enumerate_ports(app, table_with({3, 7}));
+    enumerate_ports(head_link_context(app), table_with({3, 7}));
     EXPECT_EQ(app.settings.ComPort, 6);
     EXPECT_EQ(app.settings.ComPortGPS, 2);
 }
@@ -316,11 +316,11 @@ TEST(EnumeratePorts, ValidChoicesAreKept) {
 TEST(EnumeratePorts, OnePortDisablesTheGpsAndNoPortLeavesNoHeadPort) {
     AppState app;
     app.run.gps_enabled = 1;
-    enumerate_ports(app, table_with({1}));
+    enumerate_ports(head_link_context(app), table_with({1}));
     EXPECT_EQ(app.settings.ComPort, 0);
     EXPECT_EQ(app.run.gps_enabled, 0);
 
-    enumerate_ports(app, table_with({}));
+    enumerate_ports(head_link_context(app), table_with({}));
     EXPECT_EQ(app.settings.ComPort, -1);
     EXPECT_EQ(app.run.gps_enabled, 0);
 }
@@ -328,7 +328,7 @@ TEST(EnumeratePorts, OnePortDisablesTheGpsAndNoPortLeavesNoHeadPort) {
 TEST(EnumeratePorts, AComPortOfMinusOneFindsAPortOnceOneExists) {
     AppState app;
     app.settings.ComPort = -1;
-    enumerate_ports(app, table_with({5}));
+    enumerate_ports(head_link_context(app), table_with({5}));
     EXPECT_EQ(app.settings.ComPort, 4);
 }
 
