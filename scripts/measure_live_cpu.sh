@@ -3,7 +3,7 @@
 # process, over SECONDS (30 by default) after a settling time: utime + stime of the program's
 # process from /proc, as a share of one core, with the replies it read meanwhile. The machine's
 # load at the time is printed beside it, since other work on a shared machine shows in it. The
-# system share is mostly the cost of the wake-ups (three sleeps and one wake-up of the window
+# system share is mostly the cost of the wake-ups (four waits and one wake-up of the window
 # per ping); on a virtual machine whose other processors are idle, each one costs far more.
 # Usage: scripts/measure_live_cpu.sh [BIN_DIR] [SECONDS]
 set -uo pipefail
