@@ -138,6 +138,12 @@ int64_t wait_before_last_piece_us(int32_t reply_length, size_t queued) {
     return std::min((missing - kLastPieceBytes) * kByteTimeUs, kLongestRestWaitUs);
 }
 
+int64_t first_byte_wait_us(Clock& clock) {
+    const std::optional<int64_t> until = clock.until_next_second_us();
+    if (!until) return kReplyPollTimeoutUs;
+    return std::clamp<int64_t>(*until, 0, 1'000'000) + kSecondTurnMarginUs;
+}
+
 void poll_head_reply(AcquisitionContext& c) {
     SerialPort& port = c.port;
     if (!port.is_open()) {
@@ -171,7 +177,7 @@ void poll_head_reply(AcquisitionContext& c) {
         }
         return;
     }
-    if (port.wait_readable(kReplyPollTimeoutUs) == SerialWait::Failed) {
+    if (port.wait_readable(first_byte_wait_us(c.clock)) == SerialWait::Failed) {
         // The device went away (or a pseudo-terminal lost its other side): poll() would
         // report it at once, again and again.
         port.wait_woken(kIdleWaitUs);

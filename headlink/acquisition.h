@@ -37,10 +37,13 @@ struct AcquisitionContext {
     Clock& clock;
 };
 
-// The longest the thread waits in one poll() for a first byte. A byte ends the wait at once;
-// the time-out only sets how soon a silent head's new second is counted, and each one wakes
-// the thread for nothing while the head is answering.
+// How long the thread waits in one poll() for a first byte. A byte ends the wait at once; the
+// time-out only sets when a silent head's new second is counted. The wait lasts until just
+// after the clock's next second, so that a head answering every 28 ms never wakes the
+// thread for nothing; a clock that cannot tell its next second is looked at every 20 ms.
 inline constexpr int64_t kReplyPollTimeoutUs = 20000;
+inline constexpr int64_t kSecondTurnMarginUs = 1000;
+int64_t first_byte_wait_us(Clock& clock);
 // How long the thread waits per turn while FILE mode runs or Hold is on.
 inline constexpr int64_t kIdleWaitUs = 20000;
 // The pause after the first command, before the first poll.

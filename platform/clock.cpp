@@ -32,6 +32,15 @@ std::time_t SystemClock::calendar_seconds() {
     return std::time(nullptr);
 }
 
+std::optional<int64_t> SystemClock::until_next_second_us() {
+    // time() reads the coarse clock, whose second turns at the first tick after the precise
+    // one's: the coarse clock tells when time() will show the next second. Read just before
+    // the turn, it answers a short wait and the next look sees the turn.
+    timespec now{};
+    if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) return std::nullopt;
+    return (1'000'000'000 - now.tv_nsec + 999) / 1000;
+}
+
 uint64_t SystemClock::monotonic_ms() {
     using namespace std::chrono;
     return static_cast<uint64_t>(

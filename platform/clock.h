@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 
 namespace kelvanor {
 
@@ -12,6 +13,10 @@ class Clock {
     virtual ~Clock() = default;
     // Local calendar time in whole seconds (the time stamp texts and the busy-wait calibration).
     virtual std::time_t calendar_seconds() = 0;
+    // Microseconds until calendar_seconds() shows its next second, when the clock can tell
+    // (nullopt otherwise). A thread that must notice each new second sleeps until then
+    // instead of looking every few milliseconds.
+    virtual std::optional<int64_t> until_next_second_us() { return std::nullopt; }
     // Local broken-down time of a calendar time.
     virtual std::tm local_time(std::time_t seconds);
     // A millisecond clock that never goes back.
@@ -28,6 +33,7 @@ class Clock {
 class SystemClock final : public Clock {
   public:
     std::time_t calendar_seconds() override;
+    std::optional<int64_t> until_next_second_us() override;
     uint64_t monotonic_ms() override;
     void sleep_ms(int milliseconds) override;
 };

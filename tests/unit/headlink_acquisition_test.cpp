@@ -479,5 +479,34 @@ TEST(WaitBeforeLastPiece, IsTheLineTimeUntilNoMoreThanTheLastPieceIsMissing) {
     EXPECT_EQ(wait_before_last_piece_us(413, 500), 0);
 }
 
+// A first-byte wait ends just after the clock's next second, so that a silent head's
+// seconds are counted as they turn and an answering head never wakes the thread for nothing.
+TEST(FirstByteWait, EndsJustAfterTheNextSecondOrEvery20MsWhenTheClockCannotTell) {
+    class TurningClock final : public Clock {
+      public:
+        std::time_t calendar_seconds() override { return 0; }
+        std::optional<int64_t> until_next_second_us() override { return until; }
+        uint64_t monotonic_ms() override { return 0; }
+        void sleep_ms(int) override {}
+        std::optional<int64_t> until;
+    } clock;
+    const std::pair<std::optional<int64_t>, int64_t> cases[] = {
+        {std::nullopt, 20000}, {250000, 251000}, {0, 1000}, {-5, 1000}, {5000000, 1001000}};
+    for (const auto& [until, wait] : cases) {
+        clock.until = until;
+        EXPECT_EQ(first_byte_wait_us(clock), wait) << until.value_or(-1);
+    }
+}
+
+TEST(FirstByteWait, TheSystemClockShowsItsNextSecondOnceTheWaitIsOver) {
+    SystemClock clock;
+    const std::time_t before = clock.calendar_seconds();
+    const int64_t wait = first_byte_wait_us(clock);
+    ASSERT_GT(wait, kSecondTurnMarginUs);
+    ASSERT_LE(wait, 1'000'000 + kSecondTurnMarginUs);
+    clock.sleep_until_us(clock.monotonic_us() + wait);
+    EXPECT_GT(clock.calendar_seconds(), before);
+}
+
 }  // namespace
 }  // namespace kelvanor
