@@ -107,6 +107,8 @@ SerialOpenResult PosixSerialPort::open(const std::string& path) {
     path_ = path;
     saved_termios_ = original;
     line_error_count_.reset();
+    lacks_modem_lines_ = false;
+    lacks_line_counts_ = false;
     // The head takes a raised RTS as the start of a command.
     set_rts(false);
     ::tcflush(fd_, TCIOFLUSH);
@@ -237,9 +239,21 @@ void PosixSerialPort::flush(SerialQueue which) {
     ::tcflush(fd_, selector);
 }
 
+namespace {
+
+// The driver has no such request at all (a pseudo-terminal has no modem lines and keeps no
+// line error counts): asking again would only cost a system call per command.
+bool request_unknown(int error_number) {
+    return error_number == ENOTTY || error_number == EINVAL;
+}
+
+}  // namespace
+
 bool PosixSerialPort::set_modem_line(int line, bool on) {
-    if (fd_ < 0) return false;
-    return ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
+    if (fd_ < 0 || lacks_modem_lines_) return false;
+    if (::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return true;
+    lacks_modem_lines_ = request_unknown(errno);
+    return false;
 }
 
 bool PosixSerialPort::set_rts(bool on) {
@@ -251,9 +265,12 @@ bool PosixSerialPort::set_dtr(bool on) {
 }
 
 bool PosixSerialPort::take_line_error() {
-    if (fd_ < 0) return false;
+    if (fd_ < 0 || lacks_line_counts_) return false;
     serial_icounter_struct counts{};
-    if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) return false;
+    if (::ioctl(fd_, TIOCGICOUNT, &counts) != 0) {
+        lacks_line_counts_ = request_unknown(errno);
+        return false;
+    }
     const uint64_t total = static_cast<uint64_t>(counts.frame) + counts.parity + counts.overrun +
                            counts.brk + counts.buf_overrun;
     const bool changed = line_error_count_.has_value() && total != *line_error_count_;

@@ -52,6 +52,9 @@ class PosixSerialPort final : public SerialPort {
     std::string path_;
     std::optional<termios> saved_termios_;
     std::optional<uint64_t> line_error_count_;
+    // Learnt at the first refusal, forgotten at the next open.
+    bool lacks_modem_lines_ = false;
+    bool lacks_line_counts_ = false;
     // wake() writes to it; the waits poll it beside the line.
     WakePipe wake_;
 };
