@@ -132,15 +132,16 @@ OutgoingCommand::OutgoingCommand(const Settings& settings, HeadState& head, Seri
     realtime_.emplace();
     const SwitchCommand command = prepare_switch_command(settings, head);
     // The lead and hold times are minimums: sleeps to absolute deadlines keep them without
-    // keeping a core busy. A pseudo-terminal has no modem lines; the command still goes out.
-    port->set_rts(true);
-    clock.sleep_until_us(clock.monotonic_us() + kRtsLeadMicroseconds);
+    // keeping a core busy. They time the RTS framing alone: a line without modem lines (a
+    // pseudo-terminal) has nothing to frame, and the command goes out without the two waits.
+    framed_ = port->set_rts(true);
+    if (framed_) clock.sleep_until_us(clock.monotonic_us() + kRtsLeadMicroseconds);
     const std::optional<size_t> written = port->write(command);
     written_ = written.has_value() && *written == command.size();
     // write() returns while the bytes are still queued (27 bytes are 2.3 ms on the line):
     // the hold time counts from the last stop bit.
     port->drain();
-    rts_drop_at_us_ = clock.monotonic_us() + kRtsHoldMicroseconds;
+    if (framed_) rts_drop_at_us_ = clock.monotonic_us() + kRtsHoldMicroseconds;
 }
 
 OutgoingCommand::~OutgoingCommand() {
@@ -149,8 +150,10 @@ OutgoingCommand::~OutgoingCommand() {
 
 void OutgoingCommand::finish() {
     if (port_ == nullptr) return;
-    clock_.sleep_until_us(rts_drop_at_us_);
-    port_->set_rts(false);
+    if (framed_) {
+        clock_.sleep_until_us(rts_drop_at_us_);
+        port_->set_rts(false);
+    }
     // Only bytes that arrive after the command count as its reply. The output side was
     // drained above; flushing it too would, on a pseudo-terminal, discard the command before
     // the other side has read it.

@@ -60,8 +60,10 @@ inline constexpr int32_t kRtsHoldMicroseconds = 1500;
 // finish() (or the destructor) waits until 1500 us after the drain, drops RTS and flushes
 // the input, so that only bytes arriving after the command count as its reply. In between,
 // the caller may process the ping just read: the hold is then used instead of slept away,
-// and it ends later than 1500 us only when that work takes longer. The calling thread asks
-// for a real-time priority around the framing and goes on quietly where the system refuses.
+// and it ends later than 1500 us only when that work takes longer. A line without modem
+// lines (a pseudo-terminal) has no framing to time: both waits are left out. The calling
+// thread asks for a real-time priority around the framing and goes on quietly where the
+// system refuses.
 class OutgoingCommand {
   public:
     OutgoingCommand(const Settings& settings, HeadState& head, SerialPort* port, Clock& clock);
@@ -80,6 +82,7 @@ class OutgoingCommand {
     SerialPort* port_ = nullptr;  // until finish()
     std::optional<RealtimeSection> realtime_;
     int64_t rts_drop_at_us_ = 0;
+    bool framed_ = false;  // RTS rose: the line has modem lines
     bool written_ = false;
 };
 

@@ -225,7 +225,7 @@ class LoggingPort final : public SerialPort {
     void flush(SerialQueue) override { log_.events.push_back("flush"); }
     bool set_rts(bool on) override {
         log_.events.push_back(on ? "rts on" : "rts off");
-        return false;  // as on a pseudo-terminal
+        return modem_lines;
     }
     bool set_dtr(bool) override { return false; }
     bool take_line_error() override { return false; }
@@ -234,6 +234,7 @@ class LoggingPort final : public SerialPort {
     bool wait_woken(int64_t) override { return false; }
 
     std::vector<uint8_t> queued;  // what the head has sent and nobody has read
+    bool modem_lines = true;      // false: a pseudo-terminal
 
   private:
     FramingLog& log_;
@@ -260,17 +261,22 @@ class LoggingClock final : public Clock {
 };
 
 TEST(SendSwitchCommand, RtsLeadAndHoldAreSleepsToDeadlinesAroundTheDrainedWrite) {
-    FramingLog log;
-    LoggingPort port(log);
-    LoggingClock clock(log);
-    AppState app;
-    app.run.delay_loops_per_second = 5'000'000;  // shown in Diagnostics; no longer spun on
-    EXPECT_TRUE(send_switch_command(app, &port, clock));
     // The deadline is taken after RTS rises and after the drain, so each wait is at least its
-    // minimum from that moment; nothing reads the calendar clock or spins.
-    const std::vector<std::string> expected = {"rts on",     "sleep 200", "write 27", "drain",
-                                               "sleep 1500", "rts off",   "flush"};
-    EXPECT_EQ(log.events, expected);
+    // minimum from that moment; nothing reads the calendar clock or spins. A line without
+    // modem lines has no framing to time: the command goes out without either wait.
+    const std::vector<std::string> framed = {"rts on",     "sleep 200", "write 27", "drain",
+                                             "sleep 1500", "rts off",   "flush"};
+    const std::vector<std::string> unframed = {"rts on", "write 27", "drain", "flush"};
+    for (const bool modem_lines : {true, false}) {
+        FramingLog log;
+        LoggingPort port(log);
+        port.modem_lines = modem_lines;
+        LoggingClock clock(log);
+        AppState app;
+        app.run.delay_loops_per_second = 5'000'000;  // shown in Diagnostics; not spun on
+        EXPECT_TRUE(send_switch_command(app, &port, clock));
+        EXPECT_EQ(log.events, modem_lines ? framed : unframed) << "modem lines " << modem_lines;
+    }
 }
 
 // Work done between the drained write and finish() takes the place of the hold's sleep: RTS
