@@ -50,10 +50,13 @@ void handle_complete_reply(AcquisitionContext& c, size_t waiting) {
     if (const std::optional<size_t> now = c.port.bytes_waiting()) waiting = *now;
     const size_t wanted = std::min({length, waiting, reply.size()});
     const std::optional<size_t> got = c.port.read(std::span(reply.data(), wanted));
-    // Bytes after the reply's terminator belong to no reply: they never start the next one.
-    c.port.flush(SerialQueue::Both);
-    // A failed or short read drops the reply; the no-data path sends again.
-    if (!got || *got != wanted || wanted == 0) return;
+    // A failed or short read drops the reply; the no-data path sends again. Bytes after the
+    // reply's terminator belong to no reply and never start the next one: they are dropped
+    // here, or with the input flush that ends the next command.
+    if (!got || *got != wanted || wanted == 0) {
+        c.port.flush(SerialQueue::Both);
+        return;
+    }
 
     ++link.replies_read;
     {
