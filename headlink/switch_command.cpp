@@ -141,7 +141,13 @@ OutgoingCommand::OutgoingCommand(const Settings& settings, HeadState& head, Seri
     // write() returns while the bytes are still queued (27 bytes are 2.3 ms on the line):
     // the hold time counts from the last stop bit.
     port->drain();
-    if (framed_) rts_drop_at_us_ = clock.monotonic_us() + kRtsHoldMicroseconds;
+    if (framed_) {
+        rts_drop_at_us_ = clock.monotonic_us() + kRtsHoldMicroseconds;
+        return;
+    }
+    // Without a hold nothing keeps the head from answering now: work done before a later
+    // flush (the ping just read) would race the reply's first bytes and could drop them.
+    finish();
 }
 
 OutgoingCommand::~OutgoingCommand() {

@@ -65,7 +65,13 @@ class HeadLink : public ::testing::Test {
     std::unique_ptr<HeadPort> port_;
 };
 
+// A test that counts on no reply being missed runs its seconds at their real length: three
+// quick seconds (150 ms) without a whole reply show the no-data notice, and a loaded machine
+// can hold up the simulated head's thread for that long.
+constexpr int kRealSecondMs = 1000;
+
 TEST_F(HeadLink, EveryReplyIsAcceptedAndAnsweredWithTheCurrentCommand) {
+    clock.set_ms_per_second(kRealSecondMs);
     start();
     ASSERT_TRUE(wait_for_valid_pings(20));
     // A stop flushes the line: on a pseudo-terminal that discards a command the head has not
@@ -116,6 +122,10 @@ TEST_F(HHeadLink, AnHHeadIsRecognisedAndAskedForItsOwnReply) {
 }
 
 class FaultyHeadLink : public HeadLink, public ::testing::WithParamInterface<HeadFaults> {
+    void SetUp() override {
+        clock.set_ms_per_second(kRealSecondMs);
+        HeadLink::SetUp();
+    }
     HeadServerOptions options() override {
         HeadServerOptions o = SimulatedHead::quick_options();
         o.faults = GetParam();

@@ -62,6 +62,8 @@ class SimulatedHead {
 class FastClock final : public Clock {
   public:
     explicit FastClock(int ms_per_second = 50) : ms_per_second_(ms_per_second) {}
+    // Before the link starts: the calendar jumps when the rate changes.
+    void set_ms_per_second(int ms_per_second) { ms_per_second_ = ms_per_second; }
     std::time_t calendar_seconds() override {
         return static_cast<std::time_t>(1700000000 + elapsed_ms() / ms_per_second_);
     }
