@@ -114,6 +114,13 @@ Application::Application(StartOptions options)
 }
 
 Application::~Application() {
+    // The window goes after the program (members go in reverse order), and a window still on
+    // the screen sends its view's focus loss as it goes: nothing of it may reach the program.
+    if (window_) {
+        QObject::disconnect(window_.get(), nullptr, this, nullptr);
+        for (QObject* child : window_->findChildren<QObject*>())
+            QObject::disconnect(child, nullptr, this, nullptr);
+    }
     // The head port's thread stops before the simulated head it talks to goes away.
     devices_.reset();
     stop_demo_devices();

@@ -81,6 +81,21 @@ TEST(MainWindow, StartsWithTitleClientAreaAndMenuThenSavesSettingsOnClose) {
     EXPECT_TRUE(ini.startsWith("[Settings]\nGrid=1\nColors=0\n")) << ini.toStdString();
 }
 
+// A program torn down with its window still up and focused (a test's early return, an
+// exit that skips the close handling) must not hand the window's last focus loss to a
+// program that is already gone.
+TEST(MainWindow, GoingAwayWithTheWindowStillFocusedIsSafe) {
+    WorkingFolder folder;
+    FastClock clock;
+    {
+        Application app(test_options(clock));
+        app.start();
+        app.window().activateWindow();
+        app.window().view()->setFocus();
+        ASSERT_TRUE(wait_until([&] { return app.window().view()->hasFocus(); }));
+    }
+}
+
 TEST(MainWindow, FileModeWithoutAFileSaysSoInTheTitle) {
     WorkingFolder folder;
     QFile ini(folder.file("KELVANOR.INI"));
