@@ -290,7 +290,12 @@ TEST(ContactsMarking, MarkedTargetLiesWhereTheTruthPutsIt) {
     Application app(options);
     app.start();
     AppState& state = app.state();
-    ASSERT_TRUE(wait_until([&] { return state.datafile.playback_percent >= 100; }));
+    // Only the last few records of a pass show 100 %, and the next one starts the file again:
+    // the event loop is turned one record at a time so that the look falls between them.
+    QDeadlineTimer played(30000);
+    while (state.datafile.playback_percent < 100 && !played.hasExpired())
+        QCoreApplication::processEvents();
+    ASSERT_GE(state.datafile.playback_percent, 100);
     state.run.hold = 1;
     app.program().command(0);
 
