@@ -52,7 +52,7 @@ void handle_complete_reply(AcquisitionContext& c, size_t waiting) {
     const std::optional<size_t> got = c.port.read(std::span(reply.data(), wanted));
     // A failed or short read drops the reply; the no-data path sends again. Bytes after the
     // reply's terminator belong to no reply and never start the next one: they are dropped
-    // here, or with the input flush that follows the next command.
+    // here, or with the input flush that goes with the next command.
     if (!got || *got != wanted || wanted == 0) {
         c.port.flush(SerialQueue::Both);
         return;

@@ -135,7 +135,14 @@ OutgoingCommand::OutgoingCommand(const Settings& settings, HeadState& head, Seri
     // keeping a core busy. They time the RTS framing alone: a line without modem lines (a
     // pseudo-terminal) has nothing to frame, and the command goes out without the two waits.
     framed_ = port->set_rts(true);
-    if (framed_) clock.sleep_until_us(clock.monotonic_us() + kRtsLeadMicroseconds);
+    if (framed_) {
+        clock.sleep_until_us(clock.monotonic_us() + kRtsLeadMicroseconds);
+    } else {
+        // Without a hold nothing keeps the head from answering as soon as the command has
+        // left, so the input cannot be flushed after it without racing the reply: what waits
+        // now is stale (bytes trailing the last reply) and goes before the write instead.
+        port->flush(SerialQueue::Input);
+    }
     const std::optional<size_t> written = port->write(command);
     written_ = written.has_value() && *written == command.size();
     // write() returns while the bytes are still queued (27 bytes are 2.3 ms on the line):
@@ -143,11 +150,9 @@ OutgoingCommand::OutgoingCommand(const Settings& settings, HeadState& head, Seri
     port->drain();
     if (framed_) {
         rts_drop_at_us_ = clock.monotonic_us() + kRtsHoldMicroseconds;
-        return;
+    } else {
+        finish();
     }
-    // Without a hold nothing keeps the head from answering now: work done before a later
-    // flush (the ping just read) would race the reply's first bytes and could drop them.
-    finish();
 }
 
 OutgoingCommand::~OutgoingCommand() {
@@ -159,11 +164,10 @@ void OutgoingCommand::finish() {
     if (framed_) {
         clock_.sleep_until_us(rts_drop_at_us_);
         port_->set_rts(false);
+        // Only bytes that arrive after the command (not its echo on a two-wire line) count as
+        // its reply. The output side was drained above.
+        port_->flush(SerialQueue::Input);
     }
-    // Only bytes that arrive after the command count as its reply. The output side was
-    // drained above; flushing it too would, on a pseudo-terminal, discard the command before
-    // the other side has read it.
-    port_->flush(SerialQueue::Input);
     port_ = nullptr;
     realtime_.reset();
 }

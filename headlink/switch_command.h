@@ -62,9 +62,9 @@ inline constexpr int32_t kRtsHoldMicroseconds = 1500;
 // the caller may process the ping just read: the hold is then used instead of slept away,
 // and it ends later than 1500 us only when that work takes longer. A line without modem
 // lines (a pseudo-terminal) has no framing to time: both waits are left out, and the input
-// is flushed as soon as the drain returns, before the caller's work, since a reply may
-// begin as soon as the command has left. The calling thread asks for a real-time priority
-// around the framing and goes on quietly where the system refuses.
+// is flushed before the write instead of after it, since a reply may begin as soon as the
+// command has left. The calling thread asks for a real-time priority around the framing and
+// goes on quietly where the system refuses.
 class OutgoingCommand {
   public:
     OutgoingCommand(const Settings& settings, HeadState& head, SerialPort* port, Clock& clock);

@@ -263,10 +263,11 @@ class LoggingClock final : public Clock {
 TEST(SendSwitchCommand, RtsLeadAndHoldAreSleepsToDeadlinesAroundTheDrainedWrite) {
     // The deadline is taken after RTS rises and after the drain, so each wait is at least its
     // minimum from that moment; nothing reads the calendar clock or spins. A line without
-    // modem lines has no framing to time: the command goes out without either wait.
+    // modem lines has no framing to time: the command goes out without either wait, and the
+    // input is flushed before it, not after.
     const std::vector<std::string> framed = {"rts on",     "sleep 200", "write 27", "drain",
                                              "sleep 1500", "rts off",   "flush"};
-    const std::vector<std::string> unframed = {"rts on", "write 27", "drain", "flush"};
+    const std::vector<std::string> unframed = {"rts on", "flush", "write 27", "drain"};
     for (const bool modem_lines : {true, false}) {
         FramingLog log;
         LoggingPort port(log);
@@ -281,8 +282,8 @@ TEST(SendSwitchCommand, RtsLeadAndHoldAreSleepsToDeadlinesAroundTheDrainedWrite)
 
 // Work done between the drained write and finish() takes the place of the hold's sleep: RTS
 // drops 1500 us after the drain, or as soon as the work ends when it took longer. Without
-// modem lines there is no hold, and the input is flushed before the work: a head answering
-// during it keeps its reply.
+// modem lines there is no hold, and the input is flushed before the write: a head answering
+// at once keeps its reply.
 TEST(OutgoingCommand, WorkWhileRtsIsHeldShortensTheHoldSleepNotTheHold) {
     struct Case {
         bool modem_lines;
@@ -297,7 +298,7 @@ TEST(OutgoingCommand, WorkWhileRtsIsHeldShortensTheHoldSleepNotTheHold) {
     };
     for (const Case& c : {Case{true, 0, framed("sleep 1500")}, Case{true, 600, framed("sleep 900")},
                           Case{true, 2000, framed("sleep -500")},
-                          Case{false, 2000, {"rts on", "write 27", "drain", "flush", "work"}}}) {
+                          Case{false, 2000, {"rts on", "flush", "write 27", "drain", "work"}}}) {
         FramingLog log;
         LoggingPort port(log);
         port.modem_lines = c.modem_lines;

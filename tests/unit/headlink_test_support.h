@@ -69,8 +69,8 @@ class FastClock final : public Clock {
     }
     uint64_t monotonic_ms() override { return static_cast<uint64_t>(elapsed_ms()); }
     void sleep_ms(int) override {}
-    // The RTS lead and hold pass at once, as the seconds pass quickly: the simulated head
-    // answers within 2 ms, far sooner than a real one, and must not lose its reply's start to
+    // The RTS lead and hold pass at once, as the seconds pass quickly: on a line with modem
+    // lines the simulated head, which answers within 2 ms, must not lose its reply's start to
     // the flush that follows the hold.
     void sleep_until_us(int64_t) override {}
 
